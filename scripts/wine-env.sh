@@ -1,0 +1,29 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix under
+# build/, a display (Xvfb when none is there) and a running wine server.
+LUP_ROOT=${LUP_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$LUP_ROOT/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export LANG=C.UTF-8
+LUP_XVFB_PID=
+lup_wine_up() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    LUP_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  wineserver -p >/dev/null 2>&1 || true
+}
+lup_wine_down() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$LUP_XVFB_PID" ] && kill "$LUP_XVFB_PID" 2>/dev/null || true
+  LUP_XVFB_PID=
+}
