@@ -1,0 +1,132 @@
+#pragma once
+// The funnel: the one object through which every change to the disk goes.
+//
+//   lup::Fs().Copy(from, to)          copy one file, replacing `to` atomically
+//   lup::Fs().Write(path, bytes)      write a whole file atomically
+//   lup::Fs().EditBytes(path, 881, b) change bytes in place
+//
+// Atomic replacement: Copy and Write write a temporary file named
+// "~lupXXXX.tmp" in the destination folder, flush it to the disk, then rename
+// it over the target. A program killed meanwhile leaves the old file or the
+// new one, never half a file (at most a stray temporary file). On any failure
+// the temporary file is removed and the target is untouched.
+//
+// Every operation returns an OpResult (core/result.h) naming the failing path
+// and the system error; nothing is hidden.
+//
+// Tests install their own instance with ScopedFileOps and can make the Nth
+// operation fail (once or from then on) with a chosen error, count the
+// operations and record a journal of them. Each public call below is one
+// operation.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "core/result.h"
+
+namespace lup {
+
+// Length of the temporary names ("~lupXXXX.tmp") in the destination folders;
+// the pet-name check keeps room for it.
+inline constexpr int kTempNameLength = 12;
+
+// True for names of our temporary files (left behind only by a killed program).
+bool IsTempName(std::string_view fileName);
+
+// Where an injected fault strikes.
+enum class FaultPoint {
+  Start,          // the operation fails before it changes anything
+  BeforeReplace,  // Copy/Write: the temporary file is written whole, then the
+                  // rename over the target fails (other operations: as Start)
+};
+
+class FileOps {
+ public:
+  FileOps() = default;
+  FileOps(const FileOps&) = delete;
+  FileOps& operator=(const FileOps&) = delete;
+
+  // Copies the ordinary file `from` to `to`, replacing `to` when it exists
+  // (atomically). Keeps the source's last-write time. `to` must not be a folder.
+  OpResult Copy(const std::filesystem::path& from, const std::filesystem::path& to);
+
+  // Moves the file `from` to `to`, replacing `to` when it exists. A rename
+  // when both lie on one volume, otherwise an atomic copy and a delete.
+  OpResult Move(const std::filesystem::path& from, const std::filesystem::path& to);
+
+  // Renames a file or folder; fails (AlreadyExists) when `to` exists.
+  OpResult Rename(const std::filesystem::path& from, const std::filesystem::path& to);
+
+  // Deletes one ordinary file; a missing file or a folder is an error.
+  OpResult Delete(const std::filesystem::path& path);
+
+  // Creates one folder level (the parent must exist); an existing entry of
+  // that name is an error (AlreadyExists).
+  OpResult MakeFolder(const std::filesystem::path& path);
+
+  // Removes one empty folder.
+  OpResult RemoveFolder(const std::filesystem::path& path);
+
+  // Writes `bytes` as the whole content of `path`, replacing it atomically.
+  OpResult Write(const std::filesystem::path& path, std::string_view bytes);
+
+  // Overwrites bytes of an existing file in place, starting at `offset`. The
+  // file keeps its length: a change that would reach past the end is refused
+  // (FileTooShort) and nothing is written.
+  OpResult EditBytes(const std::filesystem::path& path, std::uint64_t offset,
+                     std::string_view bytes);
+
+  // ---- for tests -------------------------------------------------------
+  // Makes operation number `nth` (1 = the next operation counted from the
+  // creation of this object, see Count) fail with `error`; with
+  // `fromThenOn` every later operation fails as well.
+  void FailAt(int nth, std::error_code error, bool fromThenOn = false,
+              FaultPoint point = FaultPoint::Start);
+  void ClearFaults();
+  // Number of operations asked of this object so far (failed ones included).
+  int Count() const { return count_; }
+
+  struct Record {
+    Action action;
+    std::filesystem::path path;
+    std::filesystem::path other;
+    bool ok;
+  };
+  // Every operation since creation, in order, with its outcome.
+  const std::vector<Record>& Journal() const { return journal_; }
+  void ClearJournal() { journal_.clear(); }
+
+ private:
+  // Counts the operation, and returns the injected fault that applies to it
+  // (empty when none) together with its point.
+  std::error_code Begin(FaultPoint* point);
+  OpResult Finish(OpResult r, const std::filesystem::path& path,
+                  const std::filesystem::path& other);
+
+  int count_ = 0;
+  int failAt_ = 0;
+  bool failFromThenOn_ = false;
+  std::error_code failError_;
+  FaultPoint failPoint_ = FaultPoint::Start;
+  std::vector<Record> journal_;
+};
+
+// The process-wide funnel that every module uses.
+FileOps& Fs();
+
+// Installs `ops` as Fs() for its lifetime (tests); restores the previous one.
+class ScopedFileOps {
+ public:
+  explicit ScopedFileOps(FileOps& ops);
+  ~ScopedFileOps();
+  ScopedFileOps(const ScopedFileOps&) = delete;
+  ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+ private:
+  FileOps* previous_;
+};
+
+}  // namespace lup

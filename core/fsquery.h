@@ -1,0 +1,71 @@
+#pragma once
+// Read-only questions to the file system: existence tests and folder listings
+// with Windows wild cards, in the order in which Windows lists an NTFS folder.
+// Nothing here changes the disk (changes go through core/fileops.h).
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace lup {
+
+// ---- existence tests ------------------------------------------------------
+
+// True when `path` names an existing ordinary file; a folder does not count.
+bool FileExists(const std::filesystem::path& path);
+
+// True when `path` names an existing folder OR an existing file (a plain file
+// of that name passes this test too; use IsFolder to tell them apart).
+bool FolderExists(const std::filesystem::path& path);
+
+// True only when `path` names an existing folder.
+bool IsFolder(const std::filesystem::path& path);
+
+// True when folder\*.* matches at least one ordinary file (sub-folders do
+// not count). False for a missing folder.
+bool AnyFileMatches(const std::filesystem::path& folder);
+
+// Length of an ordinary file; -1 when it is missing or not an ordinary file.
+long long FileLength(const std::filesystem::path& path);
+
+// ---- listings -------------------------------------------------------------
+
+enum class Pick { Files = 1, Folders = 2, Both = 3 };
+
+struct FolderEntry {
+  std::string name;  // UTF-8 file name (no folder part)
+  bool isFolder = false;
+};
+
+struct Listing {
+  std::vector<FolderEntry> entries;  // in Windows listing order (see below)
+  std::error_code error;             // set when the folder could not be read
+                                     // (a missing folder included)
+};
+
+// Lists the entries of `folder` whose names match the Windows wild-card
+// `pattern` ("*_PostPet設定.ppc", "*.pac", "*おやつ", "*.*"), choosing ordinary
+// files, folders or both; "." and ".." never appear. Matching ignores letter
+// case as Windows does. The entries come back in one order on every
+// platform: NameOrderLess below.
+Listing ListFolder(const std::filesystem::path& folder, std::string_view pattern, Pick pick);
+
+// Only the names of ListFolder (empty when the folder cannot be read).
+std::vector<std::string> ListNames(const std::filesystem::path& folder, std::string_view pattern,
+                                   Pick pick);
+
+// Windows wild-card match of one name: '*' any run of characters, '?' any one
+// character, letter case ignored; "*.*" matches every name (also one without a
+// dot), a pattern ending in ".*" also matches the name without that dot
+// ("abc.*" matches "abc"), and a pattern ending in "." matches names without
+// a dot ("*." matches "abc"). 8.3 short names play no part.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// The order in which Windows lists an NTFS folder: names compared as UTF-16
+// code units after upper-casing (ASCII, Latin-1, Latin Extended-A, Greek,
+// Cyrillic and full-width Latin letters), ordinal; names that differ only in
+// letter case (possible off Windows) are ordered by their bytes.
+bool NameOrderLess(std::string_view a, std::string_view b);
+
+}  // namespace lup

@@ -1,0 +1,53 @@
+#pragma once
+// The file-system steps that moving a pet's data is made of. Each one changes
+// the disk only through the funnel (core/fileops.h) and returns an OpResult
+// that the caller may pass over or check. The queries FileExists,
+// FolderExists and AnyFileMatches are in core/fsquery.h.
+#include <filesystem>
+
+#include "core/fsquery.h"
+#include "core/result.h"
+
+namespace lup {
+
+// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy).
+OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Deletes every ordinary file that folder\*.* matches, leaving sub-folders.
+// Deleting with no match is an error (not found), as on Windows: callers test
+// AnyFileMatches first. Goes on after a file that cannot be deleted and
+// returns the first failure.
+OpResult DeleteMatching(const std::filesystem::path& folder);
+
+// Creates one folder (its parent must exist); an existing one is an error.
+OpResult MakeFolder(const std::filesystem::path& path);
+
+enum class ShellOp { Copy, Move };
+// The shell's code for a move is 1; every other value means a copy.
+inline ShellOp ShellOpFromCode(int code) { return code == 1 ? ShellOp::Move : ShellOp::Copy; }
+
+struct FolderOpResult {
+  OpResult result;   // ok, or the first failing file
+  int filesDone = 0; // files copied or moved before the end (or the failure)
+  bool ok() const { return result.ok(); }
+  explicit operator bool() const { return ok(); }
+};
+
+// Copies or moves files the way the shell's file operation does with "files
+// only, no confirmation, silent":
+//  - `from` is a path ending in a wild-card pattern (the callers pass
+//    folder / "*.*") or one file. Only the TOP-LEVEL ordinary files that
+//    match are taken, never sub-folders.
+//  - `to` is the destination folder; existing files of the same names are
+//    replaced (each copy atomically). When `to` does not exist it is created
+//    (with its missing parent folders), as the shell does.
+//  - When `from` or `to` is empty nothing happens (ok, 0 files).
+//  - When nothing matches (the source folder is missing or holds no file),
+//    nothing happens (ok, 0 files).
+//  - The files are taken in listing order; the operation stops at the first
+//    failing file and reports it. Files done before it stay done (copies in
+//    place, moved files moved); the callers decide what to do.
+FolderOpResult ShellFileOp(const std::filesystem::path& from, const std::filesystem::path& to,
+                           ShellOp op);
+
+}  // namespace lup

@@ -1,0 +1,45 @@
+#pragma once
+// Whether a text may be a pet's name: it becomes the prefix of file names in
+// the host folder (D\name_item), of the shortcut "name.LNK" and of list-file
+// records in CP932. Registration and the launcher's command line both ask
+// here before the name becomes part of a path.
+#include <string>
+#include <string_view>
+
+namespace lup {
+
+struct Settings;
+
+enum class PetNameProblem {
+  None,
+  Empty,
+  Underscore,        // "_" separates the pet name from the item name
+  Quote,             // '"' (ends a list-file text field)
+  ForbiddenChar,     // \ / : * ? < > |
+  ControlChar,       // U+0000-U+001F, U+007F
+  EdgeSpace,         // leading or trailing space (also full-width U+3000)
+  TrailingDot,       // Windows drops trailing dots ("." and ".." included)
+  DeviceName,        // CON PRN AUX NUL COM1-9 LPT1-9 CONIN$ CONOUT$, any case,
+                     // also with an extension ("nul.txt")
+  NotCp932,          // a character CP932 cannot hold (or invalid UTF-8)
+  TooLong,           // a path under D would exceed 259 characters
+};
+
+struct PetNameCheck {
+  PetNameProblem problem = PetNameProblem::None;
+  bool ok() const { return problem == PetNameProblem::None; }
+  explicit operator bool() const { return ok(); }
+  // Japanese reason for a message box ("ペットの名前に「_」は使えません"), empty when ok.
+  std::string Reason() const;
+};
+
+// Full check. The longest path a pet's name takes part in is measured with
+// the folder and item names of `settings`: D\bak\name_item\file, where item
+// is the longest of the six item names and file the longer of tz_name and
+// the funnel's temporary name; its UTF-16 length must stay within 259.
+PetNameCheck CheckPetName(std::string_view name, const Settings& settings);
+
+// Every test but the length (for names read back from list files).
+PetNameCheck CheckPetNameShape(std::string_view name);
+
+}  // namespace lup

@@ -1,0 +1,144 @@
+#pragma once
+// The settings of the three programs (store application "Lupina", section
+// "setting") and the paths derived from them.
+//
+// Launcher:      Settings s = LoadSettings(store, ProgramFolder()).settings;
+//                ... s.MakePetPaths(pet) ...; SaveSettings(s, store);
+// Utility:       Settings s = ReadSettings(store, ProgramFolder());  (no list file)
+// Snack manager: fs::path d = ReadHostFolder(store, ProgramFolder());
+//
+// Defaults apply at every read and are never written back by a read.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/result.h"
+#include "platform/settings_store.h"
+
+namespace lup {
+
+// The three copies of one pet item: D\N, D\P_N, D\共有\N.
+struct ItemPaths {
+  std::filesystem::path host;    // where the host itself reads the item
+  std::filesystem::path pet;     // the pet's own copy (set by MakePetPaths)
+  std::filesystem::path shared;  // the copy shared by the pets that share it
+};
+
+// Key names, in the store.
+namespace key {
+inline constexpr const char* kPpDir = "pp_dir";
+inline constexpr const char* kPpName = "pp_name";
+inline constexpr const char* kPpcName = "ppc_name";
+inline constexpr const char* kFriendName = "friend_name";
+inline constexpr const char* kTzDir = "tz_dir";
+inline constexpr const char* kTzName = "tz_name";
+inline constexpr const char* kJyusinDir = "jyusin_dir";
+inline constexpr const char* kSousinDir = "sousin_dir";
+inline constexpr const char* kOyatsuDir = "oyatsu_dir";
+inline constexpr const char* kFlgSopt1 = "flg_sopt1";
+inline constexpr const char* kFlgOpt1 = "flg_opt1";
+inline constexpr const char* kPpexe1 = "ppexe1";
+inline constexpr const char* kPpexe2 = "ppexe2";
+inline constexpr const char* kCntPet = "cnt_pet";
+}  // namespace key
+
+// Name of the shared folder inside D.
+inline constexpr const char* kSharedFolderName = "共有";
+
+struct Settings {
+  // The fourteen keys, with their defaults (ppDir's default is computed, see
+  // DefaultHostFolder).
+  std::filesystem::path ppDir;                  // pp_dir: the host folder D
+  std::string ppName = "PostPet20.exe";         // pp_name: host executable
+  std::string ppcName = "PostPet設定.ppc";      // ppc_name: pet settings file
+  std::string friendName = "おともだち帳";      // friend_name
+  std::string tzDir = "宝物";                   // tz_dir: treasure folder
+  std::string tzName = "tzl001.pac";            // tz_name: treasure box file
+  std::string jyusinDir = "受信フォルダ";       // jyusin_dir: received folder
+  std::string sousinDir = "送信フォルダ";       // sousin_dir: sent folder
+  std::string oyatsuDir = "おやつ";             // oyatsu_dir: snack folder
+  int flgSopt1 = 0;                             // flg_sopt1: start host with " -ns"
+  int flgOpt1 = 0;                              // flg_opt1: one-click launch
+  std::filesystem::path ppexe1;                 // ppexe1: ordinary host copy ("" = unset)
+  std::filesystem::path ppexe2;                 // ppexe2: patched host copy ("" = unset)
+  int cntPet = -1;                              // cnt_pet: pets at the last start
+
+  // The pet whose data is in the host copies (\lupina.dat); empty: none.
+  std::string currentPetName;
+
+  // The six item triples, in the order of the items.
+  ItemPaths ppcPaths, friendPaths, tzPaths, jyusinPaths, sousinPaths, oyatsuPaths;
+
+  // Sets `host` and `shared` of all six triples from the current values.
+  void MakeHostPaths();
+  // Sets `pet` of all six triples for the pet `petName` (D / (P + "_" + N)).
+  void MakePetPaths(std::string_view petName);
+
+  // D\pp_name
+  std::filesystem::path HostExe() const;
+  // D\共有
+  std::filesystem::path SharedFolder() const;
+  // The treasure box file of a treasure folder: folder\tz_name.
+  std::filesystem::path BoxFile(const std::filesystem::path& treasureFolder) const;
+};
+
+// The default host folder. When `programFolder` starts with a drive letter
+// ("E:\Tools"), its letter + ":\Program Files\So-net\PostPet for Windows ver.
+// 2.0"; a Windows path without a drive letter (a network path) uses "C".
+// Where paths have no drive letters (the native build), `programFolder`
+// stands in for the drive's root: programFolder / "Program Files" / "So-net" /
+// "PostPet for Windows ver. 2.0".
+std::filesystem::path DefaultHostFolder(const std::filesystem::path& programFolder);
+
+// Reads pp_dir only (the snack manager), with its default.
+std::filesystem::path ReadHostFolder(const SettingsStore& store,
+                                     const std::filesystem::path& programFolder);
+
+// Reads pp_name only (the launcher's first read), default "PostPet20.exe".
+std::string ReadHostExeName(const SettingsStore& store);
+
+// Reads every key of the struct except cnt_pet (see ReadPetCount), applying
+// the defaults, and makes the host paths. Touches no file. A number that does
+// not convert leaves 0 (flags). This is the utility's read.
+Settings ReadSettings(const SettingsStore& store, const std::filesystem::path& programFolder);
+
+struct LoadReport {
+  Settings settings;
+  // \lupina.dat existed but its record could not be read as a usable pet
+  // name (not CP932, a damaged line, a name that cannot be a pet's): no pet
+  // is taken as current. The host copies may still hold a pet's data, so a
+  // caller about to overwrite them must not act as if none were current.
+  bool currentPetUnreadable = false;
+  // \lupina.dat was missing and could not be created, or could not be read.
+  OpResult listFileProblem;
+};
+
+// The launcher's read, in the fixed order: pp_dir; the current pet from
+// D\lupina.dat (created holding one empty record when missing); flg_sopt1,
+// ppc_name, friend_name, tz_name, tz_dir, jyusin_dir, sousin_dir,
+// oyatsu_dir, flg_opt1, ppexe1, ppexe2; MakeHostPaths. A failing step is
+// passed over (reported in the LoadReport) and the next one runs. pp_name is
+// read as well (the launcher reads it first through ReadHostExeName; both
+// give the same value).
+LoadReport LoadSettings(const SettingsStore& store, const std::filesystem::path& programFolder);
+
+// Rewrites D\lupina.dat with currentPetName, then stores, in this order,
+// pp_name, flg_sopt1, ppc_name, friend_name, tz_name, tz_dir, jyusin_dir,
+// sousin_dir, oyatsu_dir, flg_opt1, pp_dir (not ppexe1, ppexe2, cnt_pet).
+// Stops at the first failure and returns it: a list file that cannot be
+// written (or a name CP932 cannot hold) leaves every key as it was.
+OpResult SaveSettings(const Settings& settings, SettingsStore& store);
+
+// cnt_pet: -1 when absent or not a number.
+int ReadPetCount(const SettingsStore& store);
+OpResult WritePetCount(SettingsStore& store, int count);
+
+// ppexe1 and ppexe2 (the special-kind dialog's save).
+OpResult WriteSpecialExes(SettingsStore& store, const std::filesystem::path& ppexe1,
+                          const std::filesystem::path& ppexe2);
+
+// Converts a stored number the way the settings are read: optional spaces,
+// optional sign, decimal digits. False when it does not convert.
+bool ParseStoredInt(std::string_view text, int* value);
+
+}  // namespace lup
