@@ -1,0 +1,51 @@
+#pragma once
+// Calling a pet: the host's data goes back into the copies of the pet that was
+// called last (put-away), the called pet's copies come into the host copies
+// (bring-in), the list file and the settings are saved and the host is
+// started. The pet list window hands over its rows and the called row; the
+// window itself (disabling, the busy pointer, ending the launcher) stays the
+// window's business.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "platform/process.h"
+#include "platform/settings_store.h"
+#include "ui/host.h"
+
+namespace lup {
+
+// The four share flags of a pet in their fixed order: friend book,
+// send/receive log, snacks, treasure box. 0 = the pet's own copy, anything
+// else = the shared copy.
+using ShareFlags = std::array<int, 4>;
+
+// One pet row of the pet list.
+struct PetRow {
+  std::string name;
+  ShareFlags flags{};
+};
+
+struct CallPetContext {
+  Settings& settings;            // the launcher's settings in memory (currentPetName among them)
+  SettingsStore& store;          // where SaveSettings writes
+  ui::Host& host;                // questions and messages
+  const ui::Form* owner;         // the pet list window (owner of dialogs)
+  ProcessSystem& processes;      // starts the host
+  std::vector<PetRow> rows;      // the pet rows, in list order
+  int calledRow = 0;             // index into rows of the pet to call
+};
+
+// How a call ended. Whatever the outcome, the launcher ends afterwards.
+enum class CallOutcome {
+  HostStarted,     // the host runs on the called pet's data
+  NoSettingsFile,  // neither the pet's nor the host's settings file: nothing started
+  PutAwayFailed,   // the host's data could not be saved: nothing deleted, nothing started
+  BringInFailed,   // the called pet's data could not be brought in: host not started
+  StartFailed,     // everything is in place but the host could not be started
+};
+
+CallOutcome CallPet(CallPetContext& context);
+
+}  // namespace lup
