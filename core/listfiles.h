@@ -79,13 +79,15 @@ std::filesystem::path ShareListFile(const std::filesystem::path& hostFolder);   
 // \lupina.dat
 struct CurrentPetRead {
   enum class State {
-    Missing,     // no file (error holds the reason when it exists but cannot be read)
-    Ok,          // name holds the record ("" when no pet is current)
-    Unreadable,  // the file exists but its record is not a usable name
+    Missing,     // no file: no pet is current
+    Ok,          // name holds the record ("" when no pet is current; also an
+                 // empty file)
+    Unreadable,  // the file exists but cannot be read, or its record is not a
+                 // usable name: a pet may be current, but which is unknown
   };
   State state = State::Missing;
-  std::string name;
-  OpResult error;  // Read failure, when the file exists but cannot be read
+  std::string name;  // empty unless Ok
+  OpResult error;    // Read failure, when the file exists but cannot be read
 };
 CurrentPetRead ReadCurrentPet(const std::filesystem::path& hostFolder);
 OpResult WriteCurrentPet(const std::filesystem::path& hostFolder, std::string_view petName);

@@ -39,7 +39,14 @@ struct PetNameCheck {
 // the funnel's temporary name; its UTF-16 length must stay within 259.
 PetNameCheck CheckPetName(std::string_view name, const Settings& settings);
 
-// Every test but the length (for names read back from list files).
+// Every test but the length.
 PetNameCheck CheckPetNameShape(std::string_view name);
+
+// The lighter test for names read back from list files, which older
+// installations may have written: true when the text can be put into a path
+// under D without leaving it or naming something else: no \ / : * ? " < > |,
+// no control characters, not "." or "..", valid UTF-8. Empty text passes (it
+// means "no pet" in \lupina.dat).
+bool IsSafeNamePart(std::string_view name);
 
 }  // namespace lup

@@ -1,0 +1,284 @@
+#include "core/fileops.h"
+
+#include <chrono>
+#include <random>
+
+#include "core/osfile.h"
+#include "core/text.h"
+
+namespace lup {
+namespace fs = std::filesystem;
+
+namespace {
+
+FileOps g_defaultOps;
+FileOps* g_currentOps = &g_defaultOps;
+
+const char kHex[] = "0123456789abcdef";
+
+std::string MakeTempName() {
+  static std::mt19937 random(static_cast<unsigned>(std::random_device{}()) ^
+                             static_cast<unsigned>(
+                                 std::chrono::steady_clock::now().time_since_epoch().count()));
+  unsigned v = random();
+  std::string name = "~lup";
+  for (int i = 0; i < 4; ++i) name.push_back(kHex[(v >> (i * 4)) & 15]);
+  return name + ".tmp";
+}
+
+// Creates a fresh temporary file in `folder`.
+std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tempPath) {
+  std::error_code e;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *tempPath = folder / U8Path(MakeTempName());
+    e = os::CreateNew(*tempPath, file);
+    if (!e) return {};
+    if (e != std::errc::file_exists && !(e.category() == std::system_category() && e.value() == 80))
+      return e;
+  }
+  return e;
+}
+
+void Discard(os::File& file, const fs::path& tempPath) {
+  file.Close();
+  os::DeleteOneFile(tempPath);
+}
+
+bool IsFolderPath(const fs::path& p) {
+  std::error_code e;
+  return fs::is_directory(p, e);
+}
+
+}  // namespace
+
+bool IsTempName(std::string_view name) {
+  if (name.size() != static_cast<std::size_t>(kTempNameLength)) return false;
+  if (name.substr(0, 4) != "~lup" || name.substr(8) != ".tmp") return false;
+  for (char c : name.substr(4, 4))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
+FileOps& Fs() { return *g_currentOps; }
+
+ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(g_currentOps) { g_currentOps = &ops; }
+ScopedFileOps::~ScopedFileOps() { g_currentOps = previous_; }
+
+void FileOps::FailAt(int nth, std::error_code error, bool fromThenOn, FaultPoint point) {
+  failAt_ = count_ + nth;
+  failError_ = error ? error : MakeError(CoreError::InjectedFault);
+  failFromThenOn_ = fromThenOn;
+  failPoint_ = point;
+}
+
+void FileOps::ClearFaults() {
+  failAt_ = 0;
+  failFromThenOn_ = false;
+  failError_.clear();
+}
+
+std::error_code FileOps::Begin(FaultPoint* point) {
+  ++count_;
+  *point = failPoint_;
+  if (failAt_ > 0 && (count_ == failAt_ || (failFromThenOn_ && count_ > failAt_)))
+    return failError_;
+  return {};
+}
+
+OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other) {
+  journal_.push_back(Record{r.action, path, other, r.ok()});
+  return r;
+}
+
+// Copies `from` into a temporary file beside `to` and renames it over `to`.
+// Shared by Copy and by a Move across volumes; `fault` strikes before the rename.
+static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action action,
+                               std::error_code fault) {
+  auto fail = [&](std::error_code e, bool atTarget) {
+    OpResult r = OpResult::Fail(action, e, from, to);
+    r.atTarget = atTarget;
+    return r;
+  };
+  os::File source;
+  if (auto e = os::OpenRead(from, &source)) return fail(e, false);
+  if (IsFolderPath(to)) return fail(MakeError(CoreError::IsAFolder), true);
+  fs::path folder = to.parent_path();
+  os::File temp;
+  fs::path tempPath;
+  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp, &tempPath))
+    return fail(e, true);
+  char buffer[65536];
+  for (;;) {
+    std::size_t got = 0;
+    if (auto e = source.Read(buffer, sizeof buffer, &got)) {
+      Discard(temp, tempPath);
+      return fail(e, false);
+    }
+    if (got == 0) break;
+    if (auto e = temp.WriteAll(buffer, got)) {
+      Discard(temp, tempPath);
+      return fail(e, true);
+    }
+  }
+  source.Close();
+  std::error_code e = temp.Sync();
+  if (!e) e = temp.Close();
+  if (e) {
+    Discard(temp, tempPath);
+    return fail(e, true);
+  }
+  if (fault) {
+    os::DeleteOneFile(tempPath);
+    return fail(fault, true);
+  }
+  // Keep the source's last-write time, as a copy by the shell does.
+  std::error_code ignored;
+  auto time = fs::last_write_time(from, ignored);
+  if (!ignored) fs::last_write_time(tempPath, time, ignored);
+  if (auto e2 = os::ReplaceByRename(tempPath, to)) {
+    os::DeleteOneFile(tempPath);
+    return fail(e2, true);
+  }
+  return OpResult::Ok(action);
+}
+
+OpResult FileOps::Copy(const fs::path& from, const fs::path& to) {
+  FaultPoint point;
+  std::error_code fault = Begin(&point);
+  OpResult r;
+  if (fault && point == FaultPoint::Start) {
+    r = OpResult::Fail(Action::Copy, fault, from, to);
+    r.atTarget = true;
+  } else {
+    r = CopyAtomically(from, to, Action::Copy, fault);
+  }
+  return Finish(r, from, to);
+}
+
+OpResult FileOps::Move(const fs::path& from, const fs::path& to) {
+  FaultPoint point;
+  OpResult r;
+  if (std::error_code fault = Begin(&point)) {
+    r = OpResult::Fail(Action::Move, fault, from, to);
+    r.atTarget = true;
+  } else if (IsFolderPath(from)) {
+    r = OpResult::Fail(Action::Move, MakeError(CoreError::IsAFolder), from, to);
+  } else if (IsFolderPath(to)) {
+    r = OpResult::Fail(Action::Move, MakeError(CoreError::IsAFolder), from, to);
+    r.atTarget = true;
+  } else if (std::error_code e = os::ReplaceByRename(from, to)) {
+    if (os::IsCrossDevice(e)) {
+      r = CopyAtomically(from, to, Action::Move, {});
+      if (r.ok()) {
+        if (auto e2 = os::DeleteOneFile(from)) r = OpResult::Fail(Action::Move, e2, from, to);
+      }
+    } else {
+      r = OpResult::Fail(Action::Move, e, from, to);
+      // A missing source is the source's fault; anything else is taken as the target's.
+      r.atTarget = !IsNotFound(e) || fs::exists(from);
+    }
+  } else {
+    r = OpResult::Ok(Action::Move);
+  }
+  return Finish(r, from, to);
+}
+
+OpResult FileOps::Rename(const fs::path& from, const fs::path& to) {
+  FaultPoint point;
+  OpResult r;
+  if (std::error_code fault = Begin(&point)) {
+    r = OpResult::Fail(Action::Rename, fault, from, to);
+    r.atTarget = true;
+  } else {
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(to, ignored))) {
+      r = OpResult::Fail(Action::Rename, MakeError(CoreError::AlreadyExists), from, to);
+      r.atTarget = true;
+    } else if (std::error_code e = os::RenameNoReplace(from, to)) {
+      r = OpResult::Fail(Action::Rename, e, from, to);
+      r.atTarget = !IsNotFound(e) || fs::exists(from);
+    } else {
+      r = OpResult::Ok(Action::Rename);
+    }
+  }
+  return Finish(r, from, to);
+}
+
+OpResult FileOps::Delete(const fs::path& path) {
+  FaultPoint point;
+  std::error_code e = Begin(&point);
+  if (!e) e = os::DeleteOneFile(path);
+  if (e == std::errc::is_a_directory) e = MakeError(CoreError::IsAFolder);
+  return Finish(e ? OpResult::Fail(Action::Delete, e, path) : OpResult::Ok(Action::Delete), path, {});
+}
+
+OpResult FileOps::MakeFolder(const fs::path& path) {
+  FaultPoint point;
+  std::error_code e = Begin(&point);
+  if (!e) {
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(path, ignored)))
+      e = MakeError(CoreError::AlreadyExists);
+    else
+      e = os::MakeOneFolder(path);
+  }
+  return Finish(e ? OpResult::Fail(Action::MakeFolder, e, path) : OpResult::Ok(Action::MakeFolder),
+                path, {});
+}
+
+OpResult FileOps::RemoveFolder(const fs::path& path) {
+  FaultPoint point;
+  std::error_code e = Begin(&point);
+  if (!e) {
+    std::error_code ignored;
+    if (fs::exists(path, ignored) && !fs::is_directory(path, ignored))
+      e = MakeError(CoreError::NotAFolder);
+    else
+      e = os::RemoveEmptyFolder(path);
+  }
+  return Finish(
+      e ? OpResult::Fail(Action::RemoveFolder, e, path) : OpResult::Ok(Action::RemoveFolder), path,
+      {});
+}
+
+OpResult FileOps::Write(const fs::path& path, std::string_view bytes) {
+  FaultPoint point;
+  std::error_code fault = Begin(&point);
+  auto done = [&](std::error_code e) {
+    return Finish(e ? OpResult::Fail(Action::Write, e, path) : OpResult::Ok(Action::Write), path,
+                  {});
+  };
+  if (fault && point == FaultPoint::Start) return done(fault);
+  if (IsFolderPath(path)) return done(MakeError(CoreError::IsAFolder));
+  fs::path folder = path.parent_path();
+  os::File temp;
+  fs::path tempPath;
+  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp, &tempPath)) return done(e);
+  std::error_code e = temp.WriteAll(bytes.data(), bytes.size());
+  if (!e) e = temp.Sync();
+  if (!e) e = temp.Close();
+  if (!e && fault) e = fault;
+  if (!e) e = os::ReplaceByRename(tempPath, path);
+  if (e) Discard(temp, tempPath);
+  return done(e);
+}
+
+OpResult FileOps::EditBytes(const fs::path& path, std::uint64_t offset, std::string_view bytes) {
+  FaultPoint point;
+  std::error_code e = Begin(&point);
+  if (!e) {
+    os::File file;
+    e = os::OpenEdit(path, &file);
+    std::uint64_t length = 0;
+    if (!e) e = file.Size(&length);
+    if (!e && offset + bytes.size() > length) e = MakeError(CoreError::FileTooShort);
+    if (!e) e = file.Seek(offset);
+    if (!e) e = file.WriteAll(bytes.data(), bytes.size());
+    if (!e) e = file.Sync();
+    if (!e) e = file.Close();
+  }
+  if (e == std::errc::is_a_directory) e = MakeError(CoreError::IsAFolder);
+  return Finish(e ? OpResult::Fail(Action::Edit, e, path) : OpResult::Ok(Action::Edit), path, {});
+}
+
+}  // namespace lup

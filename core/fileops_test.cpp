@@ -1,0 +1,181 @@
+#include "core/fileops.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fsquery.h"
+#include "core/test_folder.h"
+#include "core/text.h"
+
+namespace lup {
+namespace {
+
+using test::NamesIn;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
+
+const std::error_code kNoSpace = std::make_error_code(std::errc::no_space_on_device);
+const std::error_code kDenied = std::make_error_code(std::errc::permission_denied);
+
+class FileOpsTest : public ::testing::Test {
+ protected:
+  FileOps ops;
+  ScopedFileOps use{ops};
+  TempFolder dir;
+};
+
+TEST_F(FileOpsTest, CopyReplacesTheTargetAndLeavesNoTemporaryFile) {
+  WriteBytes(dir / "おともだち帳", "new friends");
+  WriteBytes(dir / "ミミ_おともだち帳", "old friends");
+  OpResult r = Fs().Copy(dir / "おともだち帳", dir / "ミミ_おともだち帳");
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(ReadBytes(dir / "ミミ_おともだち帳"), "new friends");
+  EXPECT_EQ(ReadBytes(dir / "おともだち帳"), "new friends");
+  EXPECT_EQ(NamesIn(dir.path()), "おともだち帳|ミミ_おともだち帳");
+}
+
+TEST_F(FileOpsTest, CopyThatFailsBeforeTheReplaceKeepsTheOldTarget) {
+  WriteBytes(dir / "a", std::string(200000, 'n'));  // more than one buffer
+  WriteBytes(dir / "b", "old");
+  ops.FailAt(1, kNoSpace, false, FaultPoint::BeforeReplace);
+  OpResult r = Fs().Copy(dir / "a", dir / "b");
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.error, kNoSpace);
+  EXPECT_TRUE(r.atTarget);
+  EXPECT_EQ(r.FailingPath(), dir / "b");
+  EXPECT_EQ(ReadBytes(dir / "b"), "old");
+  EXPECT_EQ(NamesIn(dir.path()), "a|b");
+}
+
+TEST_F(FileOpsTest, CopyKeepsTheSourcesModificationTime) {
+  WriteBytes(dir / "a", "x");
+  auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  std::filesystem::last_write_time(dir / "a", old);
+  ASSERT_TRUE(Fs().Copy(dir / "a", dir / "b").ok());
+  EXPECT_EQ(std::filesystem::last_write_time(dir / "b"), std::filesystem::last_write_time(dir / "a"));
+}
+
+TEST_F(FileOpsTest, CopyFailuresNameTheSideThatFailed) {
+  WriteBytes(dir / "b", "old");
+  OpResult missing = Fs().Copy(dir / "none", dir / "b");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.atTarget);
+  EXPECT_TRUE(IsNotFound(missing.error));
+  EXPECT_EQ(ReadBytes(dir / "b"), "old");
+  EXPECT_NE(missing.Describe().find(PathText(dir / "none")), std::string::npos);
+  EXPECT_NE(missing.Describe().find("コピーできませんでした"), std::string::npos);
+
+  OpResult noFolder = Fs().Copy(dir / "b", dir / "nofolder/b");
+  EXPECT_FALSE(noFolder.ok());
+  EXPECT_TRUE(noFolder.atTarget);
+  EXPECT_FALSE(FolderExists(dir / "nofolder"));
+
+  std::filesystem::create_directory(dir / "sub");
+  OpResult ontoFolder = Fs().Copy(dir / "b", dir / "sub");
+  EXPECT_EQ(ontoFolder.error, MakeError(CoreError::IsAFolder));
+  EXPECT_TRUE(IsFolder(dir / "sub"));
+}
+
+TEST_F(FileOpsTest, FaultInjectionCountsOperationsAndStrikesOnceOrFromThenOn) {
+  WriteBytes(dir / "a", "1");
+  EXPECT_TRUE(Fs().Copy(dir / "a", dir / "b").ok());
+  EXPECT_EQ(ops.Count(), 1);
+  ops.FailAt(2, kNoSpace);  // the second operation from now: number 3
+  EXPECT_TRUE(Fs().Copy(dir / "a", dir / "c").ok());
+  OpResult failed = Fs().Write(dir / "d", "x");
+  EXPECT_EQ(failed.error, kNoSpace);
+  EXPECT_EQ(failed.action, Action::Write);
+  EXPECT_NE(failed.Describe().find("ディスクの空き容量が足りません"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir / "d"));
+  EXPECT_TRUE(Fs().Write(dir / "d", "x").ok());
+  EXPECT_EQ(ops.Count(), 4);
+
+  ops.FailAt(1, kDenied, /*fromThenOn=*/true);
+  EXPECT_EQ(Fs().Delete(dir / "a").error, kDenied);
+  EXPECT_EQ(Fs().MakeFolder(dir / "f").error, kDenied);
+  EXPECT_EQ(Fs().EditBytes(dir / "a", 0, "2").error, kDenied);
+  EXPECT_EQ(ReadBytes(dir / "a"), "1");
+  EXPECT_FALSE(FolderExists(dir / "f"));
+  ops.ClearFaults();
+  EXPECT_TRUE(Fs().Delete(dir / "a").ok());
+
+  ASSERT_EQ(ops.Journal().size(), 8u);
+  EXPECT_EQ(ops.Journal()[2].action, Action::Write);
+  EXPECT_FALSE(ops.Journal()[2].ok);
+  EXPECT_TRUE(ops.Journal()[7].ok);
+}
+
+TEST_F(FileOpsTest, WriteIsAtomic) {
+  ASSERT_TRUE(Fs().Write(dir / "lupina.dat", "\"\"\r\n").ok());
+  EXPECT_EQ(ReadBytes(dir / "lupina.dat"), "\"\"\r\n");
+  ops.FailAt(1, kNoSpace, false, FaultPoint::BeforeReplace);
+  EXPECT_FALSE(Fs().Write(dir / "lupina.dat", "\"ミミ\"\r\n").ok());
+  EXPECT_EQ(ReadBytes(dir / "lupina.dat"), "\"\"\r\n");
+  EXPECT_EQ(NamesIn(dir.path()), "lupina.dat");
+  EXPECT_TRUE(Fs().Write(dir / "empty", "").ok());
+  EXPECT_EQ(FileLength(dir / "empty"), 0);
+}
+
+TEST_F(FileOpsTest, EditBytesChangesInPlaceAndNeverLengthens) {
+  WriteBytes(dir / "f", "abcdef");
+  ASSERT_TRUE(Fs().EditBytes(dir / "f", 2, "XY").ok());
+  EXPECT_EQ(ReadBytes(dir / "f"), "abXYef");
+  ASSERT_TRUE(Fs().EditBytes(dir / "f", 4, "ZZ").ok());
+  EXPECT_EQ(ReadBytes(dir / "f"), "abXYZZ");
+  OpResult past = Fs().EditBytes(dir / "f", 5, "12");
+  EXPECT_EQ(past.error, MakeError(CoreError::FileTooShort));
+  EXPECT_EQ(ReadBytes(dir / "f"), "abXYZZ");
+  EXPECT_TRUE(IsNotFound(Fs().EditBytes(dir / "none", 0, "1").error));
+  EXPECT_FALSE(FileExists(dir / "none"));
+}
+
+TEST_F(FileOpsTest, RenameMoveDeleteAndFolders) {
+  WriteBytes(dir / "a", "A");
+  WriteBytes(dir / "b", "B");
+  // Rename never replaces; Move does.
+  OpResult taken = Fs().Rename(dir / "a", dir / "b");
+  EXPECT_EQ(taken.error, MakeError(CoreError::AlreadyExists));
+  EXPECT_EQ(ReadBytes(dir / "b"), "B");
+  EXPECT_TRUE(Fs().Rename(dir / "a", dir / "退避_a").ok());
+  EXPECT_TRUE(Fs().Move(dir / "退避_a", dir / "b").ok());
+  EXPECT_EQ(ReadBytes(dir / "b"), "A");
+  EXPECT_EQ(NamesIn(dir.path()), "b");
+  EXPECT_FALSE(Fs().Move(dir / "none", dir / "c").ok());
+
+  EXPECT_TRUE(Fs().MakeFolder(dir / "宝物").ok());
+  EXPECT_EQ(Fs().MakeFolder(dir / "宝物").error, MakeError(CoreError::AlreadyExists));
+  EXPECT_FALSE(Fs().MakeFolder(dir / "x/y").ok());  // one level only
+  EXPECT_EQ(Fs().Delete(dir / "宝物").error, MakeError(CoreError::IsAFolder));
+  WriteBytes(dir / "宝物/tzl001.pac", "t");
+  EXPECT_FALSE(Fs().RemoveFolder(dir / "宝物").ok());
+  EXPECT_TRUE(Fs().Delete(dir / "宝物/tzl001.pac").ok());
+  EXPECT_TRUE(IsNotFound(Fs().Delete(dir / "宝物/tzl001.pac").error));
+  EXPECT_TRUE(Fs().RemoveFolder(dir / "宝物").ok());
+  EXPECT_EQ(NamesIn(dir.path()), "b");
+}
+
+TEST(FileOpsScope, InstallsAndRestoresTheFunnel) {
+  FileOps* original = &Fs();
+  {
+    FileOps outer;
+    ScopedFileOps a(outer);
+    EXPECT_EQ(&Fs(), &outer);
+    {
+      FileOps inner;
+      ScopedFileOps b(inner);
+      EXPECT_EQ(&Fs(), &inner);
+    }
+    EXPECT_EQ(&Fs(), &outer);
+  }
+  EXPECT_EQ(&Fs(), original);
+}
+
+TEST(FileOpsNames, TemporaryNamesAreRecognised) {
+  EXPECT_TRUE(IsTempName("~lup0a9f.tmp"));
+  EXPECT_FALSE(IsTempName("~lup0a9f.tmpx"));
+  EXPECT_FALSE(IsTempName("~lupXYZW.tmp"));
+  EXPECT_FALSE(IsTempName("tzl001.pac"));
+}
+
+}  // namespace
+}  // namespace lup

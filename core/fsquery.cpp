@@ -1,0 +1,129 @@
+#include "core/fsquery.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+#include "core/unicode.h"
+
+namespace lup {
+namespace fs = std::filesystem;
+
+bool FileExists(const fs::path& path) {
+  if (path.empty()) return false;
+  std::error_code e;
+  return fs::is_regular_file(path, e);
+}
+
+bool FolderExists(const fs::path& path) {
+  if (path.empty()) return false;
+  std::error_code e;
+  auto st = fs::status(path, e);
+  return fs::is_directory(st) || fs::is_regular_file(st);
+}
+
+bool IsFolder(const fs::path& path) {
+  if (path.empty()) return false;
+  std::error_code e;
+  return fs::is_directory(path, e);
+}
+
+bool AnyFileMatches(const fs::path& folder) {
+  if (folder.empty()) return false;
+  std::error_code e;
+  fs::directory_iterator it(folder, e), end;
+  for (; !e && it != end; it.increment(e)) {
+    std::error_code e2;
+    if (it->is_regular_file(e2)) return true;
+  }
+  return false;
+}
+
+long long FileLength(const fs::path& path) {
+  std::error_code e;
+  if (!fs::is_regular_file(path, e)) return -1;
+  auto size = fs::file_size(path, e);
+  return e ? -1 : static_cast<long long>(size);
+}
+
+namespace {
+
+bool GlobMatch(const std::u32string& p, const std::u32string& n) {
+  std::size_t pi = 0, ni = 0;
+  std::size_t starP = std::u32string::npos, starN = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+      ++pi;
+      ++ni;
+    } else if (pi < p.size() && p[pi] == U'*') {
+      starP = pi++;
+      starN = ni;
+    } else if (starP != std::u32string::npos) {
+      pi = starP + 1;
+      ni = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == U'*') ++pi;
+  return pi == p.size();
+}
+
+std::u32string Upcased(std::string_view utf8) {
+  std::u32string s = DecodeUtf8(utf8);
+  for (char32_t& c : s) c = UpcaseChar(c);
+  return s;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  std::u32string p = Upcased(pattern);
+  std::u32string n = Upcased(name);
+  if (p.size() >= 2 && p.compare(p.size() - 2, 2, U".*") == 0) {
+    // "x.*" also matches "x": the dot and what follows may be absent.
+    if (GlobMatch(p, n)) return true;
+    return GlobMatch(p.substr(0, p.size() - 2), n);
+  }
+  if (!p.empty() && p.back() == U'.') {
+    // "x." matches names without an extension.
+    if (n.find(U'.') != std::u32string::npos) return false;
+    return GlobMatch(p.substr(0, p.size() - 1), n);
+  }
+  return GlobMatch(p, n);
+}
+
+bool NameOrderLess(std::string_view a, std::string_view b) {
+  std::u16string ua = UpcasedUtf16(a);
+  std::u16string ub = UpcasedUtf16(b);
+  if (ua != ub) return ua < ub;
+  return a < b;
+}
+
+Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) {
+  Listing out;
+  std::error_code e;
+  fs::directory_iterator it(folder, e), end;
+  for (; !e && it != end; it.increment(e)) {
+    std::string name = NameText(it->path());
+    if (name == "." || name == ".." || !WildcardMatch(pattern, name)) continue;
+    std::error_code e2;
+    bool isFolder = it->is_directory(e2);
+    bool isFile = !isFolder && it->is_regular_file(e2);
+    if (isFolder && (static_cast<int>(pick) & static_cast<int>(Pick::Folders)))
+      out.entries.push_back({name, true});
+    else if (isFile && (static_cast<int>(pick) & static_cast<int>(Pick::Files)))
+      out.entries.push_back({name, false});
+  }
+  out.error = e;
+  std::sort(out.entries.begin(), out.entries.end(),
+            [](const FolderEntry& x, const FolderEntry& y) { return NameOrderLess(x.name, y.name); });
+  return out;
+}
+
+std::vector<std::string> ListNames(const fs::path& folder, std::string_view pattern, Pick pick) {
+  std::vector<std::string> names;
+  for (auto& entry : ListFolder(folder, pattern, pick).entries) names.push_back(entry.name);
+  return names;
+}
+
+}  // namespace lup

@@ -1,0 +1,91 @@
+#include "core/fssteps.h"
+
+#include <vector>
+
+#include "core/fileops.h"
+#include "core/text.h"
+
+namespace lup {
+namespace fs = std::filesystem;
+
+OpResult CopyOneFile(const fs::path& from, const fs::path& to) { return Fs().Copy(from, to); }
+
+OpResult MakeFolder(const fs::path& path) { return Fs().MakeFolder(path); }
+
+OpResult DeleteMatching(const fs::path& folder) {
+  Listing listing = ListFolder(folder, "*.*", Pick::Files);
+  if (listing.entries.empty()) {
+    std::error_code e = listing.error ? listing.error
+                                      : std::make_error_code(std::errc::no_such_file_or_directory);
+    return OpResult::Fail(listing.error ? Action::List : Action::Delete, e, folder);
+  }
+  OpResult first = OpResult::Ok(Action::Delete);
+  for (const FolderEntry& entry : listing.entries) {
+    OpResult r = Fs().Delete(folder / U8Path(entry.name));
+    if (!r.ok() && first.ok()) first = r;
+  }
+  return first;
+}
+
+namespace {
+
+bool HasWildcard(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+
+// Creates `folder` and any missing parents, each level through the funnel.
+OpResult EnsureFolder(const fs::path& folder) {
+  if (IsFolder(folder)) return OpResult::Ok(Action::MakeFolder);
+  std::error_code e;
+  if (fs::exists(fs::symlink_status(folder, e)))
+    return OpResult::Fail(Action::MakeFolder, MakeError(CoreError::NotAFolder), folder);
+  std::vector<fs::path> missing;
+  for (fs::path p = folder; !p.empty() && !IsFolder(p); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    OpResult r = Fs().MakeFolder(*it);
+    if (!r.ok()) return r;
+  }
+  return OpResult::Ok(Action::MakeFolder);
+}
+
+}  // namespace
+
+FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op) {
+  FolderOpResult out;
+  const Action action = op == ShellOp::Move ? Action::Move : Action::Copy;
+  out.result = OpResult::Ok(action);
+  if (from.empty() || to.empty()) return out;
+
+  fs::path folder = from.parent_path();
+  std::vector<std::string> names;
+  std::string last = NameText(from.filename());
+  if (HasWildcard(last)) {
+    names = ListNames(folder, last, Pick::Files);
+  } else if (IsFolder(from)) {
+    out.result = OpResult::Fail(action, MakeError(CoreError::IsAFolder), from, to);
+    return out;
+  } else if (FileExists(from)) {
+    names.push_back(last);
+  }
+  if (names.empty()) return out;
+
+  OpResult made = EnsureFolder(to);
+  if (!made.ok()) {
+    out.result = made;
+    return out;
+  }
+  for (const std::string& name : names) {
+    fs::path source = folder / U8Path(name);
+    fs::path target = to / U8Path(name);
+    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target);
+    if (!r.ok()) {
+      out.result = r;
+      return out;
+    }
+    ++out.filesDone;
+  }
+  return out;
+}
+
+}  // namespace lup

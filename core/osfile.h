@@ -1,0 +1,60 @@
+#pragma once
+// The few raw file calls the funnel and the readers are built on, with the
+// system's own error codes: POSIX calls natively (osfile_posix.cpp), the W
+// calls of Windows in the Windows build (osfile_win32.cpp). Only core/ uses
+// this; everything else goes through core/fileops.h and core/fsquery.h.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace lup::os {
+
+// An open file; closed by its destructor (use Close to see the error).
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept : h_(other.h_) { other.h_ = kNone; }
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool open() const { return h_ != kNone; }
+  std::error_code Read(char* buffer, std::size_t size, std::size_t* got);
+  std::error_code WriteAll(const char* data, std::size_t size);
+  std::error_code Size(std::uint64_t* size);
+  std::error_code Seek(std::uint64_t offset);
+  std::error_code Sync();   // flushes the data to the disk
+  std::error_code Close();
+
+ private:
+  friend std::error_code OpenRead(const std::filesystem::path&, File*);
+  friend std::error_code CreateNew(const std::filesystem::path&, File*);
+  friend std::error_code OpenEdit(const std::filesystem::path&, File*);
+  static constexpr std::intptr_t kNone = -1;
+  std::intptr_t h_ = kNone;
+};
+
+std::error_code OpenRead(const std::filesystem::path& path, File* file);
+// Creates a new file for writing; fails when the name exists.
+std::error_code CreateNew(const std::filesystem::path& path, File* file);
+// Opens an existing file for reading and writing in place.
+std::error_code OpenEdit(const std::filesystem::path& path, File* file);
+
+// Reads a whole file.
+std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);
+
+// Renames `from` over `to`, replacing it (one step on the same volume).
+std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to);
+// Renames without replacing; an existing `to` is an error.
+std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+std::error_code DeleteOneFile(const std::filesystem::path& path);
+std::error_code MakeOneFolder(const std::filesystem::path& path);
+std::error_code RemoveEmptyFolder(const std::filesystem::path& path);
+
+// True when the error means "source and target are on different volumes".
+bool IsCrossDevice(const std::error_code& error);
+
+}  // namespace lup::os

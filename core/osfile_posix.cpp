@@ -1,0 +1,137 @@
+// The raw file layer on POSIX systems (the native build).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "core/osfile.h"
+
+namespace lup::os {
+namespace {
+
+std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
+
+std::error_code OpenWith(const std::filesystem::path& path, int flags, std::intptr_t* h) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return LastError();
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return std::make_error_code(std::errc::is_a_directory);
+  }
+  *h = fd;
+  return {};
+}
+
+}  // namespace
+
+std::error_code OpenRead(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, O_RDONLY, &file->h_);
+}
+
+std::error_code CreateNew(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, &file->h_);
+}
+
+std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, O_RDWR, &file->h_);
+}
+
+std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
+  ssize_t n;
+  do {
+    n = ::read(static_cast<int>(h_), buffer, size);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    *got = 0;
+    return LastError();
+  }
+  *got = static_cast<std::size_t>(n);
+  return {};
+}
+
+std::error_code File::WriteAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(static_cast<int>(h_), data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+std::error_code File::Size(std::uint64_t* size) {
+  struct stat st;
+  if (::fstat(static_cast<int>(h_), &st) != 0) return LastError();
+  *size = static_cast<std::uint64_t>(st.st_size);
+  return {};
+}
+
+std::error_code File::Seek(std::uint64_t offset) {
+  if (::lseek(static_cast<int>(h_), static_cast<off_t>(offset), SEEK_SET) < 0) return LastError();
+  return {};
+}
+
+std::error_code File::Sync() {
+  if (::fsync(static_cast<int>(h_)) != 0) return LastError();
+  return {};
+}
+
+std::error_code File::Close() {
+  if (h_ == kNone) return {};
+  int fd = static_cast<int>(h_);
+  h_ = kNone;
+  if (::close(fd) != 0 && errno != EINTR) return LastError();
+  return {};
+}
+
+std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+  // Make the new name itself durable.
+  int dir = ::open(to.parent_path().empty() ? "." : to.parent_path().c_str(), O_RDONLY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return {};
+}
+
+std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0) return std::make_error_code(std::errc::file_exists);
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code DeleteOneFile(const std::filesystem::path& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    return std::make_error_code(std::errc::is_a_directory);
+  if (::unlink(path.c_str()) != 0) return LastError();
+  return {};
+}
+
+std::error_code MakeOneFolder(const std::filesystem::path& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) return LastError();
+  return {};
+}
+
+std::error_code RemoveEmptyFolder(const std::filesystem::path& path) {
+  if (::rmdir(path.c_str()) != 0) return LastError();
+  return {};
+}
+
+bool IsCrossDevice(const std::error_code& error) { return error == std::errc::cross_device_link; }
+
+}  // namespace lup::os

@@ -1,0 +1,130 @@
+// The raw file layer on Windows: the W calls, with the system's error codes.
+#include <windows.h>
+
+#include "core/osfile.h"
+
+namespace lup::os {
+namespace {
+
+std::error_code LastError() {
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+}
+
+HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+std::error_code OpenWith(const std::filesystem::path& path, DWORD access, DWORD share,
+                         DWORD disposition, std::intptr_t* out) {
+  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        disposition != CREATE_NEW)
+      return std::make_error_code(std::errc::is_a_directory);
+    return LastError();
+  }
+  *out = reinterpret_cast<std::intptr_t>(h);
+  return {};
+}
+
+}  // namespace
+
+std::error_code OpenRead(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &file->h_);
+}
+
+std::error_code CreateNew(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, GENERIC_WRITE, 0, CREATE_NEW, &file->h_);
+}
+
+std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
+  file->Close();
+  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
+}
+
+std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
+  DWORD n = 0;
+  DWORD ask = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  if (!ReadFile(H(h_), buffer, ask, &n, nullptr)) {
+    *got = 0;
+    return LastError();
+  }
+  *got = n;
+  return {};
+}
+
+std::error_code File::WriteAll(const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD n = 0;
+    DWORD ask = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    if (!WriteFile(H(h_), data, ask, &n, nullptr)) return LastError();
+    if (n == 0) return std::make_error_code(std::errc::io_error);
+    data += n;
+    size -= n;
+  }
+  return {};
+}
+
+std::error_code File::Size(std::uint64_t* size) {
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx(H(h_), &li)) return LastError();
+  *size = static_cast<std::uint64_t>(li.QuadPart);
+  return {};
+}
+
+std::error_code File::Seek(std::uint64_t offset) {
+  LARGE_INTEGER li;
+  li.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(H(h_), li, nullptr, FILE_BEGIN)) return LastError();
+  return {};
+}
+
+std::error_code File::Sync() {
+  if (!FlushFileBuffers(H(h_))) return LastError();
+  return {};
+}
+
+std::error_code File::Close() {
+  if (h_ == kNone) return {};
+  HANDLE h = H(h_);
+  h_ = kNone;
+  if (!CloseHandle(h)) return LastError();
+  return {};
+}
+
+std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return LastError();
+  return {};
+}
+
+std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return LastError();
+  return {};
+}
+
+std::error_code DeleteOneFile(const std::filesystem::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::make_error_code(std::errc::is_a_directory);
+  if (!DeleteFileW(path.c_str())) return LastError();
+  return {};
+}
+
+std::error_code MakeOneFolder(const std::filesystem::path& path) {
+  if (!CreateDirectoryW(path.c_str(), nullptr)) return LastError();
+  return {};
+}
+
+std::error_code RemoveEmptyFolder(const std::filesystem::path& path) {
+  if (!RemoveDirectoryW(path.c_str())) return LastError();
+  return {};
+}
+
+bool IsCrossDevice(const std::error_code& error) {
+  return error.category() == std::system_category() && error.value() == ERROR_NOT_SAME_DEVICE;
+}
+
+}  // namespace lup::os

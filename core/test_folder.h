@@ -1,0 +1,30 @@
+#pragma once
+// Test helpers: a fresh temporary folder removed at the end of the test, and
+// whole-file reads and writes that bypass the funnel.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lup::test {
+
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // path() / utf8 name (may hold '/'-separated parts).
+  std::filesystem::path operator/(std::string_view utf8) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+// The names in a folder, sorted by bytes (for "nothing else is there" checks).
+std::string NamesIn(const std::filesystem::path& folder);
+
+}  // namespace lup::test
