@@ -1,0 +1,49 @@
+// CP932 <-> UTF-8 through the system's own code page 932.
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/codepage.h"
+#include "platform/win32/wide.h"
+
+namespace lup {
+
+namespace {
+constexpr UINT kCp932 = 932;
+}
+
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
+  if (cp932.empty()) return std::string();
+  if (cp932.size() > INT_MAX) return std::nullopt;
+  const int length = static_cast<int>(cp932.size());
+  const int n = MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, cp932.data(), length, nullptr, 0);
+  if (n <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  if (MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, cp932.data(), length, wide.data(), n) != n) {
+    return std::nullopt;
+  }
+  return NarrowStrict(wide);
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+  if (utf8.empty()) return std::string();
+  const std::optional<std::wstring> wide = WideStrict(utf8);
+  if (!wide || wide->size() > INT_MAX) return std::nullopt;
+  const int length = static_cast<int>(wide->size());
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide->data(), length, nullptr, 0,
+                                    nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(n), '\0');
+  if (WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide->data(), length, bytes.data(), n,
+                          nullptr, &usedDefault) != n ||
+      usedDefault) {
+    return std::nullopt;
+  }
+  // Only text that reads back exactly counts as held by CP932.
+  const std::optional<std::string> back = Cp932ToUtf8(bytes);
+  if (!back || *back != utf8) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace lup
