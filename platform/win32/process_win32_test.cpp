@@ -1,0 +1,146 @@
+// Processes under Windows (or Wine): the message-pumping wait, the command
+// line as the started program sees it, the program's own resources.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/process.h"
+#include "platform/test_support.h"
+#include "platform/win32/file_version.h"
+#include "platform/win32/wide.h"
+
+namespace lup {
+namespace {
+
+using testing::Quoted;
+using testing::ReadFile;
+using testing::SleeperPath;
+using testing::TempFolder;
+
+std::chrono::microseconds CpuTime() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto us = [](const FILETIME& t) {
+    return std::chrono::microseconds(((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10);
+  };
+  return us(kernel) + us(user);
+}
+
+int g_ticks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
+
+TEST(WaitForProcessWin32, WindowEventsFlowWhileTheCpuRests) {
+  StartResult started = StartProgram(SleeperPath(), "--sleep 1000", {}, ShowState::NormalFocus);
+  ASSERT_TRUE(started.ok) << started.errorText;
+  g_ticks = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, CountTick);
+  ASSERT_NE(timer, 0u);
+  int pumps = 0;
+  auto pump = [&] {
+    ++pumps;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  };
+  const auto cpuBefore = CpuTime();
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitForProcess(started.process, pump), 0u);
+  const auto wall = std::chrono::steady_clock::now() - begin;
+  const auto cpu = CpuTime() - cpuBefore;
+  KillTimer(nullptr, timer);
+
+  EXPECT_GE(wall, std::chrono::milliseconds(700));
+  EXPECT_GE(g_ticks, 5) << "timer events must be dispatched during the wait";
+  EXPECT_LT(pumps, 200) << "the pump runs when events arrive, not in a loop";
+  EXPECT_LT(cpu, std::chrono::milliseconds(200));
+}
+
+TEST(WaitForProcessWin32, WithoutAPumpTheWaitStillEnds) {
+  StartResult started = StartProgram(SleeperPath(), "--sleep 200 --exit 259", {}, ShowState::NormalFocus);
+  ASSERT_TRUE(started.ok) << started.errorText;
+  // 259 is what a running program reports as its exit code; the wait must
+  // still see that this one has ended.
+  EXPECT_EQ(WaitForProcess(started.process), 259u);
+}
+
+TEST(StartProgramWin32, TheStartedProgramSeesItsQuotedPathAndTheArgumentsAsGiven) {
+  TempFolder tmp("cmdline");
+  const auto out = tmp / "text.txt";
+  const std::string arguments = "--text " + Quoted(out) + "  -ns  \"a b\" ポチ";
+  StartResult started = StartProgram(SleeperPath(), arguments, {}, ShowState::NormalFocus);
+  ASSERT_TRUE(started.ok) << started.errorText;
+  EXPECT_EQ(WaitForProcess(started.process), 0u);
+  EXPECT_EQ(ReadFile(out), arguments);
+}
+
+TEST(StartProgramWin32, AnUnquotedCommandLineWouldRunTheDecoy) {
+  // The trap the quoting avoids: the system reads "<tmp>\Post Pet\host.exe"
+  // without quotes as "<tmp>\Post" followed by arguments, and runs Post.exe.
+  TempFolder tmp("trap");
+  std::filesystem::create_directory(tmp / "Post Pet");
+  const auto host = tmp / "Post Pet\\host.exe";
+  const auto decoy = tmp / "Post.exe";
+  std::filesystem::copy_file(SleeperPath(), host);
+  std::filesystem::copy_file(SleeperPath(), decoy);
+  const auto marker = tmp / "marker.txt";
+  std::wstring line = host.wstring() + L" --mark " + Wide(Quoted(marker));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(marker)), decoy)) << ReadFile(marker);
+
+  // Our start runs the host.
+  std::filesystem::remove(marker);
+  StartResult started = StartProgram(host, "--mark " + Quoted(marker), {}, ShowState::NormalFocus);
+  ASSERT_TRUE(started.ok) << started.errorText;
+  WaitForProcess(started.process);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(marker)), host)) << ReadFile(marker);
+}
+
+TEST(StartProgramWin32, AQuoteInTheProgramPathIsRefused) {
+  StartResult started = StartProgram(U8Path("C:\\a\" b.exe"), "", {}, ShowState::NormalFocus);
+  EXPECT_FALSE(started.ok);
+  EXPECT_EQ(started.errorCode, static_cast<std::uint32_t>(ERROR_INVALID_NAME));
+}
+
+TEST(SplitArgumentsWin32, SplitsAsTheSystemDoes) {
+  for (const char* text :
+       {"a b", "\"a b\" c", "a\\\\b", "a\\\"b", "a\\\\\"b c\" d", "\"a\"\"b\" c", "\"\"\"a\"\"\" b",
+        "\"\"\"\" x", "x\"y\"\"z\" w", "\"unclosed", "C:\\dir\\ \"D:\\x y\\\\\" z", "ソ\\ \"表 能\"",
+        "\ta\t\"\"\t", "a\\\\\\\"b"}) {
+    SCOPED_TRACE(text);
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(Wide(std::string("prog.exe ") + text).c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    std::vector<std::string> system;
+    for (int i = 1; i < count; ++i) system.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    EXPECT_EQ(SplitArguments(text), system);
+  }
+}
+
+TEST(ProgramWin32, CarriesItsVersionManifestAndIcon) {
+  const auto version = FileVersion(ProgramPath());
+  ASSERT_TRUE(version.has_value());
+  EXPECT_EQ(*version, (VersionNumber{TEST_VERSION_MAJOR, TEST_VERSION_MINOR, TEST_VERSION_PATCH}));
+  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr);  // manifest
+  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr);  // icon group
+  EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)), nullptr);
+}
+
+TEST(ProgramWin32, AFileWithoutVersionHasNone) {
+  TempFolder tmp("noversion");
+  testing::WriteFile(tmp / "plain.exe", "MZ not really");
+  EXPECT_EQ(FileVersion(tmp / "plain.exe"), std::nullopt);
+  EXPECT_EQ(FileVersion(tmp / "absent.exe"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace lup
