@@ -135,6 +135,24 @@ TEST(ProgramWin32, CarriesItsVersionManifestAndIcon) {
   EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)), nullptr);
 }
 
+TEST(ProgramWin32, VersionTextsAreJapanese) {
+  const std::wstring file = ProgramPath().wstring();
+  DWORD ignored = 0;
+  std::vector<unsigned char> data(GetFileVersionInfoSizeW(file.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  auto text = [&](const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
+    if (!VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return std::string();
+    return Narrow(value);
+  };
+  EXPECT_EQ(text(L"ProductName"), "ルピナ・ヴィラ");
+  EXPECT_EQ(text(L"FileDescription"), "Win32 platform tests");
+  EXPECT_EQ(text(L"OriginalFilename"), "platform_win32_test.exe");
+}
+
 TEST(ProgramWin32, AFileWithoutVersionHasNone) {
   TempFolder tmp("noversion");
   testing::WriteFile(tmp / "plain.exe", "MZ not really");
