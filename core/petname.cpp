@@ -62,16 +62,18 @@ PetNameCheck CheckPetNameShape(std::string_view name) {
 PetNameCheck CheckPetName(std::string_view name, const Settings& settings) {
   PetNameCheck check = CheckPetNameShape(name);
   if (!check.ok()) return check;
-  // The longest path: D\bak\name_item\file (the backup of a folder item), with
-  // item the longest item name and file the longer of the treasure box file
-  // and the funnel's temporary name.
-  std::size_t item = 0;
-  for (const std::string* n : {&settings.ppcName, &settings.friendName, &settings.tzDir,
-                               &settings.jyusinDir, &settings.sousinDir, &settings.oyatsuDir})
-    item = std::max(item, Utf16Length(*n));
-  std::size_t file = std::max<std::size_t>(Utf16Length(settings.tzName), kTempNameLength);
-  std::size_t folder = Utf16Length(PathText(settings.ppDir));
-  std::size_t length = folder + 1 + 3 + 1 + Utf16Length(name) + 1 + item + 1 + file;
+  // The longest paths a pet's name takes part in lie in the backup folder:
+  // D\bak\name_item.bak for the two file items and D\bak\name_item\file for
+  // the four folder items, with file the longer of the treasure box file and
+  // the funnel's temporary name.
+  std::size_t fileItem = std::max(Utf16Length(settings.ppcName), Utf16Length(settings.friendName));
+  std::size_t folderItem = 0;
+  for (const std::string* n :
+       {&settings.tzDir, &settings.jyusinDir, &settings.sousinDir, &settings.oyatsuDir})
+    folderItem = std::max(folderItem, Utf16Length(*n));
+  std::size_t inner = std::max<std::size_t>(Utf16Length(settings.tzName), kTempNameLength);
+  std::size_t prefix = Utf16Length(PathText(settings.ppDir)) + 5 + Utf16Length(name) + 1;
+  std::size_t length = prefix + std::max(fileItem + 4, folderItem + 1 + inner);
   if (length > 259) check.problem = PetNameProblem::TooLong;
   return check;
 }

@@ -33,10 +33,11 @@ struct PetNameCheck {
   std::string Reason() const;
 };
 
-// Full check. The longest path a pet's name takes part in is measured with
-// the folder and item names of `settings`: D\bak\name_item\file, where item
-// is the longest of the six item names and file the longer of tz_name and
-// the funnel's temporary name; its UTF-16 length must stay within 259.
+// Full check. The longest paths a pet's name takes part in are measured with
+// the folder and item names of `settings`; they lie in the backup folder:
+// D\bak\name_item.bak for the two file items, D\bak\name_item\file for the
+// four folder items (file: the longer of tz_name and the funnel's temporary
+// name). Their UTF-16 length must stay within 259 characters.
 PetNameCheck CheckPetName(std::string_view name, const Settings& settings);
 
 // Every test but the length.

@@ -1,0 +1,107 @@
+#include "core/fsquery.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/test_folder.h"
+
+namespace lup {
+namespace {
+
+using test::TempFolder;
+using test::WriteBytes;
+
+TEST(Wildcard, MatchesAsWindowsDoesIgnoringCase) {
+  EXPECT_TRUE(WildcardMatch("*.*", "a.b"));
+  EXPECT_TRUE(WildcardMatch("*.*", "おともだち帳"));  // no dot
+  EXPECT_TRUE(WildcardMatch("*.pac", "ケーキ.PAC"));
+  EXPECT_FALSE(WildcardMatch("*.pac", "tzl001.pac.bak"));
+  EXPECT_TRUE(WildcardMatch("*_PostPet設定.ppc", "ミミ_postpet設定.PPC"));
+  EXPECT_TRUE(WildcardMatch("*_PostPet設定.ppc", "A_B_PostPet設定.ppc"));
+  EXPECT_FALSE(WildcardMatch("*_PostPet設定.ppc", "PostPet設定.ppc"));
+  EXPECT_TRUE(WildcardMatch("*おやつ", "ミミ_おやつ"));
+  EXPECT_TRUE(WildcardMatch("*おやつ", "おやつ"));
+  EXPECT_FALSE(WildcardMatch("*おやつ", "おやつ箱"));
+  EXPECT_TRUE(WildcardMatch("a?c", "abc"));
+  EXPECT_FALSE(WildcardMatch("a?c", "ac"));
+  EXPECT_TRUE(WildcardMatch("abc.*", "abc"));
+  EXPECT_TRUE(WildcardMatch("*.", "readme"));
+  EXPECT_FALSE(WildcardMatch("*.", "read.me"));
+  // Letters beyond ASCII compare without case too.
+  EXPECT_TRUE(WildcardMatch("ＡＢ*", "ａｂｃ"));
+  EXPECT_TRUE(WildcardMatch("café", "CAFÉ"));
+  EXPECT_FALSE(WildcardMatch("あ", "ア"));
+}
+
+TEST(NameOrder, IsTheOrdinalOrderOfUpperCasedUtf16) {
+  std::vector<std::string> names = {"_x", "b", "A", "Z", "a1", "ｂ", "Ａ", "𠮷", "ｱ", "あ", "é", "F"};
+  std::sort(names.begin(), names.end(), NameOrderLess);
+  // '_' (5F) comes after the upper-cased letters; é sorts as É (C9); the
+  // surrogate pair of 𠮷 (D842) comes before the half-width katakana (FF71)
+  // and the full-width letters (FF21...).
+  std::vector<std::string> expected = {"A", "a1", "b", "F", "Z", "_x", "é", "あ", "𠮷", "Ａ", "ｂ", "ｱ"};
+  EXPECT_EQ(names, expected);
+  EXPECT_FALSE(NameOrderLess("abc", "abc"));
+  // Names that differ only in case (possible off Windows) still get one order.
+  EXPECT_NE(NameOrderLess("abc", "ABC"), NameOrderLess("ABC", "abc"));
+}
+
+TEST(ListFolder, ChoosesFilesOrFoldersInListingOrder) {
+  TempFolder dir;
+  WriteBytes(dir / "b_PostPet設定.ppc", "");
+  WriteBytes(dir / "A_PostPet設定.ppc", "");
+  WriteBytes(dir / "PostPet設定.ppc", "");
+  std::filesystem::create_directory(dir / "c_PostPet設定.ppc");
+  std::filesystem::create_directory(dir / "ミミ_おやつ");
+  WriteBytes(dir / "ミミ_おやつ/x.pac", "");
+
+  std::vector<std::string> files = ListNames(dir.path(), "*_PostPet設定.ppc", Pick::Files);
+  EXPECT_EQ(files, (std::vector<std::string>{"A_PostPet設定.ppc", "b_PostPet設定.ppc"}));
+  EXPECT_EQ(ListNames(dir.path(), "*_PostPet設定.ppc", Pick::Folders),
+            std::vector<std::string>{"c_PostPet設定.ppc"});
+  EXPECT_EQ(ListNames(dir.path(), "*.*", Pick::Both).size(), 5u);
+
+  Listing both = ListFolder(dir.path(), "*", Pick::Both);
+  ASSERT_EQ(both.entries.size(), 5u);
+  EXPECT_FALSE(both.error);
+  EXPECT_EQ(both.entries[0].name, "A_PostPet設定.ppc");
+  EXPECT_EQ(both.entries[2].name, "c_PostPet設定.ppc");
+  EXPECT_TRUE(both.entries[2].isFolder);
+  EXPECT_EQ(both.entries[3].name, "PostPet設定.ppc");
+  EXPECT_EQ(both.entries[4].name, "ミミ_おやつ");
+
+  Listing missing = ListFolder(dir / "none", "*.*", Pick::Both);
+  EXPECT_TRUE(missing.entries.empty());
+  EXPECT_TRUE(missing.error);
+}
+
+TEST(Existence, FilesFoldersAndMatches) {
+  TempFolder dir;
+  WriteBytes(dir / "file", "x");
+  std::filesystem::create_directory(dir / "empty");
+  std::filesystem::create_directory(dir / "only-sub");
+  std::filesystem::create_directory(dir / "only-sub/sub");
+
+  EXPECT_TRUE(FileExists(dir / "file"));
+  EXPECT_FALSE(FileExists(dir / "empty"));
+  EXPECT_FALSE(FileExists(dir / "none"));
+  EXPECT_FALSE(FileExists({}));
+  // A plain file passes the folder test, as the callers expect.
+  EXPECT_TRUE(FolderExists(dir / "empty"));
+  EXPECT_TRUE(FolderExists(dir / "file"));
+  EXPECT_FALSE(FolderExists(dir / "none"));
+  EXPECT_TRUE(IsFolder(dir / "empty"));
+  EXPECT_FALSE(IsFolder(dir / "file"));
+
+  EXPECT_TRUE(AnyFileMatches(dir.path()));
+  EXPECT_FALSE(AnyFileMatches(dir / "empty"));
+  EXPECT_FALSE(AnyFileMatches(dir / "only-sub"));
+  EXPECT_FALSE(AnyFileMatches(dir / "none"));
+
+  EXPECT_EQ(FileLength(dir / "file"), 1);
+  EXPECT_EQ(FileLength(dir / "empty"), -1);
+}
+
+}  // namespace
+}  // namespace lup

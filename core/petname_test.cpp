@@ -1,0 +1,77 @@
+#include "core/petname.h"
+
+#include <gtest/gtest.h>
+
+#include "core/settings.h"
+#include "core/text.h"
+
+namespace lup {
+namespace {
+
+PetNameProblem Problem(std::string_view name) { return CheckPetNameShape(name).problem; }
+
+TEST(PetName, AcceptsNamesThatCanPrefixAFileAndLiveInCp932) {
+  for (const char* name : {"ミミ", "ソ", "表", "能", "ソ表能", "Momo", "a.b", "ｱｲｳ", "CONSOLE", "COM0",
+                           "LPT10", "x y", "ﾎﾟｽﾍﾟ", "１２３", "∞"})
+    EXPECT_TRUE(CheckPetNameShape(name).ok()) << name;
+}
+
+TEST(PetName, RejectsWhatCannotBeAPetsName) {
+  EXPECT_EQ(Problem(""), PetNameProblem::Empty);
+  EXPECT_EQ(Problem("_"), PetNameProblem::Underscore);
+  EXPECT_EQ(Problem("ミミ_2"), PetNameProblem::Underscore);
+  EXPECT_EQ(Problem("a\"b"), PetNameProblem::Quote);
+  for (const char* name : {"a\\b", "a/b", "a:b", "a*", "a?", "<a", "a>", "a|b", "C:"})
+    EXPECT_EQ(Problem(name), PetNameProblem::ForbiddenChar) << name;
+  EXPECT_EQ(Problem("a\tb"), PetNameProblem::ControlChar);
+  EXPECT_EQ(Problem(std::string("a\0b", 3)), PetNameProblem::ControlChar);
+  EXPECT_EQ(Problem("a\x7f"), PetNameProblem::ControlChar);
+  EXPECT_EQ(Problem(" ミミ"), PetNameProblem::EdgeSpace);
+  EXPECT_EQ(Problem("ミミ "), PetNameProblem::EdgeSpace);
+  EXPECT_EQ(Problem("ミミ\u3000"), PetNameProblem::EdgeSpace);
+  EXPECT_EQ(Problem("ミミ."), PetNameProblem::TrailingDot);
+  EXPECT_EQ(Problem("."), PetNameProblem::TrailingDot);
+  EXPECT_EQ(Problem(".."), PetNameProblem::TrailingDot);
+  for (const char* name : {"CON", "con", "Prn", "AUX", "nul", "COM1", "com9", "LPT1", "lpt9",
+                           "CONIN$", "conout$", "NUL.txt", "con.ミミ", "AUX .x"})
+    EXPECT_EQ(Problem(name), PetNameProblem::DeviceName) << name;
+  EXPECT_EQ(Problem("🐱"), PetNameProblem::NotCp932);
+  EXPECT_EQ(Problem("𠮷"), PetNameProblem::NotCp932);
+  EXPECT_EQ(Problem("\xff\xfe"), PetNameProblem::NotCp932);
+  EXPECT_FALSE(CheckPetNameShape("_").Reason().empty());
+  EXPECT_TRUE(CheckPetNameShape("ミミ").Reason().empty());
+}
+
+TEST(PetName, TheLongestPathMustStayWithinWindowsLimits) {
+  Settings s;
+  s.ppDir = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");  // 52
+  // 52 + "\bak\" (5) + name + "_" + "受信フォルダ" (6) + "\" + "~lup0000.tmp" (12)
+  // = 77 + name: 182 characters fit, 183 do not.
+  EXPECT_TRUE(CheckPetName(std::string(182, 'a'), s).ok());
+  EXPECT_EQ(CheckPetName(std::string(183, 'a'), s).problem, PetNameProblem::TooLong);
+  // Characters count as UTF-16 units, not bytes: 182 × "ミ" fits.
+  std::string mi;
+  for (int i = 0; i < 182; ++i) mi += "ミ";
+  EXPECT_TRUE(CheckPetName(mi, s).ok());
+  s.tzName = std::string(13, 't');  // a longer box file name takes more room
+  EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
+  s.tzName = "tzl001.pac";
+  s.friendName = std::string(16, 'f');  // D\bak\name_f….bak: 78 + name
+  EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
+  EXPECT_EQ(CheckPetName("a_b", s).problem, PetNameProblem::Underscore);
+}
+
+TEST(PetName, NamesReadBackNeedOnlyBeSafeInAPath) {
+  EXPECT_TRUE(IsSafeNamePart(""));
+  EXPECT_TRUE(IsSafeNamePart("ミミ "));
+  EXPECT_TRUE(IsSafeNamePart("a_b"));
+  EXPECT_TRUE(IsSafeNamePart("CON"));
+  EXPECT_FALSE(IsSafeNamePart(".."));
+  EXPECT_FALSE(IsSafeNamePart("..\\x"));
+  EXPECT_FALSE(IsSafeNamePart("a/b"));
+  EXPECT_FALSE(IsSafeNamePart("a\nb"));
+  EXPECT_FALSE(IsSafeNamePart("\xff"));
+}
+
+}  // namespace
+}  // namespace lup

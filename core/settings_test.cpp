@@ -1,0 +1,218 @@
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/fileops.h"
+#include "core/listfiles.h"
+#include "core/test_folder.h"
+#include "core/text.h"
+
+namespace lup {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
+
+// Remembers the order of the writes and can refuse one key.
+class RecordingStore : public SettingsStore {
+ public:
+  std::optional<std::string> Get(const std::string& key) const override {
+    return memory.Get(key);
+  }
+  bool Set(const std::string& key, const std::string& value) override {
+    if (key == refuse) return false;
+    order.push_back(key);
+    return memory.Set(key, value);
+  }
+  MemorySettingsStore memory;
+  std::vector<std::string> order;
+  std::string refuse;
+};
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostDir = dir / "PP";
+    fs::create_directory(hostDir);
+    store.memory.Set("pp_dir", PathText(hostDir));
+  }
+  FileOps ops;
+  ScopedFileOps use{ops};
+  TempFolder dir;
+  fs::path hostDir;
+  RecordingStore store;
+};
+
+TEST(DefaultHostFolder, UsesTheDriveLetterOfTheProgramFolder) {
+  EXPECT_EQ(PathText(DefaultHostFolder(U8Path("E:\\Tools\\ルピナ"))),
+            "E:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");
+#ifndef _WIN32
+  EXPECT_EQ(DefaultHostFolder("/opt/root"),
+            fs::path("/opt/root/Program Files/So-net/PostPet for Windows ver. 2.0"));
+#endif
+}
+
+TEST_F(SettingsTest, AFreshUserGetsEveryDefaultAndAnEmptyCurrentPetFile) {
+  MemorySettingsStore empty;
+  fs::create_directories(DefaultHostFolder(dir.path()));
+  LoadReport r = LoadSettings(empty, dir.path());
+  const Settings& s = r.settings;
+  EXPECT_EQ(s.ppDir, DefaultHostFolder(dir.path()));
+  EXPECT_EQ(s.ppName, "PostPet20.exe");
+  EXPECT_EQ(s.ppcName, "PostPet設定.ppc");
+  EXPECT_EQ(s.friendName, "おともだち帳");
+  EXPECT_EQ(s.tzDir, "宝物");
+  EXPECT_EQ(s.tzName, "tzl001.pac");
+  EXPECT_EQ(s.jyusinDir, "受信フォルダ");
+  EXPECT_EQ(s.sousinDir, "送信フォルダ");
+  EXPECT_EQ(s.oyatsuDir, "おやつ");
+  EXPECT_EQ(s.flgSopt1, 0);
+  EXPECT_EQ(s.flgOpt1, 0);
+  EXPECT_TRUE(s.ppexe1.empty());
+  EXPECT_TRUE(s.ppexe2.empty());
+  EXPECT_EQ(s.currentPetName, "");
+  EXPECT_TRUE(r.listFileProblem.ok());
+  EXPECT_FALSE(r.currentPetUnreadable);
+  EXPECT_EQ(ReadBytes(s.ppDir / "lupina.dat"), "\"\"\r\n");
+  EXPECT_TRUE(empty.values().empty());  // defaults are never written back
+  EXPECT_EQ(ReadPetCount(empty), -1);
+}
+
+TEST_F(SettingsTest, StoredValuesAndNumbersThatDoNotConvert) {
+  store.memory.Set("flg_opt1", "1");
+  store.memory.Set("flg_sopt1", "abc");
+  store.memory.Set("tz_dir", "たからもの");
+  store.memory.Set("ppexe2", "C:\\x\\ノクタ用_PostPet20.exe");
+  store.memory.Set("cnt_pet", " 3 ");
+  WriteCurrentPet(hostDir, "ミミ");
+  LoadReport r = LoadSettings(store, dir.path());
+  EXPECT_EQ(r.settings.flgOpt1, 1);
+  EXPECT_EQ(r.settings.flgSopt1, 0);
+  EXPECT_EQ(r.settings.tzDir, "たからもの");
+  EXPECT_EQ(PathText(r.settings.ppexe2), "C:\\x\\ノクタ用_PostPet20.exe");
+  EXPECT_EQ(r.settings.currentPetName, "ミミ");
+  EXPECT_EQ(ReadPetCount(store), 3);
+  store.memory.Set("cnt_pet", "many");
+  EXPECT_EQ(ReadPetCount(store), -1);
+  EXPECT_TRUE(store.order.empty());
+}
+
+TEST_F(SettingsTest, AnUnreadableCurrentPetIsReportedNotCleared) {
+  WriteBytes(hostDir / "lupina.dat", "\"\x83\"\r\n");
+  LoadReport r = LoadSettings(store, dir.path());
+  EXPECT_TRUE(r.currentPetUnreadable);
+  EXPECT_EQ(r.settings.currentPetName, "");
+  EXPECT_EQ(ReadBytes(hostDir / "lupina.dat"), "\"\x83\"\r\n");  // left as it was
+  EXPECT_EQ(r.settings.ppcName, "PostPet設定.ppc");               // the next steps ran
+}
+
+TEST_F(SettingsTest, AMissingHostFolderIsPassedOver) {
+  store.memory.Set("pp_dir", PathText(dir / "none"));
+  store.memory.Set("flg_opt1", "1");
+  LoadReport r = LoadSettings(store, dir.path());
+  EXPECT_FALSE(r.listFileProblem.ok());
+  EXPECT_EQ(r.settings.flgOpt1, 1);
+  EXPECT_EQ(r.settings.friendPaths.host, dir / "none" / "おともだち帳");
+}
+
+TEST_F(SettingsTest, PathTriples) {
+  Settings s = LoadSettings(store, dir.path()).settings;
+  EXPECT_EQ(s.friendPaths.host, hostDir / "おともだち帳");
+  EXPECT_EQ(s.friendPaths.shared, hostDir / "共有" / "おともだち帳");
+  EXPECT_EQ(s.oyatsuPaths.shared, hostDir / "共有" / "おやつ");
+  EXPECT_TRUE(s.friendPaths.pet.empty());
+  s.MakePetPaths("ソ");
+  EXPECT_EQ(s.ppcPaths.pet, hostDir / "ソ_PostPet設定.ppc");
+  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_宝物");
+  EXPECT_EQ(s.jyusinPaths.pet, hostDir / "ソ_受信フォルダ");
+  EXPECT_EQ(s.sousinPaths.pet, hostDir / "ソ_送信フォルダ");
+  EXPECT_EQ(s.BoxFile(s.tzPaths.pet), hostDir / "ソ_宝物" / "tzl001.pac");
+  EXPECT_EQ(s.HostExe(), hostDir / "PostPet20.exe");
+  // A changed folder name reaches host and shared at once, the pet's copy at
+  // the next MakePetPaths.
+  s.tzDir = "たから";
+  s.MakeHostPaths();
+  EXPECT_EQ(s.tzPaths.host, hostDir / "たから");
+  EXPECT_EQ(s.tzPaths.shared, hostDir / "共有" / "たから");
+  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_宝物");
+  s.MakePetPaths("ソ");
+  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_たから");
+}
+
+TEST_F(SettingsTest, SaveWritesTheCurrentPetThenTheKeysInOrder) {
+  Settings s = LoadSettings(store, dir.path()).settings;
+  s.currentPetName = "ミミ";
+  s.flgOpt1 = 1;
+  s.ppexe1 = U8Path("x.exe");
+  OpResult r = SaveSettings(s, store);
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(ReadCurrentPet(hostDir).name, "ミミ");
+  std::vector<std::string> expected = {"pp_name",    "flg_sopt1", "ppc_name",   "friend_name",
+                                       "tz_name",    "tz_dir",    "jyusin_dir", "sousin_dir",
+                                       "oyatsu_dir", "flg_opt1",  "pp_dir"};
+  EXPECT_EQ(store.order, expected);
+  EXPECT_EQ(store.memory.Get("flg_opt1"), "1");
+  EXPECT_EQ(store.memory.Get("pp_dir"), PathText(hostDir));
+  EXPECT_EQ(store.memory.Get("ppexe1"), std::nullopt);
+  EXPECT_EQ(store.memory.Get("cnt_pet"), std::nullopt);
+}
+
+TEST_F(SettingsTest, SaveStopsAtTheFirstFailureAndSaysWhere) {
+  Settings s = LoadSettings(store, dir.path()).settings;
+  s.currentPetName = "🐱";  // CP932 cannot hold it
+  OpResult r = SaveSettings(s, store);
+  EXPECT_EQ(r.error, MakeError(CoreError::NotCp932));
+  EXPECT_TRUE(store.order.empty());
+  EXPECT_EQ(ReadBytes(hostDir / "lupina.dat"), "\"\"\r\n");
+
+  s.currentPetName = "ミミ";
+  store.refuse = "tz_name";
+  r = SaveSettings(s, store);
+  EXPECT_EQ(r.action, Action::SaveSetting);
+  EXPECT_EQ(r.key, "tz_name");
+  EXPECT_NE(r.Describe().find("tz_name"), std::string::npos);
+  EXPECT_EQ(store.order.size(), 4u);
+
+  store.refuse.clear();
+  ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_FALSE(SaveSettings(s, store).ok());
+  EXPECT_EQ(store.order.size(), 4u);
+}
+
+TEST_F(SettingsTest, UtilityAndSnackManagerReads) {
+  store.memory.Set("pp_name", "pp.exe");
+  Settings s = ReadSettings(store, dir.path());
+  EXPECT_EQ(s.ppName, "pp.exe");
+  EXPECT_EQ(s.ppDir, hostDir);
+  EXPECT_FALSE(fs::exists(hostDir / "lupina.dat"));  // the utility's read touches no file
+  EXPECT_EQ(ReadHostFolder(store, dir.path()), hostDir);
+  EXPECT_EQ(ReadHostExeName(store), "pp.exe");
+  MemorySettingsStore empty;
+  EXPECT_EQ(ReadHostExeName(empty), "PostPet20.exe");
+
+  EXPECT_TRUE(WritePetCount(store, 2).ok());
+  EXPECT_EQ(ReadPetCount(store), 2);
+  EXPECT_TRUE(WriteSpecialExes(store, U8Path("a.exe"), {}).ok());
+  EXPECT_EQ(store.memory.Get("ppexe1"), "a.exe");
+  EXPECT_EQ(store.memory.Get("ppexe2"), "");
+}
+
+TEST(ParseStoredInt, AcceptsSignedDecimalsOnly) {
+  int v = 7;
+  EXPECT_TRUE(ParseStoredInt("-1", &v));
+  EXPECT_EQ(v, -1);
+  EXPECT_TRUE(ParseStoredInt(" 12 ", &v));
+  EXPECT_EQ(v, 12);
+  EXPECT_FALSE(ParseStoredInt("", &v));
+  EXPECT_FALSE(ParseStoredInt("1x", &v));
+  EXPECT_FALSE(ParseStoredInt("-", &v));
+  EXPECT_FALSE(ParseStoredInt("99999999999", &v));
+  EXPECT_EQ(v, 12);
+}
+
+}  // namespace
+}  // namespace lup
