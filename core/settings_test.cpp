@@ -102,11 +102,11 @@ TEST_F(SettingsTest, StoredValuesAndNumbersThatDoNotConvert) {
 }
 
 TEST_F(SettingsTest, AnUnreadableCurrentPetIsReportedNotCleared) {
-  WriteBytes(hostDir / "lupina.dat", "\"\x83\"\r\n");
+  WriteBytes(hostDir / U8Path("lupina.dat"), "\"\x83\"\r\n");
   LoadReport r = LoadSettings(store, dir.path());
   EXPECT_TRUE(r.currentPetUnreadable);
   EXPECT_EQ(r.settings.currentPetName, "");
-  EXPECT_EQ(ReadBytes(hostDir / "lupina.dat"), "\"\x83\"\r\n");  // left as it was
+  EXPECT_EQ(ReadBytes(hostDir / U8Path("lupina.dat")), "\"\x83\"\r\n");  // left as it was
   EXPECT_EQ(r.settings.ppcName, "PostPet設定.ppc");               // the next steps ran
 }
 
@@ -116,31 +116,31 @@ TEST_F(SettingsTest, AMissingHostFolderIsPassedOver) {
   LoadReport r = LoadSettings(store, dir.path());
   EXPECT_FALSE(r.listFileProblem.ok());
   EXPECT_EQ(r.settings.flgOpt1, 1);
-  EXPECT_EQ(r.settings.friendPaths.host, dir / "none" / "おともだち帳");
+  EXPECT_EQ(r.settings.friendPaths.host, dir / "none/おともだち帳");
 }
 
 TEST_F(SettingsTest, PathTriples) {
   Settings s = LoadSettings(store, dir.path()).settings;
-  EXPECT_EQ(s.friendPaths.host, hostDir / "おともだち帳");
-  EXPECT_EQ(s.friendPaths.shared, hostDir / "共有" / "おともだち帳");
-  EXPECT_EQ(s.oyatsuPaths.shared, hostDir / "共有" / "おやつ");
+  EXPECT_EQ(s.friendPaths.host, hostDir / U8Path("おともだち帳"));
+  EXPECT_EQ(s.friendPaths.shared, hostDir / U8Path("共有") / U8Path("おともだち帳"));
+  EXPECT_EQ(s.oyatsuPaths.shared, hostDir / U8Path("共有") / U8Path("おやつ"));
   EXPECT_TRUE(s.friendPaths.pet.empty());
   s.MakePetPaths("ソ");
-  EXPECT_EQ(s.ppcPaths.pet, hostDir / "ソ_PostPet設定.ppc");
-  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_宝物");
-  EXPECT_EQ(s.jyusinPaths.pet, hostDir / "ソ_受信フォルダ");
-  EXPECT_EQ(s.sousinPaths.pet, hostDir / "ソ_送信フォルダ");
-  EXPECT_EQ(s.BoxFile(s.tzPaths.pet), hostDir / "ソ_宝物" / "tzl001.pac");
-  EXPECT_EQ(s.HostExe(), hostDir / "PostPet20.exe");
+  EXPECT_EQ(s.ppcPaths.pet, hostDir / U8Path("ソ_PostPet設定.ppc"));
+  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_宝物"));
+  EXPECT_EQ(s.jyusinPaths.pet, hostDir / U8Path("ソ_受信フォルダ"));
+  EXPECT_EQ(s.sousinPaths.pet, hostDir / U8Path("ソ_送信フォルダ"));
+  EXPECT_EQ(s.BoxFile(s.tzPaths.pet), hostDir / U8Path("ソ_宝物") / U8Path("tzl001.pac"));
+  EXPECT_EQ(s.HostExe(), hostDir / U8Path("PostPet20.exe"));
   // A changed folder name reaches host and shared at once, the pet's copy at
   // the next MakePetPaths.
   s.tzDir = "たから";
   s.MakeHostPaths();
-  EXPECT_EQ(s.tzPaths.host, hostDir / "たから");
-  EXPECT_EQ(s.tzPaths.shared, hostDir / "共有" / "たから");
-  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_宝物");
+  EXPECT_EQ(s.tzPaths.host, hostDir / U8Path("たから"));
+  EXPECT_EQ(s.tzPaths.shared, hostDir / U8Path("共有") / U8Path("たから"));
+  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_宝物"));
   s.MakePetPaths("ソ");
-  EXPECT_EQ(s.tzPaths.pet, hostDir / "ソ_たから");
+  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_たから"));
 }
 
 TEST_F(SettingsTest, SaveWritesTheCurrentPetThenTheKeysInOrder) {
@@ -167,7 +167,7 @@ TEST_F(SettingsTest, SaveStopsAtTheFirstFailureAndSaysWhere) {
   OpResult r = SaveSettings(s, store);
   EXPECT_EQ(r.error, MakeError(CoreError::NotCp932));
   EXPECT_TRUE(store.order.empty());
-  EXPECT_EQ(ReadBytes(hostDir / "lupina.dat"), "\"\"\r\n");
+  EXPECT_EQ(ReadBytes(hostDir / U8Path("lupina.dat")), "\"\"\r\n");
 
   s.currentPetName = "ミミ";
   store.refuse = "tz_name";
@@ -188,7 +188,7 @@ TEST_F(SettingsTest, UtilityAndSnackManagerReads) {
   Settings s = ReadSettings(store, dir.path());
   EXPECT_EQ(s.ppName, "pp.exe");
   EXPECT_EQ(s.ppDir, hostDir);
-  EXPECT_FALSE(fs::exists(hostDir / "lupina.dat"));  // the utility's read touches no file
+  EXPECT_FALSE(fs::exists(hostDir / U8Path("lupina.dat")));  // the utility's read touches no file
   EXPECT_EQ(ReadHostFolder(store, dir.path()), hostDir);
   EXPECT_EQ(ReadHostExeName(store), "pp.exe");
   MemorySettingsStore empty;
