@@ -13,16 +13,9 @@ constexpr UINT kCp932 = 932;
 }
 
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
-  if (cp932.empty()) return std::string();
-  if (cp932.size() > INT_MAX) return std::nullopt;
-  const int length = static_cast<int>(cp932.size());
-  const int n = MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, cp932.data(), length, nullptr, 0);
-  if (n <= 0) return std::nullopt;
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  if (MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, cp932.data(), length, wide.data(), n) != n) {
-    return std::nullopt;
-  }
-  return NarrowStrict(wide);
+  const std::optional<std::wstring> wide = DecodeCodePage(kCp932, cp932);
+  if (!wide) return std::nullopt;
+  return NarrowStrict(*wide);
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {

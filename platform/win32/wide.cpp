@@ -8,14 +8,14 @@ namespace lup {
 
 namespace {
 
-std::optional<std::wstring> ToWide(std::string_view utf8, DWORD flags) {
-  if (utf8.empty()) return std::wstring();
-  if (utf8.size() > INT_MAX) return std::nullopt;
-  const int length = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, flags, utf8.data(), length, nullptr, 0);
+std::optional<std::wstring> ToWide(UINT codePage, std::string_view bytes, DWORD flags) {
+  if (bytes.empty()) return std::wstring();
+  if (bytes.size() > INT_MAX) return std::nullopt;
+  const int length = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
   if (n <= 0) return std::nullopt;
   std::wstring out(static_cast<std::size_t>(n), L'\0');
-  if (MultiByteToWideChar(CP_UTF8, flags, utf8.data(), length, out.data(), n) != n) {
+  if (MultiByteToWideChar(codePage, flags, bytes.data(), length, out.data(), n) != n) {
     return std::nullopt;
   }
   return out;
@@ -36,12 +36,16 @@ std::optional<std::string> ToUtf8(std::wstring_view utf16, DWORD flags) {
 
 }  // namespace
 
-std::wstring Wide(std::string_view utf8) { return ToWide(utf8, 0).value_or(std::wstring()); }
+std::wstring Wide(std::string_view utf8) { return ToWide(CP_UTF8, utf8, 0).value_or(std::wstring()); }
 
 std::string Narrow(std::wstring_view utf16) { return ToUtf8(utf16, 0).value_or(std::string()); }
 
 std::optional<std::wstring> WideStrict(std::string_view utf8) {
-  return ToWide(utf8, MB_ERR_INVALID_CHARS);
+  return ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS);
+}
+
+std::optional<std::wstring> DecodeCodePage(unsigned codePage, std::string_view bytes) {
+  return ToWide(codePage, bytes, MB_ERR_INVALID_CHARS);
 }
 
 std::optional<std::string> NarrowStrict(std::wstring_view utf16) {

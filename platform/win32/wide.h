@@ -19,6 +19,10 @@ std::optional<std::wstring> WideStrict(std::string_view utf8);
 // UTF-16 -> UTF-8, nullopt when the text holds a lone surrogate.
 std::optional<std::string> NarrowStrict(std::wstring_view utf16);
 
+// Bytes in the Windows code page `codePage` -> UTF-16; nullopt when they are
+// not valid in it.
+std::optional<std::wstring> DecodeCodePage(unsigned codePage, std::string_view bytes);
+
 // The system's own description of a Win32 error number, in the user's
 // language, without the trailing line break; "エラー N" when it has none.
 std::string SystemErrorText(unsigned long error);
