@@ -35,13 +35,18 @@ struct CallPetContext {
   ProcessSystem& processes;      // starts the host
   std::vector<PetRow> rows;      // the pet rows, in list order
   int calledRow = 0;             // index into rows of the pet to call
+  // LoadSettings could not read \lupina.dat (LoadReport::currentPetUnreadable):
+  // the host copies may hold a pet's data that nobody has put away. The call
+  // then asks before it overwrites them (default: change nothing, start nothing).
+  bool currentPetUnreadable = false;
 };
 
 // How a call ended. Whatever the outcome, the launcher ends afterwards.
 enum class CallOutcome {
   HostStarted,     // the host runs on the called pet's data
   NoSettingsFile,  // neither the pet's nor the host's settings file: nothing started
-  PutAwayFailed,   // the host's data could not be saved: nothing deleted, nothing started
+  PutAwayFailed,   // the host's data could not be saved (or its owner is unknown and
+                   // the user kept it): nothing deleted, nothing started
   BringInFailed,   // the called pet's data could not be brought in: host not started
   StartFailed,     // everything is in place but the host could not be started
 };
