@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FileOps g_defaultOps;
+FileOps g_defaultOps(/*keepJournal=*/false);
 FileOps* g_currentOps = &g_defaultOps;
 
 const char kHex[] = "0123456789abcdef";
@@ -47,6 +47,21 @@ void Discard(os::File& file, const fs::path& tempPath) {
 bool IsFolderPath(const fs::path& p) {
   std::error_code e;
   return fs::is_directory(p, e);
+}
+
+// A failure of a two-path step; `atTarget` says which side failed.
+OpResult TwoPathFailure(Action action, std::error_code e, const fs::path& from,
+                        const fs::path& to, bool atTarget) {
+  OpResult r = OpResult::Fail(action, e, from, to);
+  r.atTarget = atTarget;
+  return r;
+}
+
+// After a failed rename: a missing source is the source's fault, anything
+// else is taken as the target's.
+bool TargetsFault(const std::error_code& e, const fs::path& from) {
+  std::error_code ignored;
+  return !IsNotFound(e) || fs::exists(from, ignored);
 }
 
 }  // namespace
@@ -86,7 +101,7 @@ std::error_code FileOps::Begin(FaultPoint* point) {
 }
 
 OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other) {
-  journal_.push_back(Record{r.action, path, other, r.ok()});
+  if (keepJournal_) journal_.push_back(Record{r.action, path, other, r.ok()});
   return r;
 }
 
@@ -95,9 +110,7 @@ OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other
 static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action action,
                                std::error_code fault) {
   auto fail = [&](std::error_code e, bool atTarget) {
-    OpResult r = OpResult::Fail(action, e, from, to);
-    r.atTarget = atTarget;
-    return r;
+    return TwoPathFailure(action, e, from, to, atTarget);
   };
   os::File source;
   if (auto e = os::OpenRead(from, &source)) return fail(e, false);
@@ -145,13 +158,9 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
 OpResult FileOps::Copy(const fs::path& from, const fs::path& to) {
   FaultPoint point;
   std::error_code fault = Begin(&point);
-  OpResult r;
-  if (fault && point == FaultPoint::Start) {
-    r = OpResult::Fail(Action::Copy, fault, from, to);
-    r.atTarget = true;
-  } else {
-    r = CopyAtomically(from, to, Action::Copy, fault);
-  }
+  OpResult r = fault && point == FaultPoint::Start
+                   ? TwoPathFailure(Action::Copy, fault, from, to, true)
+                   : CopyAtomically(from, to, Action::Copy, fault);
   return Finish(r, from, to);
 }
 
@@ -159,13 +168,9 @@ OpResult FileOps::Move(const fs::path& from, const fs::path& to) {
   FaultPoint point;
   OpResult r;
   if (std::error_code fault = Begin(&point)) {
-    r = OpResult::Fail(Action::Move, fault, from, to);
-    r.atTarget = true;
-  } else if (IsFolderPath(from)) {
-    r = OpResult::Fail(Action::Move, MakeError(CoreError::IsAFolder), from, to);
-  } else if (IsFolderPath(to)) {
-    r = OpResult::Fail(Action::Move, MakeError(CoreError::IsAFolder), from, to);
-    r.atTarget = true;
+    r = TwoPathFailure(Action::Move, fault, from, to, true);
+  } else if (IsFolderPath(from) || IsFolderPath(to)) {
+    r = TwoPathFailure(Action::Move, MakeError(CoreError::IsAFolder), from, to, !IsFolderPath(from));
   } else if (std::error_code e = os::ReplaceByRename(from, to)) {
     if (os::IsCrossDevice(e)) {
       r = CopyAtomically(from, to, Action::Move, {});
@@ -173,9 +178,7 @@ OpResult FileOps::Move(const fs::path& from, const fs::path& to) {
         if (auto e2 = os::DeleteOneFile(from)) r = OpResult::Fail(Action::Move, e2, from, to);
       }
     } else {
-      r = OpResult::Fail(Action::Move, e, from, to);
-      // A missing source is the source's fault; anything else is taken as the target's.
-      r.atTarget = !IsNotFound(e) || fs::exists(from);
+      r = TwoPathFailure(Action::Move, e, from, to, TargetsFault(e, from));
     }
   } else {
     r = OpResult::Ok(Action::Move);
@@ -187,16 +190,13 @@ OpResult FileOps::Rename(const fs::path& from, const fs::path& to) {
   FaultPoint point;
   OpResult r;
   if (std::error_code fault = Begin(&point)) {
-    r = OpResult::Fail(Action::Rename, fault, from, to);
-    r.atTarget = true;
+    r = TwoPathFailure(Action::Rename, fault, from, to, true);
   } else {
     std::error_code ignored;
     if (fs::exists(fs::symlink_status(to, ignored))) {
-      r = OpResult::Fail(Action::Rename, MakeError(CoreError::AlreadyExists), from, to);
-      r.atTarget = true;
+      r = TwoPathFailure(Action::Rename, MakeError(CoreError::AlreadyExists), from, to, true);
     } else if (std::error_code e = os::RenameNoReplace(from, to)) {
-      r = OpResult::Fail(Action::Rename, e, from, to);
-      r.atTarget = !IsNotFound(e) || fs::exists(from);
+      r = TwoPathFailure(Action::Rename, e, from, to, TargetsFault(e, from));
     } else {
       r = OpResult::Ok(Action::Rename);
     }

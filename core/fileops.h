@@ -45,7 +45,9 @@ enum class FaultPoint {
 
 class FileOps {
  public:
-  FileOps() = default;
+  // `keepJournal`: record every operation (see Journal); the process-wide
+  // default instance keeps none.
+  explicit FileOps(bool keepJournal = true) : keepJournal_(keepJournal) {}
   FileOps(const FileOps&) = delete;
   FileOps& operator=(const FileOps&) = delete;
 
@@ -95,7 +97,8 @@ class FileOps {
     std::filesystem::path other;
     bool ok;
   };
-  // Every operation since creation, in order, with its outcome.
+  // Every operation since creation (or ClearJournal), in order, with its
+  // outcome; empty when the instance keeps no journal.
   const std::vector<Record>& Journal() const { return journal_; }
   void ClearJournal() { journal_.clear(); }
 
@@ -106,6 +109,7 @@ class FileOps {
   OpResult Finish(OpResult r, const std::filesystem::path& path,
                   const std::filesystem::path& other);
 
+  bool keepJournal_;
   int count_ = 0;
   int failAt_ = 0;
   bool failFromThenOn_ = false;

@@ -154,6 +154,25 @@ TEST_F(FileOpsTest, RenameMoveDeleteAndFolders) {
   EXPECT_EQ(NamesIn(dir.path()), "b");
 }
 
+#ifdef _WIN32
+// Windows reports its own error codes; the reasons must still read right.
+TEST_F(FileOpsTest, WindowsErrorsGetTheirJapaneseReasons) {
+  WriteBytes(dir / "読み取り専用", "x");
+  std::filesystem::permissions(dir / "読み取り専用", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  OpResult denied = Fs().Delete(dir / "読み取り専用");
+  ASSERT_FALSE(denied.ok());
+  EXPECT_EQ(denied.error.category(), std::system_category());
+  EXPECT_NE(denied.Describe().find("アクセスが拒否されました"), std::string::npos)
+      << denied.Describe();
+  EXPECT_NE(denied.Describe().find("読み取り専用 を削除できませんでした"), std::string::npos);
+  std::filesystem::permissions(dir / "読み取り専用", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  OpResult missing = Fs().Copy(dir / "none", dir / "b");
+  EXPECT_NE(missing.Describe().find("見つかりません"), std::string::npos) << missing.Describe();
+}
+#endif
+
 TEST(FileOpsScope, InstallsAndRestoresTheFunnel) {
   FileOps* original = &Fs();
   {
@@ -168,6 +187,12 @@ TEST(FileOpsScope, InstallsAndRestoresTheFunnel) {
     EXPECT_EQ(&Fs(), &outer);
   }
   EXPECT_EQ(&Fs(), original);
+}
+
+TEST(FileOpsJournal, TheProcessWideFunnelKeepsNone) {
+  test::TempFolder dir;
+  ASSERT_TRUE(Fs().Write(dir / "x", "1").ok());
+  EXPECT_TRUE(Fs().Journal().empty());
 }
 
 TEST(FileOpsNames, TemporaryNamesAreRecognised) {

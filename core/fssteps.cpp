@@ -61,7 +61,9 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op)
   std::vector<std::string> names;
   std::string last = NameText(from.filename());
   if (HasWildcard(last)) {
-    names = ListNames(folder, last, Pick::Files);
+    // Temporary files that a killed program left behind are not data.
+    for (std::string& name : ListNames(folder, last, Pick::Files))
+      if (!IsTempName(name)) names.push_back(std::move(name));
   } else if (IsFolder(from)) {
     out.result = OpResult::Fail(action, MakeError(CoreError::IsAFolder), from, to);
     return out;

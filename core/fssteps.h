@@ -37,7 +37,8 @@ struct FolderOpResult {
 // only, no confirmation, silent":
 //  - `from` is a path ending in a wild-card pattern (the callers pass
 //    folder / "*.*") or one file. Only the TOP-LEVEL ordinary files that
-//    match are taken, never sub-folders.
+//    match are taken, never sub-folders, and never the funnel's temporary
+//    files that a killed program may have left ("~lupXXXX.tmp").
 //  - `to` is the destination folder; existing files of the same names are
 //    replaced (each copy atomically). When `to` does not exist it is created
 //    (with its missing parent folders), as the shell does.

@@ -40,6 +40,13 @@ TEST_F(StepsTest, ShellCopyTakesOnlyTopLevelFilesAndReplaces) {
   EXPECT_EQ(NamesIn(dir / "受信フォルダ"), "m1.mail|m2.mail|noext|sub");
 }
 
+TEST_F(StepsTest, ShellCopyLeavesStrayTemporaryFilesBehind) {
+  WriteBytes(dir / "受信フォルダ/~lup00af.tmp", "half");
+  FolderOpResult r = ShellFileOp(dir / "受信フォルダ/*.*", dir / "to", ShellOp::Copy);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(NamesIn(dir / "to"), "m1.mail|m2.mail|noext");
+}
+
 TEST_F(StepsTest, ShellOpWithEmptySourceOrTargetOrNoMatchDoesNothing) {
   EXPECT_TRUE(ShellFileOp({}, dir / "x", ShellOp::Copy).ok());
   EXPECT_TRUE(ShellFileOp(dir / "受信フォルダ/*.*", {}, ShellOp::Move).ok());

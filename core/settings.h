@@ -62,6 +62,7 @@ struct Settings {
   std::filesystem::path ppexe1;                 // ppexe1: ordinary host copy ("" = unset)
   std::filesystem::path ppexe2;                 // ppexe2: patched host copy ("" = unset)
   int cntPet = -1;                              // cnt_pet: pets at the last start
+                                                // (kept by ReadPetCount/WritePetCount only)
 
   // The pet whose data is in the host copies (\lupina.dat); empty: none.
   std::string currentPetName;
