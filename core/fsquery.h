@@ -41,7 +41,8 @@ struct FolderEntry {
 struct Listing {
   std::vector<FolderEntry> entries;  // in Windows listing order (see below)
   std::error_code error;             // set when the folder could not be read
-                                     // (a missing folder included)
+                                     // (a missing folder included); the
+                                     // entries then hold what was read before
 };
 
 // Lists the entries of `folder` whose names match the Windows wild-card
