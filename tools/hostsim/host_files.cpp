@@ -6,12 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/fileops.h"
+#include "core/snack.h"
 #include "core/text.h"
 
 namespace hostsim {
 namespace {
-
-constexpr std::uintmax_t kCountOffset = 881;
 
 fs::path Item(const fs::path& dir, std::string_view name) { return dir / lup::U8Path(name); }
 
@@ -51,34 +51,15 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// Whole-file writes go to a temporary name beside the target and are renamed
-// over it, so a killed host leaves the old file or the new one.
-void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
-  fs::path tmp = path;
-  tmp += lup::U8Path(".hostsim-tmp");
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(tmp, ignored);
-      throw HostError(Where(path) + " に書き込めませんでした");
-    }
-  }
-  std::error_code ec;
-  fs::rename(tmp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(tmp, ignored);
-    throw HostError(Where(path) + " に書き込めませんでした");
-  }
+void Check(const lup::OpResult& r) {
+  if (!r.ok()) throw HostError(r.Describe());
 }
+
+void WriteFileAtomic(const fs::path& path, std::string_view bytes) { Check(lup::Fs().Write(path, bytes)); }
 
 void MakeFolder(const fs::path& path) {
   std::error_code ec;
-  fs::create_directories(path, ec);
-  if (ec || !fs::is_directory(path)) throw HostError(Where(path) + " フォルダを作れませんでした");
+  if (!fs::is_directory(path, ec)) Check(lup::Fs().MakeFolder(path));
 }
 
 std::vector<fs::path> FilesIn(const fs::path& folder) {
@@ -100,16 +81,12 @@ bool HasExtension(const fs::path& p, std::string_view ext) {
 }
 
 // Reads the name and count of one snack file; nullopt when the file is too
-// short to hold a count.
+// short to hold every field.
 std::optional<Snack> ReadSnack(const fs::path& path) {
-  std::string bytes = ReadFileText(path);
-  if (bytes.size() < kCountOffset + 2) return std::nullopt;
-  Snack snack;
-  snack.fileName = lup::NameText(path);
-  snack.nameCp932 = bytes.substr(33, static_cast<unsigned char>(bytes[32]));
-  snack.count = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[kCountOffset]) |
-                                           static_cast<unsigned char>(bytes[kCountOffset + 1]) << 8);
-  return snack;
+  lup::SnackRead read = lup::ReadSnackInfo(path);
+  Check(read.error);
+  if (read.shortFile) return std::nullopt;
+  return Snack{lup::NameText(path), read.info.name, read.info.count};
 }
 
 // A new pet's empty treasure box: a short header and one record with the pet
@@ -197,7 +174,7 @@ void DeleteReceived(const fs::path& dir, std::string_view fileName) {
   fs::path path = Item(Item(dir, kReceivedDir), fileName);
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) throw HostError(Where(path) + " が見つかりません");
-  if (!fs::remove(path, ec) || ec) throw HostError(Where(path) + " を削除できませんでした");
+  Check(lup::Fs().Delete(path));
 }
 
 std::vector<std::string> ReadFriends(const fs::path& dir) {
@@ -234,16 +211,10 @@ std::vector<Snack> ReadSnacks(const fs::path& dir) {
 
 Snack EatSnack(const fs::path& dir) {
   for (Snack& snack : ReadSnacks(dir)) {
-    if (snack.count == 0 || snack.count == kUnlimitedCount) continue;
-    fs::path path = Item(Item(dir, kSnackDir), snack.fileName);
-    snack.count = static_cast<std::uint16_t>(snack.count - 1);
-    // The host changes the two count bytes in place; the rest of the file stays.
-    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-    const char bytes[2] = {static_cast<char>(snack.count & 0xFF), static_cast<char>(snack.count >> 8)};
-    file.seekp(static_cast<std::streamoff>(kCountOffset));
-    file.write(bytes, 2);
-    file.close();
-    if (!file) throw HostError(Where(path) + " に書き込めませんでした");
+    if (snack.count == 0 || snack.count == lup::kUnlimitedCount) continue;
+    // The host changes the count in place; the rest of the file stays.
+    snack.count -= 1;
+    Check(lup::WriteSnackCount(Item(Item(dir, kSnackDir), snack.fileName), snack.count));
     return snack;
   }
   throw HostError("食べられるおやつがありません");

@@ -5,16 +5,16 @@
 //   pet settings file  UTF-8 text lines "name=<pet name>" and "kind=<kind>"
 //   friend book        UTF-8 text, one friend per line (CR LF)
 //   mails              one file per mail in the received / sent folder
-//   snack files        the host's .pac layout: name length byte at 32, CP932
-//                      name from 33, pieces left as 16-bit little endian at 881
+//   snack files        the host's .pac layout, read and changed through the
+//                      core's snack access
 //   treasures          the files of the treasure folder
 //   start log          D\hostsim-log.txt, UTF-8, one tab-separated line per
 //                      start: "start", "cmd=…", "cwd=…", "exe=…", "pet=…";
 //                      a failed scripted action adds "error", "line=N", the
 //                      action, the reason.
-// Every function throws HostError (a Japanese message naming the file) when
-// it cannot do its work; nothing here includes a platform header.
-#include <cstdint>
+// Files are written through the core's disk funnel (atomically). Every
+// function throws HostError (a Japanese message naming the file) when it
+// cannot do its work; nothing here includes a platform header.
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -36,7 +36,6 @@ inline constexpr std::string_view kSentDir = "送信フォルダ";
 inline constexpr std::string_view kSnackDir = "おやつ";
 inline constexpr std::string_view kLogName = "hostsim-log.txt";
 inline constexpr std::string_view kDefaultKind = "クマ";
-inline constexpr std::uint16_t kUnlimitedCount = 65535;
 
 class HostError : public std::runtime_error {
  public:
@@ -69,12 +68,12 @@ std::vector<std::string> ReadFriends(const fs::path& dir);
 void AddFriend(const fs::path& dir, std::string_view name);
 
 struct Snack {
-  std::string fileName;    // UTF-8
-  std::string nameCp932;   // as stored; the window decodes it
-  std::uint16_t count = 0;
+  std::string fileName;  // UTF-8
+  std::string name;      // UTF-8
+  int count = 0;         // 65535: unlimited
 };
-// The .pac files of the snack folder that are long enough to hold a count,
-// sorted by file name.
+// The .pac files of the snack folder that hold every snack field, sorted by
+// file name.
 std::vector<Snack> ReadSnacks(const fs::path& dir);
 // Eats one piece of the first snack with pieces left (unlimited ones are not
 // counted down), changing the count in place. Returns the snack as it is now;

@@ -11,17 +11,10 @@ namespace {
 using lup::U8Path;
 
 std::string Read(const fs::path& p) { return ReadFileText(p); }
-
-void Write(const fs::path& p, std::string_view bytes) { support::WriteBytes(p, bytes); }
+void Write(const fs::path& p, std::string_view bytes) { support::Put(p, bytes); }
 using support::SnackBytes;
 
-class HostFolder : public ::testing::Test {
- protected:
-  fs::path At(std::string_view a) const { return dir / U8Path(a); }
-  fs::path At(std::string_view a, std::string_view b) const { return dir / U8Path(a) / U8Path(b); }
-  support::TempFolder temp{"ホスト"};
-  const fs::path& dir = temp.path();
-};
+class HostFolder : public ::testing::Test, protected support::TempHost {};
 
 // ---- pet settings file ----
 
@@ -124,14 +117,14 @@ TEST_F(HostFolder, FriendsAreAppendedOnePerLine) {
 TEST_F(HostFolder, SnacksAreReadFromPacFilesLongEnoughToHoldACount) {
   Write(At(kSnackDir, "b.pac"), SnackBytes("\x83\x60\x83\x87\x83\x52", 3));  // チョコ in CP932
   Write(At(kSnackDir, "a.PAC"), SnackBytes("", 65535));
-  Write(At(kSnackDir, "short.pac"), SnackBytes("x", 0, 882));
+  Write(At(kSnackDir, "short.pac"), SnackBytes("x", 9, 902));
   Write(At(kSnackDir, "note.txt"), SnackBytes("x", 9));
   std::vector<Snack> snacks = ReadSnacks(dir);
   ASSERT_EQ(snacks.size(), 2u);
   EXPECT_EQ(snacks[0].fileName, "a.PAC");
-  EXPECT_EQ(snacks[0].nameCp932, "");
+  EXPECT_EQ(snacks[0].name, "");
   EXPECT_EQ(snacks[0].count, 65535);
-  EXPECT_EQ(snacks[1].nameCp932, "\x83\x60\x83\x87\x83\x52");
+  EXPECT_EQ(snacks[1].name, "チョコ");
   EXPECT_EQ(snacks[1].count, 3);
 }
 

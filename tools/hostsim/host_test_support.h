@@ -1,23 +1,22 @@
 #pragma once
 // Helpers shared by the stand-in host's tests: a temporary host folder and
 // snack files of the host's layout.
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
+#include "core/test_folder.h"
 #include "core/text.h"
 
 namespace hostsim::support {
 
 namespace fs = std::filesystem;
 
-inline void WriteBytes(const fs::path& p, std::string_view bytes) {
+// Writes a whole file, making its folders first (bypasses the funnel).
+inline void Put(const fs::path& p, std::string_view bytes) {
   fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  lup::test::WriteBytes(p, bytes);
 }
 
 // A snack file: name length at 32, name at 33, count at 881, and a
@@ -34,26 +33,15 @@ inline std::string SnackBytes(std::string_view cp932Name, std::uint16_t count, s
   return b;
 }
 
-// A fresh folder with a Japanese name and a space in it, removed afterwards.
-class TempFolder {
+// A host folder whose path holds Japanese and a space, removed afterwards.
+class TempHost {
  public:
-  explicit TempFolder(std::string_view stem) {
-    static std::atomic<int> n{0};
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = fs::temp_directory_path() /
-            lup::U8Path(std::string(stem) + " テスト-" + std::to_string(stamp) + "-" + std::to_string(n++));
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& path() const { return path_; }
+  TempHost() { fs::create_directories(dir); }
+  fs::path At(std::string_view a) const { return dir / lup::U8Path(a); }
+  fs::path At(std::string_view a, std::string_view b) const { return At(a) / lup::U8Path(b); }
 
- private:
-  fs::path path_;
+  lup::test::TempFolder temp;
+  const fs::path dir = temp / "ホスト 代役";
 };
 
 }  // namespace hostsim::support

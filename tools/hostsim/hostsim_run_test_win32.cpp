@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/text.h"
+#include "platform/program.h"
 #include "tools/hostsim/host_files.h"
 #include "tools/hostsim/host_test_support.h"
 #include "tools/hostsim/hostsim_ids.h"
@@ -16,14 +17,8 @@ namespace hostsim {
 namespace {
 
 using lup::U8Path;
+using support::Put;
 using support::SnackBytes;
-using support::WriteBytes;
-
-fs::path BesideThisTest(const wchar_t* name) {
-  std::wstring self(32768, L'\0');
-  self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
-  return fs::path(self).parent_path() / name;
-}
 
 std::wstring WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
@@ -92,27 +87,25 @@ class Host {
   PROCESS_INFORMATION pi_{};
 };
 
-class HostRun : public ::testing::Test {
+class HostRun : public ::testing::Test, protected support::TempHost {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(fs::exists(BesideThisTest(L"hostsim.exe")));
-    fs::create_directories(dir);
-    fs::copy_file(BesideThisTest(L"hostsim.exe"), exe);
+    const fs::path built = lup::ProgramFolder() / U8Path("hostsim.exe");  // built beside this test
+    ASSERT_TRUE(fs::exists(built));
+    fs::copy_file(built, exe);
     fs::create_directories(elsewhere);
     SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr);
   }
   void TearDown() override { SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr); }
 
-  fs::path At(std::string_view a) const { return dir / U8Path(a); }
-  fs::path At(std::string_view a, std::string_view b) const { return dir / U8Path(a) / U8Path(b); }
   std::string Read(const fs::path& p) const { return ReadFileText(p); }
   std::wstring Quoted() const { return L"\"" + exe.wstring() + L"\""; }
 
   // Runs the host with a script given through the environment, as the
   // launcher and the utility start it (they pass no arguments of ours).
   std::optional<DWORD> RunScript(std::string_view script, const std::wstring& commandLine) {
-    fs::path file = temp.path() / U8Path("台本.txt");
-    WriteBytes(file, script);
+    fs::path file = temp / "台本.txt";
+    Put(file, script);
     SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", file.c_str());
     Host host(exe, commandLine, elsewhere);
     SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr);
@@ -120,18 +113,16 @@ class HostRun : public ::testing::Test {
     return host.Wait();
   }
 
-  support::TempFolder temp{"ホスト代役"};
-  fs::path dir = temp.path() / U8Path("Post Pet");
   fs::path exe = dir / U8Path("PostPet20.exe");
-  fs::path elsewhere = temp.path() / U8Path("作業");
+  fs::path elsewhere = temp / "作業";
 };
 
 TEST_F(HostRun, AScriptedSessionChangesThePetsFilesAndRecordsTheStart) {
-  WriteBytes(At(kSettingsName), "name=ミケ\r\nkind=ネコ\r\n");
-  WriteBytes(At(kFriendBookName), "たろう\r\n");
+  Put(At(kSettingsName), "name=ミケ\r\nkind=ネコ\r\n");
+  Put(At(kFriendBookName), "たろう\r\n");
   const std::string snack = SnackBytes("\x83\x60\x83\x87\x83\x52", 2);
-  WriteBytes(At(kSnackDir, "choco.pac"), snack);
-  WriteBytes(At(kReceivedDir, "old.txt"), "old");
+  Put(At(kSnackDir, "choco.pac"), snack);
+  Put(At(kReceivedDir, "old.txt"), "old");
 
   const std::wstring cmd = Quoted() + L" -ns";
   ASSERT_EQ(RunScript("receive r1.txt こんにちは\nsend s1.txt またね\nfriend はなこ\neat\n"
@@ -174,7 +165,7 @@ TEST_F(HostRun, WithoutAPetTheScriptCreatesOneAndTheNextStartFindsIt) {
 }
 
 TEST_F(HostRun, AFailingActionStopsTheScriptWithACodeAndALogLine) {
-  WriteBytes(At(kSettingsName), "name=ミケ\r\n");
+  Put(At(kSettingsName), "name=ミケ\r\n");
   ASSERT_EQ(RunScript("receive a.txt x\neat\nsend b.txt y\n", Quoted()), 1u);
   EXPECT_TRUE(fs::exists(At(kReceivedDir, "a.txt")));
   EXPECT_FALSE(fs::exists(At(kSentDir, "b.txt")));
@@ -185,9 +176,9 @@ TEST_F(HostRun, AFailingActionStopsTheScriptWithACodeAndALogLine) {
 }
 
 TEST_F(HostRun, TheScriptCanAlsoBeNamedOnTheCommandLine) {
-  WriteBytes(At(kSettingsName), "name=ミケ\r\n");
-  fs::path file = temp.path() / U8Path("台本 2.txt");
-  WriteBytes(file, "send s.txt やあ\n");
+  Put(At(kSettingsName), "name=ミケ\r\n");
+  fs::path file = temp / "台本 2.txt";
+  Put(file, "send s.txt やあ\n");
   Host host(exe, Quoted() + L" --script \"" + file.wstring() + L"\"", elsewhere);
   ASSERT_TRUE(host.started());
   EXPECT_EQ(host.Wait(), 0u);
@@ -195,8 +186,8 @@ TEST_F(HostRun, TheScriptCanAlsoBeNamedOnTheCommandLine) {
 }
 
 TEST_F(HostRun, TheWindowShowsThePetAndItsButtonsChangeTheFiles) {
-  WriteBytes(At(kSettingsName), "name=ミケ\r\nkind=ネコ\r\n");
-  WriteBytes(At(kSnackDir, "a.pac"), SnackBytes("\x83\x60\x83\x87\x83\x52", 3));
+  Put(At(kSettingsName), "name=ミケ\r\nkind=ネコ\r\n");
+  Put(At(kSnackDir, "a.pac"), SnackBytes("\x83\x60\x83\x87\x83\x52", 3));
   Host host(exe, Quoted() + L" -ns", elsewhere);
   ASSERT_TRUE(host.started());
   HWND main = host.FindWindowOf(kMainClass);

@@ -5,11 +5,14 @@
 // actions of that file without a window and exits: 0 when all succeeded,
 // 1 when an action failed, 2 when the script could not be read.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <optional>
 #include <string>
 
+#include "core/snack.h"
+#include "core/text.h"
+#include "platform/program.h"
+#include "platform/win32/wide.h"
 #include "tools/hostsim/host_files.h"
 #include "tools/hostsim/hostsim_ids.h"
 
@@ -20,21 +23,7 @@ using namespace hostsim;
 
 constexpr wchar_t kTitle[] = L"ホスト代役";
 
-std::wstring Widen(std::string_view utf8, UINT codePage = CP_UTF8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(codePage, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
-  return utf8;
-}
+using lup::Narrow;
 
 std::wstring WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -182,33 +171,25 @@ std::wstring Stamp() {
   return buf;
 }
 
-std::wstring SnackName(const Snack& s) {
-  int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, s.nameCp932.data(), static_cast<int>(s.nameCp932.size()),
-                              nullptr, 0);
-  if (n == 0 && !s.nameCp932.empty()) return L"（読めない名前）";
-  return Widen(s.nameCp932, 932);
-}
-
 std::wstring Describe() {
   std::wstring text;
   try {
     std::optional<Pet> pet = ReadPet(g_app.dir);
-    text += L"ペット: " + (pet ? Widen(pet->name) + L"（" + Widen(pet->kind) + L"）" : L"（いません）") + L"\r\n";
+    text += L"ペット: " + (pet ? lup::Wide(pet->name) + L"（" + lup::Wide(pet->kind) + L"）" : L"（いません）") + L"\r\n";
     text += std::wstring(L"起動オプション: ") + (g_app.noSplash ? L"-ns" : L"なし") + L"\r\n";
     text += L"受信メール: " + std::to_wstring(CountMails(g_app.dir, kReceivedDir)) + L" 通\r\n";
     text += L"送信メール: " + std::to_wstring(CountMails(g_app.dir, kSentDir)) + L" 通\r\n";
     std::vector<std::string> friends = ReadFriends(g_app.dir);
     text += L"ともだち: " + std::to_wstring(friends.size()) + L" 人\r\n";
-    for (const std::string& f : friends) text += L"　・" + Widen(f) + L"\r\n";
+    for (const std::string& f : friends) text += L"　・" + lup::Wide(f) + L"\r\n";
     text += L"おやつ:\r\n";
     for (const Snack& s : ReadSnacks(g_app.dir)) {
-      text += L"　・" + SnackName(s) + L" × " +
-              (s.count == kUnlimitedCount ? std::wstring(L"∞") : std::to_wstring(s.count)) + L"\r\n";
+      text += L"　・" + lup::Wide(s.name) + L" × " + lup::Wide(lup::SnackCountText(s.count)) + L"\r\n";
     }
     text += L"宝物:\r\n";
-    for (const std::string& t : ListTreasures(g_app.dir)) text += L"　・" + Widen(t) + L"\r\n";
+    for (const std::string& t : ListTreasures(g_app.dir)) text += L"　・" + lup::Wide(t) + L"\r\n";
   } catch (const std::exception& e) {
-    text += Widen(e.what()) + L"\r\n";
+    text += lup::Wide(e.what()) + L"\r\n";
   }
   if (!g_app.status.empty()) text += L"\r\n" + g_app.status + L"\r\n";
   return text;
@@ -227,24 +208,24 @@ void OnCommand(HWND hwnd, int id) {
       case kIdReceive: {
         std::string name = FreeMailName(g_app.dir, kReceivedDir, Narrow(Stamp()));
         WriteMail(g_app.dir, kReceivedDir, name, PetName() + "さんへのメールです。\r\n");
-        g_app.status = L"メールを受け取りました: " + Widen(name);
+        g_app.status = L"メールを受け取りました: " + lup::Wide(name);
         break;
       }
       case kIdSend: {
         std::string name = FreeMailName(g_app.dir, kSentDir, Narrow(Stamp()));
         WriteMail(g_app.dir, kSentDir, name, PetName() + "からのメールです。\r\n");
-        g_app.status = L"メールを送りました: " + Widen(name);
+        g_app.status = L"メールを送りました: " + lup::Wide(name);
         break;
       }
       case kIdFriend:
         if (std::optional<std::string> name = AskName(hwnd, L"ともだちの名前を入力してください")) {
           AddFriend(g_app.dir, *name);
-          g_app.status = L"ともだちを追加しました: " + Widen(*name);
+          g_app.status = L"ともだちを追加しました: " + lup::Wide(*name);
         }
         break;
       case kIdEat: {
         Snack s = EatSnack(g_app.dir);
-        g_app.status = SnackName(s) + L"を食べました（のこり " + std::to_wstring(s.count) + L"）";
+        g_app.status = lup::Wide(s.name) + L"を食べました（のこり " + std::to_wstring(s.count) + L"）";
         break;
       }
       case kIdClose:
@@ -254,7 +235,7 @@ void OnCommand(HWND hwnd, int id) {
         return;
     }
   } catch (const std::exception& e) {
-    MessageBoxW(hwnd, Widen(e.what()).c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(hwnd, lup::Wide(e.what()).c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION);
   }
   Refresh();
 }
@@ -300,7 +281,7 @@ int RunWindow() {
         CreatePet(g_app.dir, Pet{*name, std::string(kDefaultKind)});
         break;
       } catch (const std::exception& e) {
-        MessageBoxW(nullptr, Widen(e.what()).c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION);
+        MessageBoxW(nullptr, lup::Wide(e.what()).c_str(), kTitle, MB_OK | MB_ICONEXCLAMATION);
       }
     }
   }
@@ -339,25 +320,14 @@ int RunScript(const fs::path& script) {
 
 // The script named by --script on the command line or by LUP_HOSTSIM_SCRIPT.
 std::optional<fs::path> ScriptPath() {
-  int argc = 0;
-  if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
-    std::optional<fs::path> found;
-    for (int i = 1; i + 1 < argc; ++i) {
-      if (std::wstring_view(argv[i]) == L"--script") found = fs::path(argv[i + 1]);
-    }
-    LocalFree(argv);
-    if (found) return found;
+  std::vector<std::string> args = lup::ProgramArguments();
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--script") return lup::U8Path(args[i + 1]);
   }
   wchar_t buf[32768];
   DWORD n = GetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", buf, 32768);
   if (n > 0 && n < 32768) return fs::path(std::wstring(buf, n));
   return std::nullopt;
-}
-
-fs::path ModulePath() {
-  std::wstring buf(32768, L'\0');
-  buf.resize(GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size())));
-  return fs::path(buf);
 }
 
 void RegisterClasses() {
@@ -378,7 +348,7 @@ void RegisterClasses() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  const fs::path exe = ModulePath();
+  const fs::path exe = lup::ProgramPath();
   g_app.dir = exe.parent_path();
   std::wstring_view cmd = GetCommandLineW();
   std::wstring_view trimmed = cmd.substr(0, cmd.find_last_not_of(L' ') + 1);
