@@ -359,7 +359,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::wstring cwd(32768, L'\0');
   cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
   start.cwd = Narrow(cwd);
-  start.exe = Narrow(exe.wstring());
+  start.exe = lup::PathText(exe);
   std::string unreadable;
   try {
     if (std::optional<Pet> pet = ReadPet(g_app.dir)) start.pet = pet->name;
