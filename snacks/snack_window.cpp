@@ -19,6 +19,8 @@ constexpr const char* kCrLf = "\r\n";
 // A failure message names at most this many files, then "ほか N 件".
 constexpr std::size_t kMaxListedFailures = 10;
 
+OpResult DeleteSnackFile(const fs::path& file) { return Fs().Delete(file); }
+
 bool IsBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
 
 }  // namespace
@@ -302,6 +304,29 @@ fs::path SnackWindow::LiveTwin(const fs::path& file) const {
 
 // ---- the actions ------------------------------------------------------------
 
+bool SnackWindow::ChangeWithTwin(const fs::path& file, const FileChange& change,
+                                 std::vector<OpResult>* failures) {
+  const fs::path live = LiveTwin(file);
+  if (OpResult r = change(file); !r) {
+    failures->push_back(r);
+    return false;
+  }
+  if (!live.empty()) {
+    if (OpResult r = change(live); !r) failures->push_back(r);
+  }
+  return true;
+}
+
+std::vector<OpResult> SnackWindow::ChangeSelected(const FileChange& change,
+                                                  const std::function<void(int)>& changed) {
+  std::vector<OpResult> failures;
+  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
+    const fs::path file = RowFile(row);
+    if (!file.empty() && ChangeWithTwin(file, change, &failures) && changed) changed(row);
+  }
+  return failures;
+}
+
 void SnackWindow::SetCount() {
   if (!HasSnackRows()) return;
   const std::optional<int> count = ParseCountText(countBox_->Text());
@@ -310,19 +335,9 @@ void SnackWindow::SetCount() {
          countBox_->Text() + "」は数ではないため、何も変更していません");
     return;
   }
-  std::vector<OpResult> failures;
-  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
-    const fs::path file = RowFile(row);
-    if (file.empty()) continue;
-    if (OpResult r = WriteSnackCount(file, *count); !r) {
-      failures.push_back(r);
-      continue;
-    }
-    if (const fs::path live = LiveTwin(file); !live.empty()) {
-      if (OpResult r = WriteSnackCount(live, *count); !r) failures.push_back(r);
-    }
-    grid_->SetCell(row, 1, SnackCountText(*count));
-  }
+  const std::vector<OpResult> failures = ChangeSelected(
+      [&](const fs::path& f) { return WriteSnackCount(f, *count); },
+      [&](int row) { grid_->SetCell(row, 1, SnackCountText(*count)); });
   if (failures.empty()) return;
   ReportFailures("次のおやつの数を変更できませんでした", failures);
   FillSnackGrid();
@@ -330,20 +345,12 @@ void SnackWindow::SetCount() {
 
 void SnackWindow::MakeUnopened() {
   if (!HasSnackRows()) return;
-  std::vector<OpResult> failures;
-  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
-    const fs::path file = RowFile(row);
-    if (file.empty()) continue;
-    if (OpResult r = MarkSnackUnopened(file); !r) {
-      failures.push_back(r);
-      continue;
-    }
-    if (const fs::path live = LiveTwin(file); !live.empty()) {
-      if (OpResult r = MarkSnackUnopened(live); !r) failures.push_back(r);
-    }
-    grid_->SetCellColour(row, 0, ui::kWhite);
-    grid_->SetCellColour(row, 1, ui::kWhite);
-  }
+  const std::vector<OpResult> failures = ChangeSelected(
+      [](const fs::path& f) { return MarkSnackUnopened(f); },
+      [&](int row) {
+        grid_->SetCellColour(row, 0, ui::kWhite);
+        grid_->SetCellColour(row, 1, ui::kWhite);
+      });
   if (failures.empty()) return;
   ReportFailures("次のおやつを未開封にできませんでした", failures);
   FillSnackGrid();
@@ -376,15 +383,7 @@ void SnackWindow::CopySnacks(bool move) {
     if (Mirrors(target) && liveFolder / file.filename() != file) {
       if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) failures.push_back(r);
     }
-    if (!move) continue;
-    const fs::path live = LiveTwin(file);
-    if (OpResult r = Fs().Delete(file); !r) {
-      failures.push_back(r);
-      continue;
-    }
-    if (!live.empty()) {
-      if (OpResult r = Fs().Delete(live); !r) failures.push_back(r);
-    }
+    if (move) ChangeWithTwin(file, DeleteSnackFile, &failures);
   }
   ReportFailures(std::string("次のおやつを") + verb + "できませんでした" +
                      (move ? "（コピーできなかったおやつは元の場所に残っています）" : ""),
@@ -398,20 +397,7 @@ void SnackWindow::CopySnacks(bool move) {
 
 void SnackWindow::Discard() {
   if (!HasSnackRows()) return;
-  std::vector<OpResult> failures;
-  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
-    const fs::path file = RowFile(row);
-    if (file.empty()) continue;
-    const fs::path live = LiveTwin(file);
-    if (OpResult r = Fs().Delete(file); !r) {
-      failures.push_back(r);
-      continue;
-    }
-    if (!live.empty()) {
-      if (OpResult r = Fs().Delete(live); !r) failures.push_back(r);
-    }
-  }
-  ReportFailures("次のおやつを捨てられませんでした", failures);
+  ReportFailures("次のおやつを捨てられませんでした", ChangeSelected(DeleteSnackFile, {}));
   AfterRemoval();
 }
 

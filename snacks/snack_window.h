@@ -100,6 +100,15 @@ class SnackWindow {
   void Discard();
   void MakeUnopened();
   void AfterRemoval();
+  using FileChange = std::function<OpResult(const std::filesystem::path&)>;
+  // Changes `file` and, when that succeeded, its live twin (LiveTwin);
+  // false when `file` itself could not be changed. Failures are added.
+  bool ChangeWithTwin(const std::filesystem::path& file, const FileChange& change,
+                      std::vector<OpResult>* failures);
+  // ChangeWithTwin for the file of every selected row, in ascending order;
+  // `changed(row)` runs after a row's own file changed.
+  std::vector<OpResult> ChangeSelected(const FileChange& change,
+                                       const std::function<void(int)>& changed);
   void ShowVersion();
 
   bool HasSnackRows() const;

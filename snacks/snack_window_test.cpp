@@ -110,6 +110,16 @@ class SnackWindowTest : public ::testing::Test {
   }
   void Click(const char* name) { host.Click(form(), name); }
   void TypeCount(std::string_view text) { host.Type(form(), "Text1", text); }
+  // Snacks 1.pac (おかし1) to N.pac in pet a, an empty folder for pet b;
+  // the window shows a with b as the target.
+  void OpenAToB(int snacks) {
+    for (int i = 1; i <= snacks; ++i)
+      Put("a", std::to_string(i) + ".pac", Fresh("おかし" + std::to_string(i)));
+    MakeFolder("b");
+    Open();
+    SelectSource("a");
+    SelectTarget("b");
+  }
 
   lup::test::TempFolder tmp;
   MemorySettingsStore store;
@@ -608,11 +618,7 @@ TEST_F(SnackWindowTest, TopRowAfterDiscardFollowsTheLastClickedRow) {
 }
 
 TEST_F(SnackWindowTest, TopRowAfterMoveOfEverything) {
-  for (int i = 1; i <= 3; ++i) Put("a", std::to_string(i) + ".pac", Fresh("おかし"));
-  MakeFolder("b");
-  Open();
-  SelectSource("a");
-  SelectTarget("b");
+  OpenAToB(3);
   host.DragRows(form(), "Grid1", 3, 1);
   EXPECT_EQ(window->lastClickedRow(), 3);
   Click("btn_move");
@@ -624,11 +630,7 @@ TEST_F(SnackWindowTest, TopRowAfterMoveOfEverything) {
 // ---- failures ---------------------------------------------------------------
 
 TEST_F(SnackWindowTest, AMoveNeverDeletesASourceWhoseCopyFailed) {
-  for (int i = 1; i <= 3; ++i) Put("a", std::to_string(i) + ".pac", Fresh("おかし" + std::to_string(i)));
-  MakeFolder("b");
-  Open();
-  SelectSource("a");
-  SelectTarget("b");
+  OpenAToB(3);
   host.DragRows(form(), "Grid1", 1, 3);
   FileOps ops;
   ScopedFileOps scoped(ops);
@@ -648,11 +650,7 @@ TEST_F(SnackWindowTest, AMoveNeverDeletesASourceWhoseCopyFailed) {
 }
 
 TEST_F(SnackWindowTest, AMoveWhoseDeleteFailsKeepsBothAndSaysSo) {
-  Put("a", "1.pac", Fresh("おかし"));
-  MakeFolder("b");
-  Open();
-  SelectSource("a");
-  SelectTarget("b");
+  OpenAToB(1);
   FileOps ops;
   ScopedFileOps scoped(ops);
   ops.FailAt(2, std::make_error_code(std::errc::permission_denied));
@@ -664,11 +662,7 @@ TEST_F(SnackWindowTest, AMoveWhoseDeleteFailsKeepsBothAndSaysSo) {
 }
 
 TEST_F(SnackWindowTest, FailedCopiesAndDiscardsAreReportedAfterTheOtherRows) {
-  for (int i = 1; i <= 3; ++i) Put("a", std::to_string(i) + ".pac", Fresh("おかし"));
-  MakeFolder("b");
-  Open();
-  SelectSource("a");
-  SelectTarget("b");
+  OpenAToB(3);
   host.DragRows(form(), "Grid1", 3, 1);
   {
     FileOps ops;
@@ -692,11 +686,7 @@ TEST_F(SnackWindowTest, FailedCopiesAndDiscardsAreReportedAfterTheOtherRows) {
 }
 
 TEST_F(SnackWindowTest, AMissingTargetFolderIsReportedAndNeverMade) {
-  Put("a", "1.pac", Fresh("おかし"));
-  MakeFolder("b");
-  Open();
-  SelectSource("a");
-  SelectTarget("b");
+  OpenAToB(1);
   fs::remove(Folder("b"));
   for (const char* button : {"btn_copy", "btn_move"}) {
     host.ExpectMessage(Answer::kOk).TextHas(PathText(Folder("b")) + " フォルダが見つからない");
