@@ -1,0 +1,267 @@
+// The launcher's windows built by the real backend under Wine: controls,
+// captions and colours read back through the Win32 API, and a screenshot of
+// each window for a person to look at.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/text.h"
+#include "launcher/dialogs.h"
+#include "launcher/launcher.h"
+#include "launcher/launcher_fixture.h"
+#include "platform/win32/wide.h"
+#include "ui/headless/headless_host.h"
+#include "ui/win32/host_win32.h"
+
+namespace lup {
+namespace {
+
+using test::HostFolder;
+
+std::wstring TextOf(HWND h) {
+  const int n = GetWindowTextLengthW(h);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  GetWindowTextW(h, s.data(), n + 1);
+  s.resize(static_cast<size_t>(n));
+  return s;
+}
+
+std::wstring ClassOf(HWND h) {
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
+  return name;
+}
+
+COLORREF ScreenPixel(HWND window, POINT client) {
+  ClientToScreen(window, &client);
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, client.x, client.y);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+COLORREF Ref(ui::Colour c) { return RGB(c.r, c.g, c.b); }
+
+std::wstring CellText(HWND list, int item, int sub) {
+  wchar_t buf[256] = {};
+  ListView_GetItemText(list, item, sub, buf, 256);
+  return buf;
+}
+
+std::wstring HeaderText(HWND list, int col) {
+  wchar_t text[32] = {};
+  HDITEMW item{};
+  item.mask = HDI_TEXT;
+  item.pszText = text;
+  item.cchTextMax = 32;
+  Header_GetItem(ListView_GetHeader(list), col, &item);
+  return text;
+}
+
+std::filesystem::path ScreenshotFile(const char* name) {
+  const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder / U8Path(name);
+}
+
+class LauncherWindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hf.AddPet("ミミ");
+    hf.AddPet("ソラ");
+    hf.AddPet("能登");
+    hf.Write("lupina3.dat", HostFolder::Cp932("\"ミミ\",1,0,1,0\r\n\"ソラ\",0,1,0,1\r\n"));
+    hf.Write("lupina.dat", HostFolder::Cp932("\"ミミ\"\r\n"));
+    hf.Write("lupina2.dat", HostFolder::Cp932("\"能登\",#TRUE#\r\n"));
+    // Both kept executables in place: the special-kind dialog saves silently.
+    hf.Write("通常用_PostPet20.exe", "x");
+    hf.Write("ノクタ用_PostPet20.exe", "x");
+    hf.store.Set("ppexe1", PathText(hf / "通常用_PostPet20.exe"));
+    hf.store.Set("ppexe2", PathText(hf / "ノクタ用_PostPet20.exe"));
+    hf.store.Set("flg_opt1", "1");
+    host = ui::win32::NewHost();
+    launcher = hf.MakeLauncher(*host);
+    ASSERT_EQ(launcher->Start(""), StartOutcome::Shown);
+    Settle();
+  }
+  void TearDown() override {
+    launcher.reset();
+    host.reset();
+  }
+  void Settle() {
+    for (int i = 0; i < 20; ++i) host->DoEvents();
+  }
+  int Px(const ui::Form& f, ui::Twips t) { return MulDiv(t, static_cast<int>(ui::win32::DpiOf(f)), 1440); }
+  HWND Win(const ui::Form& f, const char* name, int index = -1) {
+    return ui::win32::WindowOf(f.GetControl(name, index));
+  }
+  void ExpectControl(const ui::Form& f, const char* name, int index, const wchar_t* cls,
+                     const std::string& text) {
+    HWND h = Win(f, name, index);
+    ASSERT_TRUE(h) << name << " " << index;
+    EXPECT_EQ(ClassOf(h), cls) << name << " " << index;
+    EXPECT_EQ(Narrow(TextOf(h)), text) << name << " " << index;
+    EXPECT_TRUE(IsWindowVisible(h)) << name << " " << index;
+  }
+  POINT CellPoint(HWND list, int row, int col) {
+    RECT r{};
+    ListView_GetSubItemRect(list, row - 1, col, LVIR_BOUNDS, &r);
+    return POINT{r.left + 2, r.bottom - 2};
+  }
+
+  HostFolder hf;
+  std::unique_ptr<ui::Host> host;
+  std::unique_ptr<Launcher> launcher;
+};
+
+TEST_F(LauncherWindowsTest, ThePetListWindow) {
+  const ui::Form& f = launcher->form();
+  HWND main = ui::win32::WindowOf(f);
+  ASSERT_TRUE(main);
+  EXPECT_TRUE(IsWindowVisible(main));
+  EXPECT_EQ(Narrow(TextOf(main)), "ルピナ・ヴィラ");
+  RECT client{};
+  GetClientRect(main, &client);
+  EXPECT_EQ(client.right, Px(f, 3855));
+  EXPECT_EQ(client.bottom, Px(f, 5775));
+
+  ExpectControl(f, "Check2", -1, L"Button", "1クリックで起動");
+  EXPECT_EQ(SendMessageW(Win(f, "Check2"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  ExpectControl(f, "Label1", -1, L"Static", "前回呼び出したペットは ミミ です");
+  ExpectControl(f, "Command2", -1, L"Button", "詳細設定");
+  ExpectControl(f, "Command3", -1, L"Button", "バージョン情報");
+  ExpectControl(f, "Command1", -1, L"Button", "終了");
+
+  HWND list = Win(f, "List1");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(ClassOf(list), L"SysListView32");
+  const wchar_t* headers[] = {L"", L"友", L"簿", L"菓", L"宝"};
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(HeaderText(list, c), headers[c]) << c;
+    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2560 : 300)) << c;
+  }
+  for (int c = 5; c < 9; ++c) EXPECT_EQ(ListView_GetColumnWidth(list, c), 0) << c;
+  ASSERT_EQ(ListView_GetItemCount(list), 3);
+  EXPECT_EQ(Narrow(CellText(list, 0, 0)), "ソラ");
+  EXPECT_EQ(Narrow(CellText(list, 1, 0)), "ミミ");
+  EXPECT_EQ(Narrow(CellText(list, 1, 1)), "共");
+  EXPECT_EQ(Narrow(CellText(list, 1, 2)), "非");
+  EXPECT_EQ(Narrow(CellText(list, 1, 7)), "1");
+
+  // The share colours as the screen shows them, on the current row too.
+  EXPECT_EQ(ScreenPixel(list, CellPoint(list, 1, 1)), Ref(kPerPetColour));
+  EXPECT_EQ(ScreenPixel(list, CellPoint(list, 1, 2)), Ref(kSharedColour));
+  EXPECT_EQ(ScreenPixel(list, CellPoint(list, 2, 1)), Ref(kSharedColour));
+  EXPECT_EQ(ScreenPixel(list, CellPoint(list, 2, 2)), Ref(kPerPetColour));
+  EXPECT_EQ(ScreenPixel(list, CellPoint(list, 3, 4)), Ref(kPerPetColour));
+
+  EXPECT_TRUE(ui::win32::SaveScreenshot(main, ScreenshotFile("launcher_pet_list.png")));
+}
+
+TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
+  ShareDialog dialog(*launcher, 2);
+  host->Show(dialog.form());
+  Settle();
+  const ui::Form& f = dialog.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "共有・非共有の設定");
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, Px(f, 3750));
+  EXPECT_EQ(client.bottom, Px(f, 2055));
+  EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & WS_MAXIMIZEBOX);
+  ExpectControl(f, "Label1", -1, L"Static", "ミミ");
+  ExpectControl(f, "Frame1", -1, L"Button", "");
+  const char* captions[] = {"おともだち帳", "送受信簿", "おやつ", "宝物"};
+  const int values[] = {BST_CHECKED, BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED};
+  for (int k = 0; k < 4; ++k) {
+    const std::string name = "Check" + std::to_string(k + 1);
+    ExpectControl(f, name.c_str(), -1, L"Button", captions[k]);
+    EXPECT_EQ(SendMessageW(Win(f, name.c_str()), BM_GETCHECK, 0, 0), values[k]) << name;
+  }
+  ExpectControl(f, "Command1", -1, L"Button", "OK");
+  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_share_settings.png")));
+  host->Unload(dialog.form());
+}
+
+TEST_F(LauncherWindowsTest, TheDetailedSettingsDialog) {
+  SettingsDialog dialog(launcher->settings(), hf.store, *host);
+  host->Show(dialog.form());
+  Settle();
+  const ui::Form& f = dialog.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "詳細設定");
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, Px(f, 4560));
+  EXPECT_EQ(client.bottom, Px(f, 6375));
+  ExpectControl(f, "Text1", 8, L"Edit", PathText(hf.D()));
+  ExpectControl(f, "Text1", 0, L"Edit", "PostPet20.exe");
+  ExpectControl(f, "Text1", 2, L"Edit", "PostPet設定.ppc");
+  ExpectControl(f, "Text1", 3, L"Edit", "おともだち帳");
+  ExpectControl(f, "Text1", 5, L"Edit", "受信フォルダ");
+  ExpectControl(f, "Label1", 8, L"Static", "ポストペットのインストール先");
+  ExpectControl(f, "Label1", 7, L"Static", "おやつフォルダ名");
+  ExpectControl(f, "Check1", -1, L"Button", "nsオプションを有効にする");
+  ExpectControl(f, "Command3", -1, L"Button", "...");
+  ExpectControl(f, "Command2", -1, L"Button", "ノクタ・ミラ用設定");
+  ExpectControl(f, "Command1", -1, L"Button", "OK");
+  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_detailed_settings.png")));
+  host->Unload(dialog.form());
+  EXPECT_EQ(hf.Setting("pp_name"), "<absent>");  // leaving without OK stores nothing
+}
+
+TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
+  SpecialDialog dialog(launcher->settings(), hf.store, *host);
+  host->Show(dialog.form());
+  Settle();
+  const ui::Form& f = dialog.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "ノクタ・ミラ用設定");
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, Px(f, 4575));
+  EXPECT_EQ(client.bottom, Px(f, 5295));
+  ExpectControl(f, "Label1", 0, L"Static", "通常ペット用ポストペット本体の場所");
+  ExpectControl(f, "Label1", 1, L"Static", "ノクタ・ミラ用ポストペット本体の場所");
+  ExpectControl(f, "Text1", 0, L"Edit", PathText(hf / "通常用_PostPet20.exe"));
+  ExpectControl(f, "Text1", 1, L"Edit", PathText(hf / "ノクタ用_PostPet20.exe"));
+  ExpectControl(f, "Label2", -1, L"Static", "チェックを入れたペットはノクタ・ミラ用のポストペット本体で起動します");
+  ExpectControl(f, "Command2", -1, L"Button", "OK");
+  HWND list = Win(f, "List1");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(ClassOf(list), L"SysListView32");
+  ASSERT_EQ(ListView_GetItemCount(list), 3);
+  EXPECT_EQ(Narrow(CellText(list, 2, 0)), "能登");
+  EXPECT_FALSE(ListView_GetCheckState(list, 0));
+  EXPECT_TRUE(ListView_GetCheckState(list, 2));
+  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_special_kind.png")));
+  host->Unload(dialog.form());
+  EXPECT_EQ(hf.Read("lupina2.dat"),
+            HostFolder::Cp932("\"ソラ\",#FALSE#\r\n\"ミミ\",#FALSE#\r\n\"能登\",#TRUE#\r\n"));
+}
+
+// Windows finds a settings file whatever the letter case of the name; only
+// the pet of exactly that name may be called.
+TEST(LauncherOnWindows, ACommandLineNameDifferingOnlyInLetterCaseCallsNoPet) {
+  HostFolder hf;
+  hf.AddPet("Mimi");
+  ASSERT_TRUE(std::filesystem::exists(hf / "mimi_PostPet設定.ppc"));
+  ui::headless::HeadlessHost host;
+  auto launcher = hf.MakeLauncher(host);
+  host.ExpectMessage(ui::Answer::kOk).Text("mimiは存在しないペットです").With(ui::Icon::kCritical);
+  EXPECT_EQ(launcher->Start("\"mimi\""), StartOutcome::Ended);
+  EXPECT_TRUE(hf.calls.empty());
+}
+
+}  // namespace
+}  // namespace lup
