@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# make demo: builds the Windows programs, installs a demo host folder with
+# three pets in a Wine prefix of its own (build/demo/wineprefix) and starts
+# lupina.exe from C:\ルピナ. With a display the window is left to the user;
+# without one the script starts Xvfb, saves screenshots to build/demo/ and
+# ends everything it started.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+BUILD=${LUP_DEMO_BUILD:-build/win64}
+OUT=$ROOT/build/demo
+
+bash scripts/deps.sh
+
+echo "== building the Windows programs in $BUILD"
+mkdir -p "$BUILD" "$OUT"
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >"$OUT/configure.log" 2>&1 \
+  || { cat "$OUT/configure.log"; exit 1; }
+targets=(lupina hostsim)
+if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^lupsnack:'; then targets+=(lupsnack); fi
+cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target "${targets[@]}"
+
+# Never the user's own Wine prefix: the demo replaces a host folder in it.
+export WINEPREFIX=$OUT/wineprefix
+USER_DISPLAY=${DISPLAY:-}
+source scripts/wine-env.sh
+echo "== starting Wine (prefix $WINEPREFIX)"
+lup_wine_up
+
+DRIVE_C=$WINEPREFIX/drive_c
+D="$DRIVE_C/Program Files/So-net/PostPet for Windows ver. 2.0"
+PROGRAMS="$DRIVE_C/ルピナ"
+
+# ---- helpers -------------------------------------------------------------
+
+# Text file with CR LF line ends in CP932 (the list files).
+cp932() { # file, then the lines
+  local file=$1; shift
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$file"
+}
+byte() { printf "\\x$(printf %02x "$1")"; }
+le16() { byte $(($1 & 255)); byte $((($1 >> 8) & 255)); }
+put() { dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }
+
+# A snack file: name, pieces, keep days, opened year month day (0 0 0: unopened).
+snack() { # file name count keepDays year month day
+  local file=$1 name=$2
+  mkdir -p "$(dirname "$file")"
+  head -c 960 /dev/zero >"$file"
+  printf 'PAC0' | put "$file" 0
+  local sjis_len
+  sjis_len=$(printf '%s' "$name" | iconv -f UTF-8 -t CP932 | wc -c)
+  byte "$sjis_len" | put "$file" 32
+  printf '%s' "$name" | iconv -f UTF-8 -t CP932 | put "$file" 33
+  le16 "$3" | put "$file" 881
+  le16 "$4" | put "$file" 883
+  le16 "$5" | put "$file" 889
+  le16 "$6" | put "$file" 891
+  le16 "$7" | put "$file" 893
+}
+
+# A treasure box with one record tagged with the pet's kind (ASCII), its
+# value 16 bytes after the tag's first byte.
+treasure() { # folder kind
+  mkdir -p "$1"
+  { printf 'TZL1'; head -c 12 /dev/zero; printf '%s' "$2"; head -c $((16 - ${#2})) /dev/zero; le16 3;
+    head -c 30 /dev/zero; } >"$1/tzl001.pac"
+}
+
+mail() { # folder file text
+  mkdir -p "$1"
+  printf '%s\r\n' "$3" >"$1/$2"
+}
+
+pet_settings() { # file name kind
+  printf 'name=%s\r\nkind=%s\r\n' "$2" "$3" >"$1"
+}
+
+# ---- the demo installation -------------------------------------------------
+
+echo "== installing the demo host folder"
+rm -rf "$D"
+mkdir -p "$D"
+cp "$BUILD/tools/hostsim/hostsim.exe" "$D/PostPet20.exe"
+
+# Three pets. ミミ was called last, so the host copies hold her data.
+pet_settings "$D/ミミ_PostPet設定.ppc" ミミ くま
+pet_settings "$D/ソラ_PostPet設定.ppc" ソラ ねこ
+pet_settings "$D/能登_PostPet設定.ppc" 能登 かめ
+cp "$D/ミミ_PostPet設定.ppc" "$D/PostPet設定.ppc"
+
+# Share flags: ミミ keeps everything to herself, ソラ shares her friend book
+# and mail, 能登 shares everything.
+cp932 "$D/lupina3.dat" '"ミミ",0,0,0,0' '"ソラ",1,1,0,0' '"能登",1,1,1,1'
+cp932 "$D/lupina.dat" '"ミミ"'
+
+# ミミ's data, in the host copies and her own copies.
+for prefix in "" "ミミ_"; do
+  printf 'ハナ\r\nタロウ\r\n' >"$D/${prefix}おともだち帳"
+  mail "$D/${prefix}受信フォルダ" mail0001.txt 'こんにちは、ミミ。'
+  mail "$D/${prefix}受信フォルダ" mail0002.txt 'お元気ですか？'
+  mail "$D/${prefix}送信フォルダ" sent0001.txt 'ハナちゃんへ'
+  treasure "$D/${prefix}宝物" BEAR
+  snack "$D/${prefix}おやつ/snack01.pac" いちごケーキ 3 30 0 0 0
+  snack "$D/${prefix}おやつ/snack02.pac" 古いクッキー 2 7 2019 4 1
+done
+printf 'hat\r\n' >"$D/ミミ_宝物/hat.dat"
+
+# ソラ's own copies (snacks, treasures).
+treasure "$D/ソラ_宝物" CAT
+snack "$D/ソラ_おやつ/snack01.pac" ミルク 65535 65535 2024 1 10
+snack "$D/ソラ_おやつ/snack02.pac" 期限切れプリン 1 3 2020 12 24
+
+# The shared folder, used by ソラ and 能登.
+mkdir -p "$D/共有"
+printf 'ポチ\r\nミケ\r\n' >"$D/共有/おともだち帳"
+mail "$D/共有/受信フォルダ" mail0101.txt 'みんなへのお知らせ'
+mkdir -p "$D/共有/送信フォルダ"
+treasure "$D/共有/宝物" KAME
+snack "$D/共有/おやつ/snack01.pac" おせんべい 5 365 0 0 0
+snack "$D/共有/おやつ/snack02.pac" かしわもち 1 5 2018 5 5
+
+# No settings from an earlier run: the launcher finds the default host folder.
+wine reg delete 'HKCU\Software\VB and VBA Program Settings\Lupina' /f >/dev/null 2>&1 || true
+
+mkdir -p "$PROGRAMS"
+cp "$BUILD/launcher/lupina.exe" "$PROGRAMS/"
+if [ -f "$BUILD/snacks/lupsnack.exe" ]; then cp "$BUILD/snacks/lupsnack.exe" "$PROGRAMS/"; fi
+
+echo "== starting C:\\ルピナ\\lupina.exe"
+cd "$PROGRAMS"
+if [ -n "$USER_DISPLAY" ]; then
+  # The window is the user's: wait until the launcher, and the host it may
+  # have started, have ended.
+  wine 'C:\ルピナ\lupina.exe' || true
+  wineserver -w
+  exit 0
+fi
+
+# Saves the screen as $1 once it shows something (a fresh prefix takes a
+# while) and the window has finished painting. False after a minute.
+shoot() {
+  rm -f "$1"
+  for _ in $(seq 60); do
+    sleep 1
+    import -window root "$OUT/screen.png" 2>/dev/null || continue
+    if [ "$(convert "$OUT/screen.png" -format '%[fx:standard_deviation>0]' info:)" = 1 ]; then
+      sleep 2
+      import -window root "$1"
+      rm -f "$OUT/screen.png"
+      return 0
+    fi
+  done
+  rm -f "$OUT/screen.png"
+  return 1
+}
+
+status=0
+wine 'C:\ルピナ\lupina.exe' &
+LUPINA_PID=$!
+if shoot "$OUT/lupina.png"; then
+  echo "screenshot of the pet list: $OUT/lupina.png"
+else
+  echo "the launcher's window did not appear within a minute" >&2
+  status=1
+fi
+kill "$LUPINA_PID" 2>/dev/null || true
+wait "$LUPINA_PID" 2>/dev/null || true
+
+# A per-pet shortcut's way in: the launcher calls ソラ at once, puts ミミ's
+# data away, brings ソラ's in and starts the stand-in host on it.
+if [ $status -eq 0 ]; then
+  wine 'C:\ルピナ\lupina.exe' ソラ || true
+  if shoot "$OUT/host.png"; then
+    echo "screenshot of the host with ソラ: $OUT/host.png"
+  else
+    echo "the host's window did not appear within a minute" >&2
+    status=1
+  fi
+fi
+lup_wine_down
+exit $status
