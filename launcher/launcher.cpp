@@ -116,12 +116,6 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   // 4. The settings and the current pet.
   LoadReport loaded = LoadSettings(env_.store, env_.programFolder);
   settings_ = std::move(loaded.settings);
-  TellFailure(loaded.listFileProblem);
-  if (loaded.currentPetUnreadable) {
-    Tell(PathText(CurrentPetFile(settings_.ppDir)) + " から前回呼び出したペットの名前を読み取れませんでした" +
-             kCrLf + "どのペットも選択されていないものとして続けます",
-         ui::Icon::kExclamation);
-  }
 
   // 5. The grid's columns and headers.
   for (int c = 0; c < kCols; ++c) {
@@ -140,6 +134,15 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
     m.icon = ui::Icon::kExclamation;
     if (env_.host.Ask(m) == ui::Answer::kRetry) OpenSettingsDialog();
     return StartOutcome::Ended;
+  }
+
+  // Problems with \lupina.dat are told only once the host folder is known to
+  // be right: a wrong folder is explained by the message above.
+  TellFailure(loaded.listFileProblem);
+  if (loaded.currentPetUnreadable) {
+    Tell(PathText(CurrentPetFile(settings_.ppDir)) + " から前回呼び出したペットの名前を読み取れませんでした" +
+             kCrLf + "どのペットも選択されていないものとして続けます",
+         ui::Icon::kExclamation);
   }
 
   // 7. The special-kind executables, when set, must exist.

@@ -88,6 +88,21 @@ TEST_F(LauncherTest, MissingHostCancelEndsAfterTheExactMessage) {
   EXPECT_FALSE(launcher->form().Loaded());
 }
 
+TEST_F(LauncherTest, AMissingHostFolderGivesOnlyTheHostMessage) {
+  hf.store.Set("pp_dir", PathText(hf / "nowhere"));
+  host.ExpectMessage(Answer::kCancel).TextHas("PostPet20.exeが見つかりません");
+  EXPECT_EQ(StartWith(), StartOutcome::Ended);
+  EXPECT_EQ(host.messages().size(), 1u);
+}
+
+TEST_F(LauncherTest, AnUnreadableCurrentPetIsToldAndNoPetIsCurrent) {
+  hf.AddPet("ミミ");
+  hf.Write("lupina.dat", "\"\x81\"\r\n");  // half a CP932 character
+  host.ExpectMessage(Answer::kOk).TextHas("から前回呼び出したペットの名前を読み取れませんでした");
+  EXPECT_EQ(StartWith(), StartOutcome::Shown);
+  EXPECT_EQ(Status(), "現在どのペットも選択されていません");
+}
+
 TEST_F(LauncherTest, MissingHostRetryOpensTheDetailedSettingsThenEnds) {
   std::filesystem::remove(hf / "PostPet20.exe");
   hf.Write("Other/Host.exe", "host");
