@@ -26,11 +26,17 @@ Control::Control(Form& form, ControlKind kind, std::string name, int index, Rect
     : form_(form), kind_(kind), name_(std::move(name)), index_(index), parent_(parent), where_(where),
       font_(form.DefaultFont()) {}
 
-std::string Control::Label() const {
-  std::string s = name_;
-  if (index_ >= 0) s += "(" + std::to_string(index_) + ")";
+std::string ControlLabel(std::string_view name, int index) {
+  std::string s(name);
+  if (index >= 0) {
+    s += '(';
+    s += std::to_string(index);
+    s += ')';
+  }
   return s;
 }
+
+std::string Control::Label() const { return ControlLabel(name_, index_); }
 
 void Control::SetText(std::string_view text) {
   if (text_ == text) return;
@@ -317,7 +323,7 @@ void Grid::SetTopRow(int row) {
   if (Rows() < 2) return;  // nothing below the header to scroll
   CheckCell(row, 0);
   top_row_ = std::max(1, row);
-  Notify(Prop::kTopRow);
+  Notify(Prop::kTopRow, top_row_);
 }
 
 void Grid::UserSetSelection(int row, int col, int row_sel) {

@@ -66,6 +66,8 @@ struct MouseEvent {
 
 enum class ControlKind { kButton, kCheckBox, kLabel, kTextBox, kListBox, kComboBox, kFrame, kTimer, kGrid };
 const char* KindName(ControlKind kind);
+// "Text1(3)", or "Command1" outside a control array.
+std::string ControlLabel(std::string_view name, int index);
 
 // What changed, told to the backend that mirrors the control.
 enum class Prop {
@@ -79,7 +81,7 @@ enum class Prop {
   kColWidth,               // a = column
   kCell,                   // a = row, b = column: text or colour
   kGridSelection,          // current row/column or selection end
-  kTopRow,
+  kTopRow,                 // a = the row asked for
 };
 
 class Control;

@@ -44,9 +44,7 @@ void Form::SetFocusTo(Control* c) {
 template <typename T, typename... A>
 T& Form::Add(std::string name, int index, A&&... args) {
   if (Find(name, index)) {
-    throw std::logic_error(name_ + ": the control " + name +
-                           (index >= 0 ? "(" + std::to_string(index) + ")" : std::string()) +
-                           " is added twice");
+    throw std::logic_error(name_ + ": the control " + ControlLabel(name, index) + " is added twice");
   }
   auto control = std::make_unique<T>(*this, std::move(name), index, std::forward<A>(args)...);
   T& ref = *control;
@@ -99,9 +97,7 @@ Control* Form::Find(std::string_view name, int index) const {
 
 Control& Form::GetControl(std::string_view name, int index) const {
   if (Control* c = Find(name, index)) return *c;
-  std::string what(name);
-  if (index >= 0) what += "(" + std::to_string(index) + ")";
-  throw std::logic_error(name_ + " has no control " + what);
+  throw std::logic_error(name_ + " has no control " + ControlLabel(name, index));
 }
 
 void Form::WrongKind(const Control& c) const {

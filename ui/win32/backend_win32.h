@@ -1,0 +1,199 @@
+#pragma once
+// Inside the Win32 backend: a FormWindow mirrors one loaded Form into a
+// top-level window, a ControlWindow mirrors one control into a child window,
+// and Win32Host runs the event loops and the common dialogs.
+//
+// The Form is the truth. Changes made by code reach the windows through the
+// peer calls (Changed/FormChanged); the user's changes reach the Form from
+// the notifications (EN_CHANGE, BN_CLICKED, LVN_ITEMCHANGED, ...). Handlers
+// of the window code may unload forms at any time, so unloaded windows are
+// destroyed at once but their objects are kept until the outermost event
+// loop is back in control.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/host.h"
+
+namespace lup::ui::win32 {
+
+class Win32Host;
+class FormWindow;
+
+// The shift keys and the button of a mouse message.
+Modifiers KeysOf(WPARAM wp);
+MouseButton ButtonOf(UINT msg);
+
+class ControlWindow final : public ControlPeer {
+ public:
+  ControlWindow(FormWindow& owner, Control& control, int id);
+  ~ControlWindow() override;
+  ControlWindow(const ControlWindow&) = delete;
+  ControlWindow& operator=(const ControlWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  Control& control() const { return control_; }
+  int id() const { return id_; }
+
+  // Places the window (and the ones inside a frame) for the form's DPI.
+  void Layout();
+  void ApplyFont();
+  // Shown and enabled as the control and every frame around it say.
+  void SyncState();
+  void Detach();
+
+  void Changed(Control& control, Prop prop, int a, int b) override;
+  std::optional<int> Query(const Control& control, Prop prop) const override;
+
+  void OnCommand(UINT code);
+  LRESULT OnNotify(NMHDR* header, bool* handled);
+  void OnTimer();
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  MouseEvent MakeMouse(MouseButton button, WPARAM wp, LPARAM lp) const;
+  bool ShownInFrames() const;
+  bool EnabledInFrames() const;
+  void Create();
+  void SyncItems();
+  void SyncListIndex();
+  void SyncTimer();
+  void SyncTip();
+  // The grid, a list view in report mode with its cells in the Form.
+  void GridCreateColumns();
+  void GridSyncShape();
+  void GridSyncSelection();
+  void GridScrollTo(int row);
+  bool GridHit(LPARAM lp, int* row, int* col) const;
+  LRESULT GridMouse(UINT msg, WPARAM wp, LPARAM lp);
+  void GridFromView();
+  LRESULT GridCustomDraw(NMLVCUSTOMDRAW* draw);
+
+  FormWindow& owner_;
+  Control& control_;
+  int id_;
+  HWND hwnd_ = nullptr;
+  bool detached_ = false;
+  bool syncing_ = false;   // our own changes to the window: no user events
+  bool tip_added_ = false;
+  bool timer_set_ = false;
+  bool in_tick_ = false;
+  bool dragging_ = false;
+  bool after_double_click_ = false;
+  std::wstring text_buffer_;  // the last text handed to the list view
+};
+
+class FormWindow final : public FormPeer {
+ public:
+  FormWindow(Win32Host& host, Form& form, HWND owner);
+  ~FormWindow() override;
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  Form& form() const { return form_; }
+  Win32Host& host() const { return host_; }
+  HWND tooltip() const { return tooltip_; }
+  unsigned dpi() const { return dpi_; }
+  int Px(Twips t) const { return MulDiv(t, static_cast<int>(dpi_), 1440); }
+  Twips ToTwips(int px) const { return MulDiv(px, 1440, static_cast<int>(dpi_)); }
+  HFONT FontFor(const Font& font);
+
+  // Another form is shown modally over this one.
+  void Block(bool on);
+  // Stops mirroring: timers end, peers are detached, the window goes.
+  void Detach();
+  bool detached() const { return detached_; }
+  void Show();
+
+  void FormChanged(Form& form, Prop prop) override;
+  void ControlAdded(Control& control) override;
+  void FormDestroyed(Form& form) override;
+
+  void ReorderTabs();
+  // Every control placed in `frame`, at any depth.
+  void ForEachInside(const Control& frame, const std::function<void(ControlWindow&)>& action);
+  ControlWindow* ById(int id) const;
+  ControlWindow* WindowFor(const Control* c) const;
+
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  void SizeAndPlace(HWND owner);
+  void SyncEnabled();
+
+  Win32Host& host_;
+  Form& form_;
+  HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
+  unsigned dpi_ = 96;
+  int blocked_ = 0;
+  bool detached_ = false;
+  std::vector<std::unique_ptr<ControlWindow>> controls_;
+  std::vector<std::pair<Font, HFONT>> fonts_;
+};
+
+class Win32Host final : public Host {
+ public:
+  Win32Host();
+  ~Win32Host() override;
+
+  void SetAppTitle(std::string title) override { app_title_ = std::move(title); }
+  Answer Ask(const Message& message, const Form* owner = nullptr) override;
+  std::filesystem::path ChooseOpenFile(const OpenFileRequest& request) override;
+  std::filesystem::path ChooseFolder(const std::string& title, const Form* owner = nullptr) override;
+  std::optional<IconChoice> ChooseIcon(const IconChoice& start, const Form* owner = nullptr) override;
+  void SetBusy(bool on) override;
+  void Show(Form& form) override;
+  void ShowModal(Form& form, const Form* owner = nullptr) override;
+  void Unload(Form& form) override;
+  void DoEvents() override;
+  void Quit(int exit_code) override;
+  bool Ending() const override { return ending_; }
+  int Run() override;
+
+  bool busy() const { return busy_; }
+  HINSTANCE instance() const { return instance_; }
+  // The user closed a form by its close box (or Alt+F4).
+  void CloseBox(Form& form);
+  // Drops a loaded form without its unload handler (the Form is going away).
+  void Forget(Form& form);
+
+ private:
+  struct Modal {
+    Form* form;
+    std::vector<Form*> blocked;
+    bool ended;
+  };
+  bool Load(Form& form, HWND owner);
+  void UnloadWith(Form& form, UnloadReason reason);
+  void EndModal(Form& form);
+  HWND OwnerWindow(const Form* owner) const;
+  // One message: true when one was handled, false on WM_QUIT.
+  bool Pump(bool wait);
+  void Dispatch(MSG& msg);
+
+  HINSTANCE instance_;
+  HWND app_window_ = nullptr;  // hidden owner of forms kept out of the task bar
+  bool com_ = false;
+  std::string app_title_;
+  bool busy_ = false;
+  bool ending_ = false;
+  int exit_code_ = 0;
+  int depth_ = 0;
+  std::vector<Form*> loaded_;
+  std::vector<Modal> modals_;
+  std::map<Form*, std::unique_ptr<FormWindow>> windows_;
+  std::vector<std::unique_ptr<FormWindow>> graveyard_;
+};
+
+}  // namespace lup::ui::win32

@@ -1,0 +1,173 @@
+// The grid as a virtual list view in report mode: the Form holds the cells,
+// the list view asks for their texts (LVN_GETDISPINFO) and colours
+// (NM_CUSTOMDRAW). Row 0 of the grid is the list view's header; grid row r
+// is list view item r - 1. The mouse is handled here, not by the list view,
+// so that a press selects the way the grid's users expect (Shift stretches
+// from the current row, Ctrl does not toggle) and the window code sees the
+// new current row in its mouse-down handler.
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "platform/win32/wide.h"
+#include "ui/win32/backend_win32.h"
+
+namespace lup::ui::win32 {
+
+void ControlWindow::GridCreateColumns() {
+  if (!hwnd_) return;
+  auto& grid = static_cast<Grid&>(control_);
+  HWND header = ListView_GetHeader(hwnd_);
+  int have = header ? Header_GetItemCount(header) : 0;
+  while (have > grid.Cols()) ListView_DeleteColumn(hwnd_, --have);
+  for (int c = 0; c < grid.Cols(); ++c) {
+    std::wstring text = Wide(grid.Cell(0, c));
+    LVCOLUMNW col{};
+    col.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_FMT;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = owner_.Px(grid.ColWidth(c));
+    col.pszText = text.data();
+    if (c < have) ListView_SetColumn(hwnd_, c, &col);
+    else ListView_InsertColumn(hwnd_, c, &col);
+  }
+}
+
+void ControlWindow::GridSyncShape() {
+  if (!hwnd_) return;
+  auto& grid = static_cast<Grid&>(control_);
+  syncing_ = true;
+  ListView_SetItemCountEx(hwnd_, grid.Rows() - 1, LVSICF_NOSCROLL);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  syncing_ = false;
+}
+
+void ControlWindow::GridSyncSelection() {
+  if (!hwnd_) return;
+  auto& grid = static_cast<Grid&>(control_);
+  syncing_ = true;
+  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (grid.Row() >= 1) {
+    for (int r = std::max(1, grid.FirstSelectedRow()); r <= grid.LastSelectedRow(); ++r) {
+      ListView_SetItemState(hwnd_, r - 1, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    if (grid.RowSel() >= 1) ListView_SetItemState(hwnd_, grid.RowSel() - 1, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_SetSelectionMark(hwnd_, grid.Row() - 1);
+  } else {
+    ListView_SetSelectionMark(hwnd_, -1);
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  syncing_ = false;
+}
+
+void ControlWindow::GridScrollTo(int row) {
+  auto& grid = static_cast<Grid&>(control_);
+  if (!hwnd_ || grid.Rows() < 2) return;
+  RECT item{};
+  if (!ListView_GetItemRect(hwnd_, 0, &item, LVIR_BOUNDS)) return;
+  const int height = item.bottom - item.top;
+  if (height <= 0) return;
+  const int top = ListView_GetTopIndex(hwnd_);
+  ListView_Scroll(hwnd_, 0, (row - 1 - top) * height);
+}
+
+bool ControlWindow::GridHit(LPARAM lp, int* row, int* col) const {
+  auto& grid = static_cast<Grid&>(control_);
+  LVHITTESTINFO info{};
+  info.pt = POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  if (ListView_SubItemHitTest(hwnd_, &info) < 0 && info.iItem < 0) return false;
+  if (info.iItem < 0 || info.iItem + 1 >= grid.Rows()) return false;
+  *row = info.iItem + 1;
+  *col = std::clamp(info.iSubItem, 0, grid.Cols() - 1);
+  return true;
+}
+
+LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
+  auto& grid = static_cast<Grid&>(control_);
+  const MouseButton button = ButtonOf(msg);
+  const MouseEvent e = MakeMouse(button, wp, lp);
+  int row = 0, col = 0;
+  const bool hit = GridHit(lp, &row, &col);
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (hit && row != grid.RowSel()) {
+        grid.UserSetSelection(grid.Row() >= 1 ? grid.Row() : row, grid.Col(), row);
+        if (!detached_) GridSyncSelection();
+      }
+      return 0;
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+      SetFocus(hwnd_);
+      if (detached_) return 0;
+      if (button == MouseButton::kLeft && hit) {
+        if ((e.keys & kShiftKey) && grid.Row() >= 1) grid.UserSetSelection(grid.Row(), col, row);
+        else grid.UserSetSelection(row, col, row);
+        if (detached_) return 0;
+        GridSyncSelection();
+      }
+      control_.FireMouse(control_.on_mouse_down, e);
+      if (detached_) return 0;
+      // Drag to stretch the selection, unless the handler already ran a
+      // dialog and the button is up again.
+      if (button == MouseButton::kLeft && GetKeyState(VK_LBUTTON) < 0) {
+        dragging_ = true;
+        SetCapture(hwnd_);
+      }
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      after_double_click_ = true;
+      control_.Fire(control_.on_dbl_click);
+      return 0;
+    case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK:
+      return 0;
+    default: {  // a button released
+      if (button == MouseButton::kLeft && dragging_) {
+        dragging_ = false;
+        ReleaseCapture();
+      }
+      control_.FireMouse(control_.on_mouse_up, e);
+      if (detached_) return 0;
+      if (button == MouseButton::kLeft) {
+        if (!after_double_click_) control_.Fire(control_.on_click);
+        after_double_click_ = false;
+      }
+      return 0;
+    }
+  }
+}
+
+void ControlWindow::GridFromView() {
+  auto& grid = static_cast<Grid&>(control_);
+  if (grid.Rows() < 2) return;
+  const int focus = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  if (focus < 0) return;
+  int mark = ListView_GetSelectionMark(hwnd_);
+  if (mark < 0 || mark + 1 >= grid.Rows()) mark = focus;
+  if (focus + 1 >= grid.Rows()) return;
+  grid.UserSetSelection(mark + 1, grid.Col(), focus + 1);
+}
+
+LRESULT ControlWindow::GridCustomDraw(NMLVCUSTOMDRAW* draw) {
+  auto& grid = static_cast<Grid&>(control_);
+  switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT:
+      // The current row shows its own colours; the rest of a selected range
+      // is highlighted.
+      if (static_cast<int>(draw->nmcd.dwItemSpec) + 1 == grid.Row()) draw->nmcd.uItemState &= ~CDIS_SELECTED;
+      return CDRF_NOTIFYSUBITEMDRAW;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      const int row = static_cast<int>(draw->nmcd.dwItemSpec) + 1;
+      const int col = draw->iSubItem;
+      if (row == grid.Row()) draw->nmcd.uItemState &= ~CDIS_SELECTED;
+      std::optional<Colour> c;
+      if (row < grid.Rows() && col < grid.Cols()) c = grid.CellColour(row, col);
+      draw->clrTextBk = c ? RGB(c->r, c->g, c->b) : GetSysColor(COLOR_WINDOW);
+      draw->clrText = GetSysColor(COLOR_WINDOWTEXT);
+      return CDRF_NEWFONT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
+}  // namespace lup::ui::win32

@@ -1,0 +1,396 @@
+// The Win32 UI host: event loops, modal forms, message boxes and the shell's
+// file, folder and icon choosers.
+#include "ui/win32/host_win32.h"
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+#include "platform/win32/wide.h"
+#include "ui/testing/png.h"
+#include "ui/win32/backend_win32.h"
+
+namespace lup::ui::win32 {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"LupinaForm";
+constexpr wchar_t kAppClass[] = L"LupinaApp";
+
+UINT MessageFlags(const Message& m) {
+  UINT flags = MB_SETFOREGROUND;
+  switch (m.buttons) {
+    case Buttons::kOk: flags |= MB_OK; break;
+    case Buttons::kOkCancel: flags |= MB_OKCANCEL; break;
+    case Buttons::kYesNo: flags |= MB_YESNO; break;
+    case Buttons::kRetryCancel: flags |= MB_RETRYCANCEL; break;
+  }
+  switch (m.icon) {
+    case Icon::kNone: break;
+    case Icon::kInformation: flags |= MB_ICONINFORMATION; break;
+    case Icon::kExclamation: flags |= MB_ICONEXCLAMATION; break;
+    case Icon::kCritical: flags |= MB_ICONERROR; break;
+    case Icon::kQuestion: flags |= MB_ICONQUESTION; break;
+  }
+  flags |= m.default_button == 1 ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
+  return flags;
+}
+
+Answer AnswerOf(int id, Buttons buttons) {
+  switch (id) {
+    case IDOK: return Answer::kOk;
+    case IDYES: return Answer::kYes;
+    case IDNO: return Answer::kNo;
+    case IDRETRY: return Answer::kRetry;
+    case IDCANCEL: return Answer::kCancel;
+    default:  // the box could not be shown: the safe answer
+      return buttons == Buttons::kOk ? Answer::kOk : buttons == Buttons::kYesNo ? Answer::kNo : Answer::kCancel;
+  }
+}
+
+std::filesystem::path PathOf(const wchar_t* text) { return std::filesystem::path(std::wstring(text)); }
+
+}  // namespace
+
+std::unique_ptr<Host> NewHost() { return std::make_unique<Win32Host>(); }
+
+HWND WindowOf(const Form& form) {
+  auto* w = dynamic_cast<FormWindow*>(form.peer());
+  return w ? w->hwnd() : nullptr;
+}
+
+HWND WindowOf(const Control& control) {
+  auto* w = dynamic_cast<ControlWindow*>(control.peer());
+  return w ? w->hwnd() : nullptr;
+}
+
+unsigned DpiOf(const Form& form) {
+  auto* w = dynamic_cast<FormWindow*>(form.peer());
+  return w ? w->dpi() : 96;
+}
+
+Win32Host::Win32Host() : instance_(GetModuleHandleW(nullptr)) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&icc);
+  com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = &FormWindow::Proc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kFormClass;
+  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  RegisterClassExW(&wc);
+
+  WNDCLASSEXW app{};
+  app.cbSize = sizeof app;
+  app.lpfnWndProc = &DefWindowProcW;
+  app.hInstance = instance_;
+  app.lpszClassName = kAppClass;
+  RegisterClassExW(&app);
+  app_window_ = CreateWindowExW(0, kAppClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+}
+
+Win32Host::~Win32Host() {
+  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+  graveyard_.clear();
+  if (app_window_) DestroyWindow(app_window_);
+  if (com_) CoUninitialize();
+}
+
+// --- forms ---
+
+bool Win32Host::Load(Form& form, HWND owner) {
+  if (ending_) return false;
+  if (form.Loaded()) {
+    form.SetVisibleState(true);
+    return false;
+  }
+  if (!owner && !form.ShowInTaskbar()) owner = app_window_;
+  auto window = std::make_unique<FormWindow>(*this, form, owner);
+  windows_[&form] = std::move(window);
+  loaded_.push_back(&form);
+  form.SetLoadedState(true);
+  if (form.on_load) form.on_load();
+  if (ending_ || !form.Loaded()) return false;
+  form.SetVisibleState(true);
+  return true;
+}
+
+void Win32Host::Show(Form& form) { Load(form, nullptr); }
+
+void Win32Host::ShowModal(Form& form, const Form* owner) {
+  if (ending_ || form.Loaded()) return;
+  HWND owner_window = owner ? WindowOf(*owner) : OwnerWindow(nullptr);
+  Modal modal{&form, {}, false};
+  for (Form* f : loaded_) {
+    windows_[f]->Block(true);
+    modal.blocked.push_back(f);
+  }
+  modals_.push_back(modal);
+  if (Load(form, owner_window)) {
+    while (form.Loaded() && !ending_) {
+      if (!Pump(true)) break;
+    }
+  }
+  EndModal(form);
+  modals_.erase(std::remove_if(modals_.begin(), modals_.end(), [&](const Modal& m) { return m.form == &form; }),
+                modals_.end());
+}
+
+void Win32Host::EndModal(Form& form) {
+  for (Modal& m : modals_) {
+    if (m.form != &form || m.ended) continue;
+    m.ended = true;
+    for (Form* f : m.blocked) {
+      auto it = windows_.find(f);
+      if (it != windows_.end()) it->second->Block(false);
+    }
+    // Give the activation back to the window behind before this one goes.
+    for (auto it = loaded_.rbegin(); it != loaded_.rend(); ++it) {
+      if (*it != &form && (*it)->Visible() && (*it)->Enabled()) {
+        if (HWND behind = WindowOf(**it)) SetActiveWindow(behind);
+        break;
+      }
+    }
+  }
+}
+
+void Win32Host::Unload(Form& form) {
+  if (form.Loaded()) UnloadWith(form, UnloadReason::kCode);
+}
+
+void Win32Host::CloseBox(Form& form) {
+  if (form.Loaded()) UnloadWith(form, UnloadReason::kCloseBox);
+}
+
+void Win32Host::UnloadWith(Form& form, UnloadReason reason) {
+  if (form.on_unload) form.on_unload(reason);
+  if (form.Loaded()) Forget(form);
+}
+
+void Win32Host::Forget(Form& form) {
+  auto it = windows_.find(&form);
+  if (it == windows_.end()) return;
+  EndModal(form);
+  std::unique_ptr<FormWindow> window = std::move(it->second);
+  windows_.erase(it);
+  window->Detach();
+  form.SetLoadedState(false);
+  form.SetVisibleState(false);
+  loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
+  // Handlers of this window may still be running: the object stays until
+  // the outermost loop is back.
+  graveyard_.push_back(std::move(window));
+}
+
+HWND Win32Host::OwnerWindow(const Form* owner) const {
+  if (owner) {
+    if (HWND h = WindowOf(*owner)) return h;
+  }
+  for (auto it = modals_.rbegin(); it != modals_.rend(); ++it) {
+    if (!it->ended && it->form->Loaded()) return WindowOf(*it->form);
+  }
+  for (auto it = loaded_.rbegin(); it != loaded_.rend(); ++it) {
+    if ((*it)->Visible()) return WindowOf(**it);
+  }
+  return nullptr;
+}
+
+// --- loops ---
+
+void Win32Host::Dispatch(MSG& msg) {
+  ++depth_;
+  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  bool done = false;
+  if (root) {
+    for (Form* f : loaded_) {
+      if (WindowOf(*f) == root) {
+        done = IsDialogMessageW(root, &msg) != 0;
+        break;
+      }
+    }
+  }
+  if (!done) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  --depth_;
+  if (depth_ == 0) graveyard_.clear();
+}
+
+bool Win32Host::Pump(bool wait) {
+  MSG msg;
+  if (wait) {
+    const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+    if (r == 0 || r == -1) {
+      ending_ = true;
+      exit_code_ = r == 0 ? static_cast<int>(msg.wParam) : 1;
+      return false;
+    }
+  } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    return false;
+  } else if (msg.message == WM_QUIT) {
+    ending_ = true;
+    exit_code_ = static_cast<int>(msg.wParam);
+    return false;
+  }
+  Dispatch(msg);
+  return true;
+}
+
+void Win32Host::DoEvents() {
+  bool any = false;
+  while (!ending_ && Pump(false)) any = true;
+  // Nothing was waiting: give the processor away for a moment, so that a
+  // loop of DoEvents does not spin.
+  if (!any && !ending_) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+}
+
+void Win32Host::Quit(int exit_code) {
+  if (ending_) return;
+  ending_ = true;
+  exit_code_ = exit_code;
+  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+}
+
+int Win32Host::Run() {
+  while (!ending_ && !loaded_.empty()) {
+    if (!Pump(true)) break;
+  }
+  if (depth_ == 0) graveyard_.clear();
+  return exit_code_;
+}
+
+// --- questions ---
+
+Answer Win32Host::Ask(const Message& message, const Form* owner) {
+  HWND owner_window = OwnerWindow(owner);
+  UINT flags = MessageFlags(message);
+  if (!owner_window) flags |= MB_TASKMODAL;
+  const std::string& title = message.title.empty() ? app_title_ : message.title;
+  const int id = MessageBoxW(owner_window, Wide(message.text).c_str(), Wide(title).c_str(), flags);
+  return AnswerOf(id, message.buttons);
+}
+
+std::filesystem::path Win32Host::ChooseOpenFile(const OpenFileRequest& request) {
+  std::wstring filter;
+  for (const auto& f : request.filters) {
+    filter += Wide(f.description);
+    filter += L'\0';
+    filter += Wide(f.pattern);
+    filter += L'\0';
+  }
+  filter += L'\0';
+  std::vector<wchar_t> file(32768, L'\0');
+  const std::wstring folder = request.initial_folder.wstring();
+  const std::wstring title = Wide(request.title);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = OwnerWindow(request.owner);
+  ofn.lpstrFilter = request.filters.empty() ? nullptr : filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!GetOpenFileNameW(&ofn)) return {};
+  return PathOf(file.data());
+}
+
+std::filesystem::path Win32Host::ChooseFolder(const std::string& title, const Form* owner) {
+  const std::wstring text = Wide(title);
+  BROWSEINFOW info{};
+  info.hwndOwner = OwnerWindow(owner);
+  info.lpszTitle = text.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
+  if (!list) return {};
+  // Room for the longest path the system allows.
+  std::vector<wchar_t> path(32768, L'\0');
+  using LongPathFn = BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, PWSTR, DWORD, GPFIDL_FLAGS);
+  auto long_path = reinterpret_cast<LongPathFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "SHGetPathFromIDListEx")));
+  BOOL ok = long_path ? long_path(list, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)
+                      : SHGetPathFromIDListW(list, path.data());
+  CoTaskMemFree(list);
+  if (!ok) return {};
+  return PathOf(path.data());
+}
+
+std::optional<IconChoice> Win32Host::ChooseIcon(const IconChoice& start, const Form* owner) {
+  std::vector<wchar_t> path(MAX_PATH * 4, L'\0');
+  const std::wstring from = start.file.wstring();
+  lstrcpynW(path.data(), from.c_str(), static_cast<int>(path.size()));
+  int index = start.index;
+  if (PickIconDlg(OwnerWindow(owner), path.data(), static_cast<UINT>(path.size()), &index) != 1) {
+    return std::nullopt;
+  }
+  return IconChoice{PathOf(path.data()), index};
+}
+
+void Win32Host::SetBusy(bool on) {
+  busy_ = on;
+  SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+}
+
+// --- screenshots ---
+
+bool SaveScreenshot(HWND window, const std::filesystem::path& png) {
+  RECT r{};
+  if (!window || !GetClientRect(window, &r)) return false;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (bitmap && bits) {
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    ok = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != 0;
+    SelectObject(mem, old);
+    GdiFlush();
+  }
+  std::vector<std::uint8_t> rgb;
+  if (ok) {
+    rgb.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
+    const auto* px = static_cast<const std::uint8_t*>(bits);
+    for (size_t i = 0, n = static_cast<size_t>(w) * static_cast<size_t>(h); i < n; ++i) {
+      rgb[i * 3 + 0] = px[i * 4 + 2];
+      rgb[i * 3 + 1] = px[i * 4 + 1];
+      rgb[i * 3 + 2] = px[i * 4 + 0];
+    }
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  if (!ok) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(png.parent_path(), ec);
+  std::ofstream out(png, std::ios::binary | std::ios::trunc);
+  const std::string data = testing::EncodePng(w, h, rgb);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace lup::ui::win32
