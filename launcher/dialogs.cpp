@@ -276,7 +276,8 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
   form_.SetBorder(ui::Border::kFixedSingle);
   form_.SetShowInTaskbar(false);
 
-  auto& l0 = form_.AddLabel("Label1", {120, 0, 2730, 180}, nullptr, 0);
+  // As wide as the label below it, so that the Japanese font's caption fits.
+  auto& l0 = form_.AddLabel("Label1", {120, 0, 3450, 180}, nullptr, 0);
   l0.SetCaption("通常ペット用ポストペット本体の場所");
   l0.SetTabIndex(1);
   auto& t0 = form_.AddTextBox("Text1", {120, 240, 3975, 270}, nullptr, 0);

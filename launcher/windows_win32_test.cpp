@@ -97,6 +97,17 @@ class LauncherWindowsTest : public ::testing::Test {
   void Settle() {
     for (int i = 0; i < 20; ++i) host->DoEvents();
   }
+  // Lets every control finish painting before the screen is read.
+  bool Screenshot(HWND window, const char* name) {
+    // The pointer away from the window: no tool tip in the picture.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    for (int i = 0; i < 5; ++i) {
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      Settle();
+      Sleep(40);
+    }
+    return ui::win32::SaveScreenshot(window, ScreenshotFile(name));
+  }
   int Px(const ui::Form& f, ui::Twips t) { return MulDiv(t, static_cast<int>(ui::win32::DpiOf(f)), 1440); }
   HWND Win(const ui::Form& f, const char* name, int index = -1) {
     return ui::win32::WindowOf(f.GetControl(name, index));
@@ -144,7 +155,7 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   const wchar_t* headers[] = {L"", L"友", L"簿", L"菓", L"宝"};
   for (int c = 0; c < 5; ++c) {
     EXPECT_EQ(HeaderText(list, c), headers[c]) << c;
-    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2560 : 300)) << c;
+    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2320 : 360)) << c;
   }
   for (int c = 5; c < 9; ++c) EXPECT_EQ(ListView_GetColumnWidth(list, c), 0) << c;
   ASSERT_EQ(ListView_GetItemCount(list), 3);
@@ -161,7 +172,7 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   EXPECT_EQ(ScreenPixel(list, CellPoint(list, 2, 2)), Ref(kPerPetColour));
   EXPECT_EQ(ScreenPixel(list, CellPoint(list, 3, 4)), Ref(kPerPetColour));
 
-  EXPECT_TRUE(ui::win32::SaveScreenshot(main, ScreenshotFile("launcher_pet_list.png")));
+  EXPECT_TRUE(Screenshot(main, "launcher_pet_list.png"));
 }
 
 TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
@@ -187,7 +198,7 @@ TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
     EXPECT_EQ(SendMessageW(Win(f, name.c_str()), BM_GETCHECK, 0, 0), values[k]) << name;
   }
   ExpectControl(f, "Command1", -1, L"Button", "OK");
-  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_share_settings.png")));
+  EXPECT_TRUE(Screenshot(window, "launcher_share_settings.png"));
   host->Unload(dialog.form());
 }
 
@@ -214,7 +225,7 @@ TEST_F(LauncherWindowsTest, TheDetailedSettingsDialog) {
   ExpectControl(f, "Command3", -1, L"Button", "...");
   ExpectControl(f, "Command2", -1, L"Button", "ノクタ・ミラ用設定");
   ExpectControl(f, "Command1", -1, L"Button", "OK");
-  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_detailed_settings.png")));
+  EXPECT_TRUE(Screenshot(window, "launcher_detailed_settings.png"));
   host->Unload(dialog.form());
   EXPECT_EQ(hf.Setting("pp_name"), "<absent>");  // leaving without OK stores nothing
 }
@@ -244,7 +255,7 @@ TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
   EXPECT_EQ(Narrow(CellText(list, 2, 0)), "能登");
   EXPECT_FALSE(ListView_GetCheckState(list, 0));
   EXPECT_TRUE(ListView_GetCheckState(list, 2));
-  EXPECT_TRUE(ui::win32::SaveScreenshot(window, ScreenshotFile("launcher_special_kind.png")));
+  EXPECT_TRUE(Screenshot(window, "launcher_special_kind.png"));
   host->Unload(dialog.form());
   EXPECT_EQ(hf.Read("lupina2.dat"),
             HostFolder::Cp932("\"ソラ\",#FALSE#\r\n\"ミミ\",#FALSE#\r\n\"能登\",#TRUE#\r\n"));
