@@ -148,6 +148,8 @@ shoot() {
     if [ "$(convert "$OUT/screen.png" -format '%[fx:standard_deviation>0]' info:)" = 1 ]; then
       sleep 2
       import -window root "$1"
+      # Without a window manager the windows lie on a black screen: keep them only.
+      convert "$1" -trim +repage "$1"
       rm -f "$OUT/screen.png"
       return 0
     fi
