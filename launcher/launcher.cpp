@@ -143,6 +143,7 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   // Problems with \lupina.dat are told only once the host folder is known to
   // be right: a wrong folder is explained by the message above.
   TellFailure(loaded.listFileProblem);
+  currentPetUnreadable_ = loaded.currentPetUnreadable;
   if (loaded.currentPetUnreadable) {
     Tell(PathText(CurrentPetFile(settings_.ppDir)) + " から前回呼び出したペットの名前を読み取れませんでした" +
              kCrLf + "どのペットも選択されていないものとして続けます",
@@ -316,6 +317,7 @@ void Launcher::CallRow(int row) {
   env_.host.SetBusy(true);
   grid_->SetVisible(false);
   CallPetContext context{settings_, env_.store, env_.host, &form_, env_.processes, Rows(), row - 1};
+  context.currentPetUnreadable = currentPetUnreadable_;
   if (env_.callPet) env_.callPet(context);
   env_.host.SetBusy(false);
   // Whatever the outcome, the launcher ends after a call.

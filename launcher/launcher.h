@@ -110,6 +110,9 @@ class Launcher {
   ui::Label* status_ = nullptr;
   ui::CheckBox* oneClick_ = nullptr;
   bool called_ = false;
+  // \lupina.dat could not be read at start-up: the call asks before it
+  // overwrites the host copies.
+  bool currentPetUnreadable_ = false;
 };
 
 // The command-line text with every double quote removed and the blanks at
