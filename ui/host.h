@@ -61,7 +61,8 @@ class Host {
   virtual std::filesystem::path ChooseOpenFile(const OpenFileRequest& request) = 0;
   // The folder chooser; empty when cancelled.
   virtual std::filesystem::path ChooseFolder(const std::string& title, const Form* owner = nullptr) = 0;
-  // The icon chooser, starting at `start`; nullopt when cancelled.
+  // The icon chooser, starting at `start`; nullopt when cancelled. Where
+  // the system has no icon chooser (Wine), `start` is the answer.
   virtual std::optional<IconChoice> ChooseIcon(const IconChoice& start, const Form* owner = nullptr) = 0;
 
   // The wait (hourglass) pointer over all our windows, on or off.

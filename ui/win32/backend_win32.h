@@ -27,6 +27,16 @@ namespace lup::ui::win32 {
 class Win32Host;
 class FormWindow;
 
+// The dots per inch a window is shown at.
+unsigned WindowDpi(HWND hwnd);
+// The named face when it is installed; otherwise the first installed
+// Japanese face that also holds the Latin letters and digits. Left to the
+// font mapper, a missing face can fall on a font without Latin glyphs
+// (under Wine: Droid Sans Fallback), which shows digits as boxes.
+std::wstring UsableFace(const std::string& name);
+// The font of our controls (the named face or its stand-in) for a DPI.
+HFONT CreateUiFont(const Font& font, unsigned dpi);
+
 // The shift keys and the button of a mouse message.
 Modifiers KeysOf(WPARAM wp);
 MouseButton ButtonOf(UINT msg);

@@ -15,6 +15,8 @@ constexpr wchar_t kFormClass[] = L"LupinaForm";
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 
+}  // namespace
+
 unsigned WindowDpi(HWND hwnd) {
   static auto fn = reinterpret_cast<GetDpiForWindowFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
@@ -26,6 +28,8 @@ unsigned WindowDpi(HWND hwnd) {
   ReleaseDC(nullptr, dc);
   return dpi > 0 ? static_cast<unsigned>(dpi) : 96;
 }
+
+namespace {
 
 void AdjustForDpi(RECT* r, DWORD style, DWORD ex_style, unsigned dpi) {
   static auto fn = reinterpret_cast<AdjustForDpiFn>(
@@ -50,10 +54,8 @@ bool FaceInstalled(const std::wstring& face) {
   return found;
 }
 
-// The named face when it is installed; otherwise the first installed
-// Japanese face that also holds the Latin letters and digits. Left to the
-// font mapper, a missing face can fall on a font without Latin glyphs
-// (under Wine: Droid Sans Fallback), which shows digits as boxes.
+}  // namespace
+
 std::wstring UsableFace(const std::string& name) {
   static std::vector<std::pair<std::wstring, std::wstring>> cache;
   const std::wstring wanted = Wide(name);
@@ -76,7 +78,18 @@ std::wstring UsableFace(const std::string& name) {
   return face;
 }
 
-}  // namespace
+HFONT CreateUiFont(const Font& font, unsigned dpi) {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(font.points, static_cast<int>(dpi), 72);
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  // The Japanese charset makes the font mapper fall back to an installed
+  // Japanese font when the named one is missing (under Wine).
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  const std::wstring name = UsableFace(font.name);
+  lstrcpynW(lf.lfFaceName, name.c_str(), LF_FACESIZE);
+  return CreateFontIndirectW(&lf);
+}
 
 Modifiers KeysOf(WPARAM wp) {
   Modifiers keys = kNoKeys;
@@ -161,16 +174,7 @@ HFONT FormWindow::FontFor(const Font& font) {
   for (auto& [f, handle] : fonts_) {
     if (f == font) return handle;
   }
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(font.points, static_cast<int>(dpi_), 72);
-  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
-  // The Japanese charset makes the font mapper fall back to an installed
-  // Japanese font when the named one is missing (under Wine).
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  const std::wstring name = UsableFace(font.name);
-  lstrcpynW(lf.lfFaceName, name.c_str(), LF_FACESIZE);
-  HFONT handle = CreateFontIndirectW(&lf);
+  HFONT handle = CreateUiFont(font, dpi_);
   fonts_.emplace_back(font, handle);
   return handle;
 }

@@ -54,6 +54,113 @@ Answer AnswerOf(int id, Buttons buttons) {
 
 std::filesystem::path PathOf(const wchar_t* text) { return std::filesystem::path(std::wstring(text)); }
 
+std::wstring ClassName(HWND h) {
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
+  return name;
+}
+
+std::wstring WindowText(HWND h) {
+  const int n = GetWindowTextLengthW(h);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  GetWindowTextW(h, s.data(), n + 1);
+  s.resize(static_cast<size_t>(n));
+  return s;
+}
+
+// True when the font shows every character of the text (line breaks aside).
+bool FontHolds(HWND h, HFONT font, const std::wstring& text) {
+  std::wstring visible;
+  for (wchar_t c : text) {
+    if (c != L'\r' && c != L'\n' && c != L'\t') visible += c;
+  }
+  if (visible.empty()) return true;
+  HDC dc = GetDC(h);
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  std::vector<WORD> glyphs(visible.size());
+  const DWORD n = GetGlyphIndicesW(dc, visible.c_str(), static_cast<int>(visible.size()), glyphs.data(),
+                                   GGI_MARK_NONEXISTING_GLYPHS);
+  SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  if (n == GDI_ERROR) return true;
+  return std::none_of(glyphs.begin(), glyphs.end(), [](WORD g) { return g == 0xFFFF; });
+}
+
+// A message box whose font cannot show its text (Japanese under a Wine
+// prefix without Japanese fonts linked) gets our font, and its text and
+// buttons are laid out again for it.
+HFONT g_box_font = nullptr;
+HHOOK g_box_hook = nullptr;
+
+void FixBoxFont(HWND box) {
+  HWND text = nullptr;
+  std::vector<HWND> buttons;
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    const std::wstring cls = ClassName(c);
+    const auto style = GetWindowLongPtrW(c, GWL_STYLE);
+    if (cls == L"Button") buttons.push_back(c);
+    else if (cls == L"Static" && (style & SS_TYPEMASK) != SS_ICON && !text && GetWindowTextLengthW(c) > 0) text = c;
+  }
+  if (!text) return;
+  const std::wstring message = WindowText(text);
+  auto current = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
+  if (FontHolds(text, current, message + WindowText(box))) return;
+  if (!g_box_font) g_box_font = CreateUiFont(Font{}, WindowDpi(box));
+  RECT old_rect{};
+  GetWindowRect(text, &old_rect);
+  MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&old_rect), 2);
+  const int old_w = old_rect.right - old_rect.left, old_h = old_rect.bottom - old_rect.top;
+  HDC dc = GetDC(text);
+  HGDIOBJ old = SelectObject(dc, g_box_font);
+  // Each line as wide as it needs, up to two thirds of the screen; wrapped beyond.
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTOPRIMARY), &mi);
+  const int widest = std::max(old_w, static_cast<int>(mi.rcWork.right - mi.rcWork.left) * 2 / 3);
+  RECT need{0, 0, 0, 0};
+  DrawTextW(dc, message.c_str(), static_cast<int>(message.size()), &need, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
+  if (need.right > widest) {
+    need = RECT{0, 0, widest, 0};
+    DrawTextW(dc, message.c_str(), static_cast<int>(message.size()), &need,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(text, dc);
+  const int dw = std::max(0, static_cast<int>(need.right) - old_w);
+  const int dh = std::max(0, static_cast<int>(need.bottom) - old_h);
+  SendMessageW(text, WM_SETFONT, reinterpret_cast<WPARAM>(g_box_font), FALSE);
+  SetWindowPos(text, nullptr, 0, 0, old_w + dw, old_h + dh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (HWND b : buttons) {
+    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(g_box_font), FALSE);
+    RECT r{};
+    GetWindowRect(b, &r);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(b, nullptr, r.left + dw / 2, r.top + dh, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT frame{};
+  GetWindowRect(box, &frame);
+  SetWindowPos(box, nullptr, frame.left - dw / 2, frame.top - dh / 2, frame.right - frame.left + dw,
+               frame.bottom - frame.top + dh, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(box, nullptr, TRUE);
+}
+
+LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_ACTIVATE) {
+    auto box = reinterpret_cast<HWND>(wp);
+    if (ClassName(box) == L"#32770" && !GetPropW(box, L"LupinaFont")) {
+      SetPropW(box, L"LupinaFont", reinterpret_cast<HANDLE>(1));
+      FixBoxFont(box);
+    }
+  }
+  return CallNextHookEx(g_box_hook, code, wp, lp);
+}
+
+int g_windows_made = 0;
+LRESULT CALLBACK CountWindows(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_CREATEWND) ++g_windows_made;
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 }  // namespace
 
 std::unique_ptr<Host> NewHost() { return std::make_unique<Win32Host>(); }
@@ -101,6 +208,10 @@ Win32Host::Win32Host() : instance_(GetModuleHandleW(nullptr)) {
 
 Win32Host::~Win32Host() {
   for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+  if (g_box_font) {
+    DeleteObject(g_box_font);
+    g_box_font = nullptr;
+  }
   graveyard_.clear();
   if (app_window_) DestroyWindow(app_window_);
   if (com_) CoUninitialize();
@@ -277,7 +388,13 @@ Answer Win32Host::Ask(const Message& message, const Form* owner) {
   UINT flags = MessageFlags(message);
   if (!owner_window) flags |= MB_TASKMODAL;
   const std::string& title = message.title.empty() ? app_title_ : message.title;
+  const bool hooked = !g_box_hook;
+  if (hooked) g_box_hook = SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, GetCurrentThreadId());
   const int id = MessageBoxW(owner_window, Wide(message.text).c_str(), Wide(title).c_str(), flags);
+  if (hooked && g_box_hook) {
+    UnhookWindowsHookEx(g_box_hook);
+    g_box_hook = nullptr;
+  }
   return AnswerOf(id, message.buttons);
 }
 
@@ -332,10 +449,16 @@ std::optional<IconChoice> Win32Host::ChooseIcon(const IconChoice& start, const F
   const std::wstring from = start.file.wstring();
   lstrcpynW(path.data(), from.c_str(), static_cast<int>(path.size()));
   int index = start.index;
-  if (PickIconDlg(OwnerWindow(owner), path.data(), static_cast<UINT>(path.size()), &index) != 1) {
-    return std::nullopt;
-  }
-  return IconChoice{PathOf(path.data()), index};
+  // Some systems (Wine) have no icon dialog: PickIconDlg returns at once
+  // without opening a window. Then the offered icon stands, so that what
+  // needs an icon can still be made; a real cancel is still a cancel.
+  g_windows_made = 0;
+  HHOOK hook = SetWindowsHookExW(WH_CBT, &CountWindows, nullptr, GetCurrentThreadId());
+  const int result = PickIconDlg(OwnerWindow(owner), path.data(), static_cast<UINT>(path.size()), &index);
+  if (hook) UnhookWindowsHookEx(hook);
+  if (result == 1) return IconChoice{PathOf(path.data()), index};
+  if (hook && g_windows_made == 0) return start;
+  return std::nullopt;
 }
 
 void Win32Host::SetBusy(bool on) {
@@ -352,6 +475,13 @@ bool SaveScreenshot(HWND window, const std::filesystem::path& png) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  // Let the painting reach the screen (Wine hands window contents to the X
+  // server a little later). Peeking dispatches nothing.
+  for (int i = 0; i < 4; ++i) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    Sleep(25);
+  }
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
   BITMAPINFO bi{};

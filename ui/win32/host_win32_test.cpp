@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -368,12 +369,14 @@ TEST_F(Win32ExampleTest, ModalFormDisablesTheOwnerUntilItIsUnloaded) {
 struct SeenBox {
   std::wstring title;
   std::vector<std::wstring> texts;
-  bool yes = false, no = false, icon = false;
+  bool yes = false, no = false, icon = false, shot = false;
+  int missing_glyphs = 0;
   int default_id = 0;
 };
 SeenBox g_seen;
 HHOOK g_hook = nullptr;
 int g_answer = IDYES;
+std::string g_shot_name;
 
 void ReadBox(HWND box) {
   wchar_t cls[32] = {};
@@ -387,8 +390,24 @@ void ReadBox(HWND box) {
     const auto style = GetWindowLongPtrW(c, GWL_STYLE);
     if (lstrcmpW(cls, L"Static") != 0 || !(style & WS_VISIBLE)) continue;
     if ((style & SS_TYPEMASK) == SS_ICON) g_seen.icon |= SendMessageW(c, STM_GETICON, 0, 0) != 0;
-    else g_seen.texts.push_back(TextOf(c));
+    else {
+      g_seen.texts.push_back(TextOf(c));
+      // The font shows every character of the text.
+      auto font = reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0));
+      std::wstring text;
+      for (wchar_t ch : g_seen.texts.back()) {
+        if (ch != L'\r' && ch != L'\n') text += ch;
+      }
+      HDC dc = GetDC(c);
+      HGDIOBJ old = SelectObject(dc, font);
+      std::vector<WORD> glyphs(text.size());
+      GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+      SelectObject(dc, old);
+      ReleaseDC(c, dc);
+      for (WORD g : glyphs) g_seen.missing_glyphs += g == 0xFFFF;
+    }
   }
+  g_seen.shot = SaveScreenshot(box, U8Path(std::string(LUP_SCREENSHOT_DIR "/") + g_shot_name));
   PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_answer), 0);
 }
 
@@ -407,6 +426,7 @@ TEST_F(Win32ExampleTest, MessageBoxesShowTheirTitleTextButtonsAndDefault) {
   AddName("a");
   g_seen = {};
   g_answer = IDYES;
+  g_shot_name = "ui_message_yes_no.png";
   g_hook = SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, GetCurrentThreadId());
   ASSERT_TRUE(g_hook);
   SendMessageW(Win("Command2"), BM_CLICK, 0, 0);  // asks before it deletes
@@ -418,19 +438,23 @@ TEST_F(Win32ExampleTest, MessageBoxesShowTheirTitleTextButtonsAndDefault) {
   EXPECT_TRUE(g_seen.yes && g_seen.no);
   EXPECT_TRUE(g_seen.icon);
   EXPECT_EQ(g_seen.default_id, IDNO);
+  EXPECT_TRUE(g_seen.shot);
+  EXPECT_EQ(g_seen.missing_glyphs, 0);
   EXPECT_EQ(grid().Rows(), 1);  // answered Yes
 
   // An OK box without a title of its own bears the program's title.
   host->SetAppTitle("見本アプリ");
   g_seen = {};
   g_answer = IDOK;
+  g_shot_name = "ui_message_ok.png";
   g_hook = SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, GetCurrentThreadId());
-  const Answer a = host->Ask({"", "作成しました", Buttons::kOk, Icon::kNone, 0});
+  const Answer a = host->Ask({"", "PostPet20.exeを作成しました", Buttons::kOk, Icon::kNone, 0});
   UnhookWindowsHookEx(g_hook);
   EXPECT_EQ(a, Answer::kOk);
   EXPECT_EQ(g_seen.title, L"見本アプリ");
   EXPECT_FALSE(g_seen.icon);
   EXPECT_FALSE(g_seen.yes);
+  EXPECT_EQ(g_seen.missing_glyphs, 0);
 }
 
 TEST_F(Win32ExampleTest, BusyPointerAndCloseBox) {
@@ -447,6 +471,99 @@ TEST_F(Win32ExampleTest, BusyPointerAndCloseBox) {
   EXPECT_FALSE(form().Loaded());
   EXPECT_FALSE(IsWindow(main));
   EXPECT_EQ(host->Run(), 0);  // no form left: the loop ends at once
+}
+
+// Acts on the next dialog box of this thread once it is up.
+std::function<void(HWND)> g_dialog_action;
+HHOOK g_dialog_hook = nullptr;
+LRESULT CALLBACK DialogHook(int code, WPARAM wp, LPARAM lp) {
+  if (code == HCBT_ACTIVATE && g_dialog_action) {
+    auto box = reinterpret_cast<HWND>(wp);
+    if (ClassOf(box) == L"#32770") {
+      auto action = std::move(g_dialog_action);
+      g_dialog_action = nullptr;
+      Later(300, [box, action] { action(box); });
+    }
+  }
+  return CallNextHookEx(g_dialog_hook, code, wp, lp);
+}
+void OnNextDialog(std::function<void(HWND)> action) {
+  g_dialog_action = std::move(action);
+  if (!g_dialog_hook) g_dialog_hook = SetWindowsHookExW(WH_CBT, &DialogHook, nullptr, GetCurrentThreadId());
+}
+void StopDialogHook() {
+  if (g_dialog_hook) UnhookWindowsHookEx(g_dialog_hook);
+  g_dialog_hook = nullptr;
+  g_dialog_action = nullptr;
+}
+
+bool HasTextInside(HWND box, const std::wstring& text) {
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (TextOf(c) == text || HasTextInside(c, text)) return true;
+  }
+  return false;
+}
+
+TEST(Win32Choosers, OpenFileDialogReturnsTheJapanesePathChosen) {
+  auto host = NewHost();
+  const auto folder = std::filesystem::temp_directory_path() / U8Path("ルピナ試験");
+  std::filesystem::create_directories(folder);
+  const auto file = folder / U8Path("本体.exe");
+  { std::ofstream(file) << "x"; }
+  std::wstring title;
+  OnNextDialog([&](HWND box) {
+    title = TextOf(box);
+    SetDlgItemTextW(box, 0x47C, file.wstring().c_str());  // the file name box
+    SetDlgItemTextW(box, 0x480, file.wstring().c_str());
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  OpenFileRequest r;
+  r.title = "ポストペットのインストール先";
+  r.filters = {{"ポストペット本体", "*.exe"}};
+  r.initial_folder = folder;
+  const auto chosen = host->ChooseOpenFile(r);
+  StopDialogHook();
+  EXPECT_EQ(title, L"ポストペットのインストール先");
+  EXPECT_EQ(PathText(chosen), PathText(file));
+  // Cancelled: empty.
+  OnNextDialog([](HWND box) { PostMessageW(box, WM_COMMAND, IDCANCEL, 0); });
+  EXPECT_TRUE(host->ChooseOpenFile(r).empty());
+  StopDialogHook();
+  std::filesystem::remove_all(folder);
+}
+
+TEST(Win32Choosers, FolderChooserShowsItsTitleAndCancelIsEmpty) {
+  auto host = NewHost();
+  bool title_shown = false;
+  OnNextDialog([&](HWND box) {
+    title_shown = HasTextInside(box, L"ショートカットを作成するフォルダ");
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(host->ChooseFolder("ショートカットを作成するフォルダ").empty());
+  StopDialogHook();
+  EXPECT_TRUE(title_shown);
+}
+
+TEST(Win32Choosers, IconChooserAnswersTheIconPickedOrTheOfferedOne) {
+  auto host = NewHost();
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  bool shown = false;
+  OnNextDialog([&](HWND box) {
+    shown = true;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  // Wine has no icon dialog: the offered icon is the answer there.
+  auto choice = host->ChooseIcon({std::filesystem::path(self), 0});
+  StopDialogHook();
+  ASSERT_TRUE(choice);
+  EXPECT_EQ(choice->index, 0);
+  EXPECT_EQ(choice->file.filename(), std::filesystem::path(self).filename());
+  if (shown) {
+    OnNextDialog([](HWND box) { PostMessageW(box, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_FALSE(host->ChooseIcon({std::filesystem::path(self), 0}));
+    StopDialogHook();
+  }
 }
 
 TEST(Win32Host, TimersTickInTheLoopAndQuitEndsEveryLoop) {
