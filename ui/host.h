@@ -69,11 +69,13 @@ class Host {
   virtual void SetBusy(bool on) = 0;
 
   // Loads the form (its on_load runs) and shows it. The load handler may
-  // unload the form or end the program; then nothing is shown.
+  // unload the form or end the program; then nothing is shown. A loaded
+  // form that was hidden is shown again (no second load).
   virtual void Show(Form& form) = 0;
   // Loads and shows the form modally: every other form takes no input until
-  // it is unloaded, and only then does ShowModal return. Returns at once
-  // when the program is ending.
+  // it is unloaded, and only then does ShowModal return. A loaded, hidden
+  // form is shown modally without a second load. Returns at once when the
+  // program is ending.
   virtual void ShowModal(Form& form, const Form* owner = nullptr) = 0;
   // Unloads a loaded form: its on_unload(kCode) runs, then its window goes.
   virtual void Unload(Form& form) = 0;

@@ -316,10 +316,22 @@ bool HeadlessHost::Load(Form& form) {
   return true;
 }
 
-void HeadlessHost::Show(Form& form) { Load(form); }
+void HeadlessHost::Show(Form& form) {
+  if (form.Loaded() && !quit_called_) form.SetVisibleState(true);  // shown again after Hide
+  else Load(form);
+}
 
 void HeadlessHost::ShowModal(Form& form, const Form*) {
-  if (!Load(form)) return;
+  if (quit_called_) return;
+  if (form.Loaded()) {
+    if (form.Visible()) {
+      ADD_FAILURE() << "the form " << form.name() << " is shown modally while it is open";
+      return;
+    }
+    form.SetVisibleState(true);  // loaded and hidden before
+  } else if (!Load(form)) {
+    return;
+  }
   modal_stack_.push_back(&form);
   modal_log_.push_back(form.name());
   bool scripted = false;

@@ -324,6 +324,26 @@ TEST(HeadlessHostForms, LoadHandlerThatEndsTheProgramShowsNothing) {
   EXPECT_FALSE(dialog.Loaded());
 }
 
+TEST(HeadlessHostForms, AHiddenFormIsShownAgainWithoutASecondLoad) {
+  HeadlessHost host;
+  Form list("Form3");
+  int loads = 0;
+  list.on_load = [&] { ++loads; };
+  host.Show(list);
+  list.Hide();
+  EXPECT_NONFATAL_FAILURE(host.CloseBox(list), "the form is hidden");
+  host.ExpectModal("Form3", [&](Form& f) {
+    EXPECT_TRUE(f.Visible());
+    host.CloseBox(f);
+  });
+  host.ShowModal(list);
+  EXPECT_EQ(loads, 1);
+  EXPECT_FALSE(list.Loaded());
+  host.Show(list);
+  EXPECT_NONFATAL_FAILURE(host.ShowModal(list), "shown modally while it is open");
+  EXPECT_EQ(loads, 2);
+}
+
 TEST(HeadlessHostForms, DestroyingALoadedFormDetachesIt) {
   HeadlessHost host;
   {

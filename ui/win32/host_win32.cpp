@@ -239,15 +239,20 @@ bool Win32Host::Load(Form& form, HWND owner) {
 void Win32Host::Show(Form& form) { Load(form, nullptr); }
 
 void Win32Host::ShowModal(Form& form, const Form* owner) {
-  if (ending_ || form.Loaded()) return;
+  if (ending_) return;
   HWND owner_window = owner ? WindowOf(*owner) : OwnerWindow(nullptr);
   Modal modal{&form, {}, false};
   for (Form* f : loaded_) {
+    if (f == &form) continue;
     windows_[f]->Block(true);
     modal.blocked.push_back(f);
   }
   modals_.push_back(modal);
-  if (Load(form, owner_window)) {
+  // A form loaded and hidden before is shown modally as it is.
+  bool shown = form.Loaded();
+  if (shown) form.SetVisibleState(true);
+  else shown = Load(form, owner_window);
+  if (shown) {
     while (form.Loaded() && !ending_) {
       if (!Pump(true)) break;
     }

@@ -588,6 +588,29 @@ TEST(Win32Host, TimersTickInTheLoopAndQuitEndsEveryLoop) {
   EXPECT_FALSE(later.Loaded());
 }
 
+TEST(Win32Host, AHiddenFormIsShownModallyWithoutASecondLoad) {
+  auto host = NewHost();
+  Form main("Form1"), list("Form3");
+  int loads = 0;
+  list.on_load = [&] { ++loads; };
+  host->Show(main);
+  host->Show(list);
+  list.Hide();
+  EXPECT_FALSE(IsWindowVisible(WindowOf(list)));
+  bool visible = false, main_enabled = true;
+  Later(50, [&] {
+    visible = IsWindowVisible(WindowOf(list)) != 0;
+    main_enabled = IsWindowEnabled(WindowOf(main)) != 0;
+    SendMessageW(WindowOf(list), WM_CLOSE, 0, 0);
+  });
+  host->ShowModal(list);
+  EXPECT_TRUE(visible);
+  EXPECT_FALSE(main_enabled);
+  EXPECT_TRUE(IsWindowEnabled(WindowOf(main)));
+  EXPECT_EQ(loads, 1);
+  EXPECT_FALSE(list.Loaded());
+}
+
 TEST(Win32Host, LoadHandlerThatUnloadsShowsNoWindow) {
   auto host = NewHost();
   Form form("Form1");
