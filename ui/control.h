@@ -149,6 +149,12 @@ class Control {
   // Gives this control the keyboard focus (recorded by the form).
   void SetFocus();
 
+  // A click of the user comes as mouse down, mouse up, click; the second
+  // press of a double click as double click, mouse up. A check box's
+  // on_click means its value changed. On a grid the current row is already
+  // the clicked one when on_mouse_down runs (left button; with Shift the
+  // selection stretches from the current row). Moves over a disabled
+  // control go to the form's on_mouse_move.
   std::function<void()> on_click;
   std::function<void()> on_dbl_click;
   std::function<void(const MouseEvent&)> on_mouse_down;
