@@ -20,11 +20,7 @@ constexpr int kCols = 9;
 constexpr int kFirstFlagCol = 5;  // columns 5 to 8 hold the flags as numbers
 
 const char* const kHeaders[5] = {"", "友", "簿", "菓", "宝"};
-// The share columns are a little wider than one character so that the list
-// view's header, with its margins, still shows its one character; the name
-// column gives the difference back, so the five columns fill the grid as
-// before (2560 + 4 * 300).
-constexpr ui::Twips kWidths[5] = {2320, 360, 360, 360, 360};
+constexpr ui::Twips kWidths[5] = {2560, 300, 300, 300, 300};
 
 }  // namespace
 

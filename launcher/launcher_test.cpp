@@ -184,7 +184,7 @@ TEST_F(LauncherTest, TheGridShowsFlagsWithTheirColoursAndHidesTheFlagColumns) {
   EXPECT_EQ(kSharedColour, ui::Rgb(255, 192, 255));
   EXPECT_EQ(kPerPetColour, ui::Rgb(192, 255, 255));
   const char* headers[] = {"", "友", "簿", "菓", "宝"};
-  const int widths[] = {2320, 360, 360, 360, 360};
+  const int widths[] = {2560, 300, 300, 300, 300};
   for (int c = 0; c < 5; ++c) {
     EXPECT_EQ(grid().Cell(0, c), headers[c]);
     EXPECT_EQ(grid().ColWidth(c), widths[c]);

@@ -155,7 +155,7 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   const wchar_t* headers[] = {L"", L"友", L"簿", L"菓", L"宝"};
   for (int c = 0; c < 5; ++c) {
     EXPECT_EQ(HeaderText(list, c), headers[c]) << c;
-    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2320 : 360)) << c;
+    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2560 : 300)) << c;
   }
   for (int c = 5; c < 9; ++c) EXPECT_EQ(ListView_GetColumnWidth(list, c), 0) << c;
   ASSERT_EQ(ListView_GetItemCount(list), 3);

@@ -86,6 +86,7 @@ class ControlWindow final : public ControlPeer {
   LRESULT GridMouse(UINT msg, WPARAM wp, LPARAM lp);
   void GridFromView();
   LRESULT GridCustomDraw(NMLVCUSTOMDRAW* draw);
+  LRESULT GridHeaderDraw(NMCUSTOMDRAW* draw);
 
   FormWindow& owner_;
   Control& control_;

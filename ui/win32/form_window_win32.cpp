@@ -776,6 +776,13 @@ LRESULT ControlWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       case WM_MOUSEMOVE:
         if (dragging_) GridMouse(msg, wp, lp);
         break;
+      case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(lp);
+        if (hdr->code == NM_CUSTOMDRAW && hdr->hwndFrom == ListView_GetHeader(hwnd)) {
+          return GridHeaderDraw(reinterpret_cast<NMCUSTOMDRAW*>(lp));
+        }
+        break;
+      }
       default: break;
     }
   }

@@ -170,4 +170,43 @@ LRESULT ControlWindow::GridCustomDraw(NMLVCUSTOMDRAW* draw) {
   }
 }
 
+// The header row is drawn here, its text centred with no margins: a grid's
+// one-character columns (300 twips) are narrower than the margins the list
+// view's header keeps around its texts, which would leave only "…".
+LRESULT ControlWindow::GridHeaderDraw(NMCUSTOMDRAW* draw) {
+  switch (draw->dwDrawStage) {
+    case CDDS_PREPAINT:
+      return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+      HWND header = draw->hdr.hwndFrom;
+      wchar_t text[256] = {};
+      HDITEMW item{};
+      item.mask = HDI_TEXT;
+      item.pszText = text;
+      item.cchTextMax = 255;
+      Header_GetItem(header, static_cast<int>(draw->dwItemSpec), &item);
+      RECT r = draw->rc;
+      HDC dc = draw->hdc;
+      FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+      HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNSHADOW));
+      HGDIOBJ old = SelectObject(dc, pen);
+      MoveToEx(dc, r.right - 1, r.top, nullptr);
+      LineTo(dc, r.right - 1, r.bottom - 1);
+      LineTo(dc, r.left - 1, r.bottom - 1);
+      SelectObject(dc, old);
+      DeleteObject(pen);
+      HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+      RECT t = r;
+      t.right -= 1;
+      DrawTextW(dc, text, -1, &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      SelectObject(dc, oldFont);
+      return CDRF_SKIPDEFAULT;
+    }
+    default:
+      return CDRF_DODEFAULT;
+  }
+}
+
 }  // namespace lup::ui::win32
