@@ -21,6 +21,8 @@ lup_wine_up() {
     wineserver -w
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # Start Wine's own background processes now, away from any pipe.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 lup_wine_down() {
   wineserver -k >/dev/null 2>&1 || true
