@@ -1,6 +1,7 @@
 // The real backend under Wine: the example window becomes real windows, and
 // what it shows is read back through the Win32 API.
 #include "ui/win32/host_win32.h"
+#include "ui/win32/readback_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -17,47 +18,11 @@
 namespace lup::ui::win32 {
 namespace {
 
+using namespace readback;
+
 using testing::ExampleWindow;
 using testing::kAqua;
 using testing::kPink;
-
-std::wstring TextOf(HWND h) {
-  const int n = GetWindowTextLengthW(h);
-  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
-  GetWindowTextW(h, s.data(), n + 1);
-  s.resize(static_cast<size_t>(n));
-  return s;
-}
-
-std::wstring ClassOf(HWND h) {
-  wchar_t name[64] = {};
-  GetClassNameW(h, name, 64);
-  return name;
-}
-
-// A control's place in its form's client area, in pixels.
-RECT PlaceOf(HWND control) {
-  RECT r{};
-  GetWindowRect(control, &r);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
-COLORREF ScreenPixel(HWND window, POINT client) {
-  ClientToScreen(window, &client);
-  HDC screen = GetDC(nullptr);
-  const COLORREF c = GetPixel(screen, client.x, client.y);
-  ReleaseDC(nullptr, screen);
-  return c;
-}
-
-COLORREF Ref(Colour c) { return RGB(c.r, c.g, c.b); }
-
-std::wstring CellText(HWND list, int item, int sub) {
-  wchar_t buf[256] = {};
-  ListView_GetItemText(list, item, sub, buf, 256);
-  return buf;
-}
 
 // Runs `action` from inside whatever event loop is running `delay_ms` from now.
 std::function<void()> g_later;

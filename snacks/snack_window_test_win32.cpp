@@ -16,47 +16,16 @@
 #include "snacks/snack_test_files.h"
 #include "snacks/snack_window.h"
 #include "ui/win32/host_win32.h"
+#include "ui/win32/readback_win32.h"
 
 namespace lup::snacks {
 namespace {
 
+using namespace ui::win32::readback;
+
 namespace fs = std::filesystem;
 using test::PutSnack;
 using test::SnackSpec;
-
-std::wstring TextOf(HWND h) {
-  const int n = GetWindowTextLengthW(h);
-  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
-  GetWindowTextW(h, s.data(), n + 1);
-  s.resize(static_cast<size_t>(n));
-  return s;
-}
-
-std::wstring ClassOf(HWND h) {
-  wchar_t name[64] = {};
-  GetClassNameW(h, name, 64);
-  return name;
-}
-
-std::wstring CellText(HWND list, int item, int sub) {
-  wchar_t buf[256] = {};
-  ListView_GetItemText(list, item, sub, buf, 256);
-  return buf;
-}
-
-std::wstring ComboText(HWND combo, int i) {
-  wchar_t buf[128] = {};
-  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
-  return buf;
-}
-
-COLORREF ScreenPixel(HWND window, POINT client) {
-  ClientToScreen(window, &client);
-  HDC screen = GetDC(nullptr);
-  const COLORREF c = GetPixel(screen, client.x, client.y);
-  ReleaseDC(nullptr, screen);
-  return c;
-}
 
 SnackSpec Snack(std::string name, int count, bool expired) {
   SnackSpec s;

@@ -17,51 +17,14 @@
 #include "platform/win32/wide.h"
 #include "ui/headless/headless_host.h"
 #include "ui/win32/host_win32.h"
+#include "ui/win32/readback_win32.h"
 
 namespace lup {
 namespace {
 
+using namespace ui::win32::readback;
+
 using test::HostFolder;
-
-std::wstring TextOf(HWND h) {
-  const int n = GetWindowTextLengthW(h);
-  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
-  GetWindowTextW(h, s.data(), n + 1);
-  s.resize(static_cast<size_t>(n));
-  return s;
-}
-
-std::wstring ClassOf(HWND h) {
-  wchar_t name[64] = {};
-  GetClassNameW(h, name, 64);
-  return name;
-}
-
-COLORREF ScreenPixel(HWND window, POINT client) {
-  ClientToScreen(window, &client);
-  HDC screen = GetDC(nullptr);
-  const COLORREF c = GetPixel(screen, client.x, client.y);
-  ReleaseDC(nullptr, screen);
-  return c;
-}
-
-COLORREF Ref(ui::Colour c) { return RGB(c.r, c.g, c.b); }
-
-std::wstring CellText(HWND list, int item, int sub) {
-  wchar_t buf[256] = {};
-  ListView_GetItemText(list, item, sub, buf, 256);
-  return buf;
-}
-
-std::wstring HeaderText(HWND list, int col) {
-  wchar_t text[32] = {};
-  HDITEMW item{};
-  item.mask = HDI_TEXT;
-  item.pszText = text;
-  item.cchTextMax = 32;
-  Header_GetItem(ListView_GetHeader(list), col, &item);
-  return text;
-}
 
 std::filesystem::path ScreenshotFile(const char* name) {
   const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
