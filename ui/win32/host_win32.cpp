@@ -68,27 +68,11 @@ std::wstring WindowText(HWND h) {
   return s;
 }
 
-// True when the font shows every character of the text (line breaks aside).
-bool FontHolds(HWND h, HFONT font, const std::wstring& text) {
-  std::wstring visible;
-  for (wchar_t c : text) {
-    if (c != L'\r' && c != L'\n' && c != L'\t') visible += c;
-  }
-  if (visible.empty()) return true;
-  HDC dc = GetDC(h);
-  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-  std::vector<WORD> glyphs(visible.size());
-  const DWORD n = GetGlyphIndicesW(dc, visible.c_str(), static_cast<int>(visible.size()), glyphs.data(),
-                                   GGI_MARK_NONEXISTING_GLYPHS);
-  SelectObject(dc, old);
-  ReleaseDC(h, dc);
-  if (n == GDI_ERROR) return true;
-  return std::none_of(glyphs.begin(), glyphs.end(), [](WORD g) { return g == 0xFFFF; });
-}
-
-// A message box whose font cannot show its text (Japanese under a Wine
-// prefix without Japanese fonts linked) gets our font, and its text and
-// buttons are laid out again for it.
+// Every message box gets our Japanese font, and its text and buttons are
+// laid out again for it. The system's message font may lack Japanese (Wine
+// draws boxes then, and asking the font whether it holds the characters
+// answers yes through Wine's font linking), and our windows use this font
+// anyway.
 HFONT g_box_font = nullptr;
 HHOOK g_box_hook = nullptr;
 
@@ -103,8 +87,6 @@ void FixBoxFont(HWND box) {
   }
   if (!text) return;
   const std::wstring message = WindowText(text);
-  auto current = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
-  if (FontHolds(text, current, message + WindowText(box))) return;
   if (!g_box_font) g_box_font = CreateUiFont(Font{}, WindowDpi(box));
   RECT old_rect{};
   GetWindowRect(text, &old_rect);
@@ -144,12 +126,14 @@ void FixBoxFont(HWND box) {
   InvalidateRect(box, nullptr, TRUE);
 }
 
+// Runs once the box has laid itself out (its WM_INITDIALOG has returned),
+// whether or not it ever becomes the active window.
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
-  if (code == HCBT_ACTIVATE) {
-    auto box = reinterpret_cast<HWND>(wp);
-    if (ClassName(box) == L"#32770" && !GetPropW(box, L"LupinaFont")) {
-      SetPropW(box, L"LupinaFont", reinterpret_cast<HANDLE>(1));
-      FixBoxFont(box);
+  if (code == HC_ACTION) {
+    const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+    if (m->message == WM_INITDIALOG && ClassName(m->hwnd) == L"#32770" && !GetPropW(m->hwnd, L"LupinaFont")) {
+      SetPropW(m->hwnd, L"LupinaFont", reinterpret_cast<HANDLE>(1));
+      FixBoxFont(m->hwnd);
     }
   }
   return CallNextHookEx(g_box_hook, code, wp, lp);
@@ -394,7 +378,7 @@ Answer Win32Host::Ask(const Message& message, const Form* owner) {
   if (!owner_window) flags |= MB_TASKMODAL;
   const std::string& title = message.title.empty() ? app_title_ : message.title;
   const bool hooked = !g_box_hook;
-  if (hooked) g_box_hook = SetWindowsHookExW(WH_CBT, &BoxHook, nullptr, GetCurrentThreadId());
+  if (hooked) g_box_hook = SetWindowsHookExW(WH_CALLWNDPROCRET, &BoxHook, nullptr, GetCurrentThreadId());
   const int id = MessageBoxW(owner_window, Wide(message.text).c_str(), Wide(title).c_str(), flags);
   if (hooked && g_box_hook) {
     UnhookWindowsHookEx(g_box_hook);
