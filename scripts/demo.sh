@@ -158,28 +158,55 @@ shoot() {
   return 1
 }
 
-status=0
-wine 'C:\ルピナ\lupina.exe' &
-LUPINA_PID=$!
-if shoot "$OUT/lupina.png"; then
-  echo "screenshot of the pet list: $OUT/lupina.png"
-else
-  echo "the launcher's window did not appear within a minute" >&2
-  status=1
-fi
-kill "$LUPINA_PID" 2>/dev/null || true
-wait "$LUPINA_PID" 2>/dev/null || true
+# Double-clicks the pet in row `row` (1 = the first pet) of the pet list.
+double_click_row() { # row
+  local wid
+  wid=$(xdotool search --sync --onlyvisible --name '^ルピナ・ヴィラ$' | head -n1)
+  # The grid lies at the top of the window: a header row, then one row a pet.
+  xdotool mousemove --window "$wid" 40 $((22 + ($1 - 1) * 17 + 8)) click --repeat 2 --delay 100 1
+}
+# Ends the stand-in host the way its close box does, and waits for it.
+close_host() {
+  wine taskkill /IM PostPet20.exe >/dev/null 2>&1 </dev/null || true
+  for _ in $(seq 20); do
+    pgrep -f 'PostPet20\.exe' >/dev/null || return 0
+    sleep 0.5
+  done
+  pkill -9 -f 'PostPet20\.exe' || true
+  sleep 1
+}
 
-# A per-pet shortcut's way in: the launcher calls ソラ at once, puts ミミ's
-# data away, brings ソラ's in and starts the stand-in host on it.
+status=0
+step() { # message screenshot-file
+  if shoot "$2"; then echo "$1: $2"; else echo "$1 did not appear within a minute" >&2; status=1; fi
+}
+
+# The pet list; ミミ was called last. A double click on ソラ puts ミミ's data
+# away, brings ソラ's in and starts the stand-in host on it.
+wine 'C:\ルピナ\lupina.exe' &
+step "the pet list" "$OUT/lupina.png"
 if [ $status -eq 0 ]; then
-  wine 'C:\ルピナ\lupina.exe' ソラ || true
-  if shoot "$OUT/host.png"; then
-    echo "screenshot of the host with ソラ: $OUT/host.png"
-  else
-    echo "the host's window did not appear within a minute" >&2
-    status=1
-  fi
+  double_click_row 1
+  sleep 3
+  step "the host with ソラ (a double click on ソラ)" "$OUT/host-sora.png"
+  close_host
+fi
+
+# Calling ミミ again: the launcher puts ソラ's data away and brings ミミ's back,
+# her own mail with it. This time through a per-pet shortcut's way in.
+if [ $status -eq 0 ]; then
+  wine 'C:\ルピナ\lupina.exe' ミミ || true
+  step "the host with ミミ (lupina.exe ミミ)" "$OUT/host-mimi.png"
+  close_host
+fi
+
+# The snack manager on the same installation: expired snacks are red.
+if [ $status -eq 0 ] && [ -f "$PROGRAMS/lupsnack.exe" ]; then
+  wine 'C:\ルピナ\lupsnack.exe' &
+  SNACK_PID=$!
+  step "the snack manager" "$OUT/lupsnack.png"
+  kill "$SNACK_PID" 2>/dev/null || true
+  wait "$SNACK_PID" 2>/dev/null || true
 fi
 lup_wine_down
 exit $status
