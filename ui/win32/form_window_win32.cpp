@@ -136,6 +136,8 @@ FormWindow::FormWindow(Win32Host& host, Form& form, HWND owner) : host_(host), f
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              host.instance(), nullptr);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Px(6000));
+  // Tool tips speak Japanese too: the system's tip font may have no Japanese.
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.DefaultFont())), FALSE);
   SizeAndPlace(owner);
   form.AttachPeer(this);
   for (const auto& c : form.Controls()) ControlAdded(*c);
