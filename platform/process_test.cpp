@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/hostproc.h"
 #include "platform/fake_processes.h"
 #include "platform/test_support.h"
 
@@ -131,6 +132,33 @@ TEST(RunningProcessNames, ListsAStartedProgramUntilItEnds) {
   testing::WriteFile(stop, "");
   EXPECT_EQ(WaitForProcess(started.process), 0u);
   EXPECT_TRUE(WaitUntil([&] { return !ListHolds(listed); }));
+}
+
+// The launcher's host check on the live process list: the host is found by
+// its name in any letter case, a program whose name holds "LUPINA.EXE" never.
+TEST(RunningProcessNames, TheHostIsFoundInAnyCaseButNeverTheLauncher) {
+  TempFolder tmp("host");
+  const std::string stamp =
+      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000);
+  const std::string hostName = "PetHost" + stamp;
+  const auto host = tmp.path() / WithProgramExtension("pethost" + stamp);
+  const auto launcherLike = tmp.path() / WithProgramExtension("lupina.exe-PetHostB" + stamp);
+  std::filesystem::copy_file(SleeperPath(), host);
+  std::filesystem::copy_file(SleeperPath(), launcherLike);
+  const auto stop = tmp / "stop";
+
+  EXPECT_FALSE(IsHostRunning(RunningProcessNames(), hostName));
+  StartResult a = StartProgram(host, "--until " + Quoted(stop), {}, ShowState::NormalFocus);
+  StartResult b = StartProgram(launcherLike, "--until " + Quoted(stop), {}, ShowState::NormalFocus);
+  ASSERT_TRUE(a.ok) << a.errorText;
+  ASSERT_TRUE(b.ok) << b.errorText;
+  EXPECT_TRUE(WaitUntil([&] { return IsHostRunning(RunningProcessNames(), hostName); }));
+  EXPECT_TRUE(WaitUntil([&] { return ListHolds(NameText(launcherLike)); }));
+  EXPECT_FALSE(IsHostRunning(RunningProcessNames(), "PETHOSTB" + stamp));
+
+  testing::WriteFile(stop, "");
+  EXPECT_EQ(WaitForProcess(a.process), 0u);
+  EXPECT_EQ(WaitForProcess(b.process), 0u);
 }
 
 TEST(RunningProcessNames, FindsAJapaneseProgramName) {
