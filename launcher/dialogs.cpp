@@ -276,30 +276,33 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
   form_.SetBorder(ui::Border::kFixedSingle);
   form_.SetShowInTaskbar(false);
 
-  // As wide as the label below it, so that the Japanese font's caption fits.
-  auto& l0 = form_.AddLabel("Label1", {120, 0, 3450, 180}, nullptr, 0);
-  l0.SetCaption("通常ペット用ポストペット本体の場所");
-  l0.SetTabIndex(1);
-  auto& t0 = form_.AddTextBox("Text1", {120, 240, 3975, 270}, nullptr, 0);
-  t0.SetToolTip("書き換えをしていない元の状態のポスペを指定してください");
-  t0.SetTabIndex(0);
-  auto& b0 = form_.AddButton("Command1", {4200, 240, 255, 255}, nullptr, 0);
-  b0.SetCaption("...");
-  b0.SetToolTip("参照");
-  b0.SetTabIndex(7);
-  b0.on_click = [this] { Browse(0); };
-
-  auto& l1 = form_.AddLabel("Label1", {120, 600, 3450, 180}, nullptr, 1);
-  l1.SetCaption("ノクタ・ミラ用ポストペット本体の場所");
-  l1.SetTabIndex(3);
-  auto& t1 = form_.AddTextBox("Text1", {120, 840, 3975, 270}, nullptr, 1);
-  t1.SetToolTip("書き換えたポスペを指定してください");
-  t1.SetTabIndex(2);
-  auto& b1 = form_.AddButton("Command1", {4200, 840, 255, 255}, nullptr, 1);
-  b1.SetCaption("...");
-  b1.SetToolTip("参照");
-  b1.SetTabIndex(8);
-  b1.on_click = [this] { Browse(1); };
+  // The two locations, index 0 the ordinary executable, 1 the patched one:
+  // a label, the path field and its "..." button each. The first label is as
+  // wide as the second, so that the Japanese font's caption fits.
+  struct Location {
+    ui::Twips top;  // of the label; the field and the button lie 240 below it
+    const char* caption;
+    const char* tip;
+    int labelTab, textTab, buttonTab;
+  };
+  const Location locations[2] = {
+      {0, "通常ペット用ポストペット本体の場所", "書き換えをしていない元の状態のポスペを指定してください", 1, 0, 7},
+      {600, "ノクタ・ミラ用ポストペット本体の場所", "書き換えたポスペを指定してください", 3, 2, 8},
+  };
+  for (int i = 0; i < 2; ++i) {
+    const Location& at = locations[i];
+    auto& label = form_.AddLabel("Label1", {120, at.top, 3450, 180}, nullptr, i);
+    label.SetCaption(at.caption);
+    label.SetTabIndex(at.labelTab);
+    auto& text = form_.AddTextBox("Text1", {120, at.top + 240, 3975, 270}, nullptr, i);
+    text.SetToolTip(at.tip);
+    text.SetTabIndex(at.textTab);
+    auto& browse = form_.AddButton("Command1", {4200, at.top + 240, 255, 255}, nullptr, i);
+    browse.SetCaption("...");
+    browse.SetToolTip("参照");
+    browse.SetTabIndex(at.buttonTab);
+    browse.on_click = [this, i] { Browse(i); };
+  }
 
   auto& hint = form_.AddLabel("Label2", {120, 1200, 4335, 375});
   hint.SetCaption("チェックを入れたペットはノクタ・ミラ用のポストペット本体で起動します");
