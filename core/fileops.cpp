@@ -3,8 +3,8 @@
 #include <chrono>
 #include <random>
 
-#include "core/osfile.h"
-#include "core/text.h"
+#include "platform/osfile.h"
+#include "base/text.h"
 
 namespace lup {
 namespace fs = std::filesystem;

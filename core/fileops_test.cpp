@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/fsquery.h"
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 
 namespace lup {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/text.h"
-#include "core/unicode.h"
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace lup {
 namespace fs = std::filesystem;

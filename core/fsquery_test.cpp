@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/test_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace lup {
 namespace {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/fileops.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup {
 namespace fs = std::filesystem;

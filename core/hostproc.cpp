@@ -1,6 +1,6 @@
 #include "core/hostproc.h"
 
-#include "core/unicode.h"
+#include "base/unicode.h"
 
 namespace lup {
 

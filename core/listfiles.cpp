@@ -4,11 +4,11 @@
 
 #include "core/fileops.h"
 #include "core/fsquery.h"
-#include "core/osfile.h"
+#include "platform/osfile.h"
 #include "core/petname.h"
-#include "core/text.h"
-#include "core/unicode.h"
-#include "platform/codepage.h"
+#include "base/text.h"
+#include "base/unicode.h"
+#include "base/codepage.h"
 
 namespace lup {
 namespace fs = std::filesystem;

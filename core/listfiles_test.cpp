@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/fileops.h"
-#include "core/test_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace lup {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "core/fileops.h"
 #include "core/settings.h"
-#include "core/text.h"
-#include "core/unicode.h"
-#include "platform/codepage.h"
+#include "base/text.h"
+#include "base/unicode.h"
+#include "base/codepage.h"
 
 namespace lup {
 namespace {

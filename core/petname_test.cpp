@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/settings.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/fileops.h"
 #include "core/fsquery.h"
-#include "core/osfile.h"
+#include "platform/osfile.h"
 
 namespace lup {
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 #include "core/result.h"
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup {
 namespace {

@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "core/listfiles.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup {
 namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 
 #include "core/fileops.h"
 #include "core/listfiles.h"
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 
 namespace lup {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "core/fileops.h"
 #include "core/fsquery.h"
-#include "core/osfile.h"
-#include "platform/codepage.h"
+#include "platform/osfile.h"
+#include "base/codepage.h"
 
 namespace lup {
 namespace fs = std::filesystem;

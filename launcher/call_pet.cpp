@@ -27,7 +27,7 @@
 #include "core/listfiles.h"
 #include "core/petname.h"
 #include "core/pets.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup {
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/listfiles.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup::test {
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 
 #include "core/fileops.h"
 #include "core/settings.h"
-#include "core/test_folder.h"
+#include "tests/support/temp_folder.h"
 #include "launcher/call_pet.h"
 #include "platform/fake_processes.h"
 #include "platform/settings_store.h"

@@ -10,7 +10,7 @@
 #include "core/fileops.h"
 #include "core/listfiles.h"
 #include "core/settings.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/call_pet.h"
 #include "launcher/call_pet_fixture.h"
 

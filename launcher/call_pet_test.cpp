@@ -7,7 +7,7 @@
 #include "core/fileops.h"
 #include "core/listfiles.h"
 #include "core/pets.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/call_pet_fixture.h"
 
 namespace lup {

@@ -6,7 +6,7 @@
 #include "core/fssteps.h"
 #include "core/listfiles.h"
 #include "core/pets.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/launcher.h"
 
 namespace lup {

@@ -8,7 +8,7 @@
 #include "core/listfiles.h"
 #include "core/petname.h"
 #include "core/pets.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/dialogs.h"
 
 namespace lup {

@@ -1,7 +1,7 @@
 #include "launcher/launcher_fixture.h"
 
-#include "core/text.h"
-#include "platform/codepage.h"
+#include "base/text.h"
+#include "base/codepage.h"
 
 namespace lup::test {
 

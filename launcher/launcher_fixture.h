@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/test_folder.h"
+#include "tests/support/temp_folder.h"
 #include "launcher/launcher.h"
 #include "platform/fake_processes.h"
 #include "platform/settings_store.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/fileops.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/launcher_fixture.h"
 #include "ui/headless/headless_host.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "launcher/dialogs.h"
 #include "launcher/launcher.h"
 #include "launcher/launcher_fixture.h"

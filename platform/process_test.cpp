@@ -12,7 +12,7 @@ namespace lup {
 namespace {
 
 using testing::Quoted;
-using testing::ReadFile;
+using testing::ReadBytes;
 using testing::SleeperPath;
 using testing::TempFolder;
 using testing::WaitUntil;
@@ -66,7 +66,7 @@ TEST(StartProgram, PassesArgumentsAndReportsTheExitCode) {
   ASSERT_TRUE(started.process.valid());
   EXPECT_NE(started.process.id(), 0u);
   EXPECT_EQ(WaitForProcess(started.process), 7u);
-  EXPECT_EQ(Lines(ReadFile(out)),
+  EXPECT_EQ(Lines(ReadBytes(out)),
             (std::vector<std::string>{"--args", PathText(out), "--exit", "7", "two words", "日本語", "ソ表"}));
 }
 
@@ -78,7 +78,7 @@ TEST(StartProgram, RunsInTheGivenWorkingFolder) {
   StartResult started = StartProgram(SleeperPath(), "--cwd " + Quoted(out), work, ShowState::MinimizedFocus);
   ASSERT_TRUE(started.ok) << started.errorText;
   EXPECT_EQ(WaitForProcess(started.process), 0u);
-  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(out)), work)) << ReadFile(out);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadBytes(out)), work)) << ReadBytes(out);
 }
 
 TEST(StartProgram, MissingProgramIsReportedInTheSystemsWords) {
@@ -106,7 +106,7 @@ void ExpectTheHostRunsNotTheDecoy(std::string_view folderName, std::string_view 
   ASSERT_TRUE(started.ok) << started.errorText;
   EXPECT_EQ(WaitForProcess(started.process), 0u);
   ASSERT_TRUE(std::filesystem::exists(marker));
-  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(marker)), host)) << ReadFile(marker);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadBytes(marker)), host)) << ReadBytes(marker);
 }
 
 TEST(StartProgram, FolderWithSpacesRunsTheProgramNeverTheDecoy) {
@@ -129,7 +129,7 @@ TEST(RunningProcessNames, ListsAStartedProgramUntilItEnds) {
   EXPECT_TRUE(WaitUntil([&] { return ListHolds(listed); })) << listed;
   EXPECT_EQ(ExitCodeIfEnded(started.process), std::nullopt);
 
-  testing::WriteFile(stop, "");
+  testing::WriteBytes(stop, "");
   EXPECT_EQ(WaitForProcess(started.process), 0u);
   EXPECT_TRUE(WaitUntil([&] { return !ListHolds(listed); }));
 }
@@ -156,7 +156,7 @@ TEST(RunningProcessNames, TheHostIsFoundInAnyCaseButNeverTheLauncher) {
   EXPECT_TRUE(WaitUntil([&] { return ListHolds(NameText(launcherLike)); }));
   EXPECT_FALSE(IsHostRunning(RunningProcessNames(), "PETHOSTB" + stamp));
 
-  testing::WriteFile(stop, "");
+  testing::WriteBytes(stop, "");
   EXPECT_EQ(WaitForProcess(a.process), 0u);
   EXPECT_EQ(WaitForProcess(b.process), 0u);
 }
@@ -169,7 +169,7 @@ TEST(RunningProcessNames, FindsAJapaneseProgramName) {
   StartResult started = StartProgram(copy, "--until " + Quoted(stop), {}, ShowState::NormalFocus);
   ASSERT_TRUE(started.ok) << started.errorText;
   EXPECT_TRUE(WaitUntil([&] { return ListHolds(NameText(copy)); })) << NameText(copy);
-  testing::WriteFile(stop, "");
+  testing::WriteBytes(stop, "");
   EXPECT_EQ(WaitForProcess(started.process), 0u);
 }
 

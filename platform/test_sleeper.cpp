@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/program.h"
 
 namespace {

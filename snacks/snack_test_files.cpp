@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "core/test_folder.h"
-#include "platform/codepage.h"
+#include "tests/support/temp_folder.h"
+#include "base/codepage.h"
 
 namespace lup::snacks::test {
 

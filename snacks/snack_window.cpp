@@ -7,8 +7,8 @@
 #include "core/fssteps.h"
 #include "core/listfiles.h"
 #include "core/settings.h"
-#include "core/text.h"
-#include "core/unicode.h"
+#include "base/text.h"
+#include "base/unicode.h"
 
 namespace lup::snacks {
 namespace fs = std::filesystem;

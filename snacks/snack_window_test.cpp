@@ -6,8 +6,8 @@
 
 #include "core/fileops.h"
 #include "core/listfiles.h"
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 #include "platform/fake_processes.h"
 #include "snacks/snack_test_files.h"
 #include "ui/headless/headless_host.h"

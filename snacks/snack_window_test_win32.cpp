@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 #include "platform/fake_processes.h"
 #include "platform/win32/wide.h"
 #include "snacks/snack_test_files.h"

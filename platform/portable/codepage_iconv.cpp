@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "platform/codepage.h"
+#include "base/codepage.h"
 
 namespace lup {
 

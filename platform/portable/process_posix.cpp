@@ -12,7 +12,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/process.h"
 
 extern char** environ;

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "platform/codepage.h"
+#include "base/codepage.h"
 #include "platform/win32/wide.h"
 
 namespace lup {

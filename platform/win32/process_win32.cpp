@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
 

@@ -14,7 +14,7 @@ namespace lup {
 namespace {
 
 using testing::Quoted;
-using testing::ReadFile;
+using testing::ReadBytes;
 using testing::SleeperPath;
 using testing::TempFolder;
 
@@ -73,7 +73,7 @@ TEST(StartProgramWin32, TheStartedProgramSeesItsQuotedPathAndTheArgumentsAsGiven
   StartResult started = StartProgram(SleeperPath(), arguments, {}, ShowState::NormalFocus);
   ASSERT_TRUE(started.ok) << started.errorText;
   EXPECT_EQ(WaitForProcess(started.process), 0u);
-  EXPECT_EQ(ReadFile(out), arguments);
+  EXPECT_EQ(ReadBytes(out), arguments);
 }
 
 TEST(StartProgramWin32, AnUnquotedCommandLineWouldRunTheDecoy) {
@@ -94,14 +94,14 @@ TEST(StartProgramWin32, AnUnquotedCommandLineWouldRunTheDecoy) {
   WaitForSingleObject(pi.hProcess, 10000);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(marker)), decoy)) << ReadFile(marker);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadBytes(marker)), decoy)) << ReadBytes(marker);
 
   // Our start runs the host.
   std::filesystem::remove(marker);
   StartResult started = StartProgram(host, "--mark " + Quoted(marker), {}, ShowState::NormalFocus);
   ASSERT_TRUE(started.ok) << started.errorText;
   WaitForProcess(started.process);
-  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadFile(marker)), host)) << ReadFile(marker);
+  EXPECT_TRUE(std::filesystem::equivalent(U8Path(ReadBytes(marker)), host)) << ReadBytes(marker);
 }
 
 TEST(StartProgramWin32, AQuoteInTheProgramPathIsRefused) {
@@ -155,7 +155,7 @@ TEST(ProgramWin32, VersionTextsAreJapanese) {
 
 TEST(ProgramWin32, AFileWithoutVersionHasNone) {
   TempFolder tmp("noversion");
-  testing::WriteFile(tmp / "plain.exe", "MZ not really");
+  testing::WriteBytes(tmp / "plain.exe", "MZ not really");
   EXPECT_EQ(FileVersion(tmp / "plain.exe"), std::nullopt);
   EXPECT_EQ(FileVersion(tmp / "absent.exe"), std::nullopt);
 }

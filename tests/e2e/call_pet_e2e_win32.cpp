@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/settings_store.h"

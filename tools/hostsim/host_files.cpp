@@ -8,7 +8,7 @@
 
 #include "core/fileops.h"
 #include "core/snack.h"
-#include "core/text.h"
+#include "base/text.h"
 
 namespace hostsim {
 namespace {

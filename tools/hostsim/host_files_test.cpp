@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "tools/hostsim/host_test_support.h"
 
 namespace hostsim {

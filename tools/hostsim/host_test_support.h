@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/test_folder.h"
-#include "core/text.h"
+#include "tests/support/temp_folder.h"
+#include "base/text.h"
 
 namespace hostsim::support {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/program.h"
 #include "tools/hostsim/host_files.h"
 #include "tools/hostsim/host_test_support.h"

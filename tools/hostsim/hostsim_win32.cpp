@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/snack.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/program.h"
 #include "platform/win32/wide.h"
 #include "tools/hostsim/host_files.h"

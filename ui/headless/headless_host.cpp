@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup::ui::headless {
 

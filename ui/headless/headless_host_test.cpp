@@ -5,7 +5,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "ui/testing/example_form.h"
 
 namespace lup::ui::headless {

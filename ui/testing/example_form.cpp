@@ -1,6 +1,6 @@
 #include "ui/testing/example_form.h"
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup::ui::testing {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/win32/wide.h"
 #include "ui/testing/example_form.h"
 

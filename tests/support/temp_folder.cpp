@@ -1,4 +1,4 @@
-#include "core/test_folder.h"
+#include "tests/support/temp_folder.h"
 
 #include <algorithm>
 #include <fstream>
@@ -6,15 +6,16 @@
 #include <sstream>
 #include <vector>
 
-#include "core/text.h"
+#include "base/text.h"
 
 namespace lup::test {
 namespace fs = std::filesystem;
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder(std::string_view tag) {
   std::random_device random;
   for (;;) {
-    path_ = fs::temp_directory_path() / ("lup-core-" + std::to_string(random()));
+    path_ = fs::temp_directory_path() /
+            U8Path("ルピナ test " + std::string(tag) + "-" + std::to_string(random()));
     std::error_code e;
     if (fs::create_directory(path_, e)) break;
   }

@@ -1,7 +1,7 @@
 // The raw file layer on Windows: the W calls, with the system's error codes.
 #include <windows.h>
 
-#include "core/osfile.h"
+#include "platform/osfile.h"
 
 namespace lup::os {
 namespace {

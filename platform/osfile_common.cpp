@@ -1,5 +1,5 @@
 // Parts of the raw file layer that are the same on every system.
-#include "core/osfile.h"
+#include "platform/osfile.h"
 
 namespace lup::os {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "core/osfile.h"
+#include "platform/osfile.h"
 
 namespace lup::os {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/unicode.h"
+#include "base/unicode.h"
 
 namespace lup {
 

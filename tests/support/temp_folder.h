@@ -1,15 +1,18 @@
 #pragma once
-// Test helpers: a fresh temporary folder removed at the end of the test, and
-// whole-file reads and writes that bypass the funnel.
+// Test helpers for every test that works on real folders: a fresh temporary
+// folder removed at the end of the test, and whole-file reads and writes that
+// bypass the funnel. Test-only: no shipped program links this.
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace lup::test {
 
+// Its name holds a space and Japanese on purpose, so that every test also
+// shows that such paths work.
 class TempFolder {
  public:
-  TempFolder();
+  explicit TempFolder(std::string_view tag = "t");
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
