@@ -66,13 +66,13 @@ PetNameCheck CheckPetName(std::string_view name, const Settings& settings) {
   // D\bak\name_item.bak for the two file items and D\bak\name_item\file for
   // the four folder items, with file the longer of the treasure box file and
   // the funnel's temporary name.
-  std::size_t fileItem = std::max(Utf16Length(settings.ppcName), Utf16Length(settings.friendName));
+  std::size_t fileItem = std::max(Utf16Length(settings.petFileName), Utf16Length(settings.friendBookName));
   std::size_t folderItem = 0;
   for (const std::string* n :
-       {&settings.tzDir, &settings.jyusinDir, &settings.sousinDir, &settings.oyatsuDir})
+       {&settings.treasureFolderName, &settings.receivedFolderName, &settings.sentFolderName, &settings.snackFolderName})
     folderItem = std::max(folderItem, Utf16Length(*n));
-  std::size_t inner = std::max<std::size_t>(Utf16Length(settings.tzName), kTempNameLength);
-  std::size_t prefix = Utf16Length(PathText(settings.ppDir)) + 5 + Utf16Length(name) + 1;
+  std::size_t inner = std::max<std::size_t>(Utf16Length(settings.treasureBoxName), kTempNameLength);
+  std::size_t prefix = Utf16Length(PathText(settings.hostFolder)) + 5 + Utf16Length(name) + 1;
   std::size_t length = prefix + std::max(fileItem + 4, folderItem + 1 + inner);
   if (length > 259) check.problem = PetNameProblem::TooLong;
   return check;

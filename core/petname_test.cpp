@@ -44,7 +44,7 @@ TEST(PetName, RejectsWhatCannotBeAPetsName) {
 
 TEST(PetName, TheLongestPathMustStayWithinWindowsLimits) {
   Settings s;
-  s.ppDir = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");  // 52
+  s.hostFolder = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");  // 52
   // 52 + "\bak\" (5) + name + "_" + "受信フォルダ" (6) + "\" + "~lup0000.tmp" (12)
   // = 77 + name: 182 characters fit, 183 do not.
   EXPECT_TRUE(CheckPetName(std::string(182, 'a'), s).ok());
@@ -53,10 +53,10 @@ TEST(PetName, TheLongestPathMustStayWithinWindowsLimits) {
   std::string mi;
   for (int i = 0; i < 182; ++i) mi += "ミ";
   EXPECT_TRUE(CheckPetName(mi, s).ok());
-  s.tzName = std::string(13, 't');  // a longer box file name takes more room
+  s.treasureBoxName = std::string(13, 't');  // a longer box file name takes more room
   EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
-  s.tzName = "tzl001.pac";
-  s.friendName = std::string(16, 'f');  // D\bak\name_f….bak: 78 + name
+  s.treasureBoxName = "tzl001.pac";
+  s.friendBookName = std::string(16, 'f');  // D\bak\name_f….bak: 78 + name
   EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
   EXPECT_EQ(CheckPetName("a_b", s).problem, PetNameProblem::Underscore);
 }

@@ -16,9 +16,9 @@ bool PetNameOfFile(std::string_view fileName, std::string* petName) {
   return true;
 }
 
-std::vector<std::string> ListPets(const fs::path& hostFolder, std::string_view ppcName) {
+std::vector<std::string> ListPets(const fs::path& hostFolder, std::string_view petFileName) {
   std::vector<std::string> pets;
-  std::string pattern = "*_" + std::string(ppcName);
+  std::string pattern = "*_" + std::string(petFileName);
   for (const std::string& file : ListNames(hostFolder, pattern, Pick::Files)) {
     std::string pet;
     if (PetNameOfFile(file, &pet)) pets.push_back(pet);

@@ -11,11 +11,11 @@
 namespace lup {
 
 // The registered pets: for every ordinary file of `hostFolder` matching
-// "*_" + ppcName, in listing order (core/fsquery.h), the text of the file name
+// "*_" + petFileName, in listing order (core/fsquery.h), the text of the file name
 // before its first "_". "A_B_PostPet設定.ppc" registers "A"; the host's own
-// D\ppcName never counts. Empty when the folder cannot be read.
+// D\petFileName never counts. Empty when the folder cannot be read.
 std::vector<std::string> ListPets(const std::filesystem::path& hostFolder,
-                                  std::string_view ppcName);
+                                  std::string_view petFileName);
 
 // The pet name of one settings file name (the text before the first "_");
 // false when the name holds no "_". Used by ListPets.

@@ -11,31 +11,31 @@ namespace fs = std::filesystem;
 void Settings::MakeHostPaths() {
   const fs::path shared = SharedFolder();
   auto set = [&](ItemPaths& paths, const std::string& item) {
-    paths.host = ppDir / U8Path(item);
+    paths.host = hostFolder / U8Path(item);
     paths.shared = shared / U8Path(item);
   };
-  set(ppcPaths, ppcName);
-  set(friendPaths, friendName);
-  set(tzPaths, tzDir);
-  set(jyusinPaths, jyusinDir);
-  set(sousinPaths, sousinDir);
-  set(oyatsuPaths, oyatsuDir);
+  set(petFilePaths, petFileName);
+  set(friendBookPaths, friendBookName);
+  set(treasurePaths, treasureFolderName);
+  set(receivedPaths, receivedFolderName);
+  set(sentPaths, sentFolderName);
+  set(snackPaths, snackFolderName);
 }
 
 void Settings::MakePetPaths(std::string_view petName) {
   const std::string prefix = std::string(petName) + "_";
-  ppcPaths.pet = ppDir / U8Path(prefix + ppcName);
-  friendPaths.pet = ppDir / U8Path(prefix + friendName);
-  tzPaths.pet = ppDir / U8Path(prefix + tzDir);
-  jyusinPaths.pet = ppDir / U8Path(prefix + jyusinDir);
-  sousinPaths.pet = ppDir / U8Path(prefix + sousinDir);
-  oyatsuPaths.pet = ppDir / U8Path(prefix + oyatsuDir);
+  petFilePaths.pet = hostFolder / U8Path(prefix + petFileName);
+  friendBookPaths.pet = hostFolder / U8Path(prefix + friendBookName);
+  treasurePaths.pet = hostFolder / U8Path(prefix + treasureFolderName);
+  receivedPaths.pet = hostFolder / U8Path(prefix + receivedFolderName);
+  sentPaths.pet = hostFolder / U8Path(prefix + sentFolderName);
+  snackPaths.pet = hostFolder / U8Path(prefix + snackFolderName);
 }
 
-fs::path Settings::HostExe() const { return ppDir / U8Path(ppName); }
-fs::path Settings::SharedFolder() const { return ppDir / U8Path(kSharedFolderName); }
+fs::path Settings::HostExe() const { return hostFolder / U8Path(hostExeName); }
+fs::path Settings::SharedFolder() const { return hostFolder / U8Path(kSharedFolderName); }
 fs::path Settings::BoxFile(const fs::path& treasureFolder) const {
-  return treasureFolder / U8Path(tzName);
+  return treasureFolder / U8Path(treasureBoxName);
 }
 
 fs::path DefaultHostFolder(const fs::path& programFolder) {
@@ -104,18 +104,18 @@ namespace {
 
 // The keys after pp_dir, in the order of the launcher's read.
 void ReadKeys(const SettingsStore& store, Settings* s) {
-  ReadText(store, key::kPpName, &s->ppName);
-  ReadInt(store, key::kFlgSopt1, &s->flgSopt1);
-  ReadText(store, key::kPpcName, &s->ppcName);
-  ReadText(store, key::kFriendName, &s->friendName);
-  ReadText(store, key::kTzName, &s->tzName);
-  ReadText(store, key::kTzDir, &s->tzDir);
-  ReadText(store, key::kJyusinDir, &s->jyusinDir);
-  ReadText(store, key::kSousinDir, &s->sousinDir);
-  ReadText(store, key::kOyatsuDir, &s->oyatsuDir);
-  ReadInt(store, key::kFlgOpt1, &s->flgOpt1);
-  ReadPath(store, key::kPpexe1, &s->ppexe1);
-  ReadPath(store, key::kPpexe2, &s->ppexe2);
+  ReadText(store, key::kPpName, &s->hostExeName);
+  ReadInt(store, key::kFlgSopt1, &s->nsOption);
+  ReadText(store, key::kPpcName, &s->petFileName);
+  ReadText(store, key::kFriendName, &s->friendBookName);
+  ReadText(store, key::kTzName, &s->treasureBoxName);
+  ReadText(store, key::kTzDir, &s->treasureFolderName);
+  ReadText(store, key::kJyusinDir, &s->receivedFolderName);
+  ReadText(store, key::kSousinDir, &s->sentFolderName);
+  ReadText(store, key::kOyatsuDir, &s->snackFolderName);
+  ReadInt(store, key::kFlgOpt1, &s->oneClickLaunch);
+  ReadPath(store, key::kPpexe1, &s->ordinaryHostExe);
+  ReadPath(store, key::kPpexe2, &s->patchedHostExe);
 }
 
 OpResult Store(SettingsStore& store, const char* k, const std::string& v) {
@@ -129,7 +129,7 @@ OpResult Store(SettingsStore& store, const char* k, const std::string& v) {
 
 Settings ReadSettings(const SettingsStore& store, const fs::path& programFolder) {
   Settings s;
-  s.ppDir = ReadHostFolder(store, programFolder);
+  s.hostFolder = ReadHostFolder(store, programFolder);
   ReadKeys(store, &s);
   s.MakeHostPaths();
   return s;
@@ -139,9 +139,9 @@ LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolde
   LoadReport report;
   Settings& s = report.settings;
   // 1. The host folder.
-  s.ppDir = ReadHostFolder(store, programFolder);
+  s.hostFolder = ReadHostFolder(store, programFolder);
   // 2. The current pet.
-  CurrentPetRead current = ReadCurrentPet(s.ppDir);
+  CurrentPetRead current = ReadCurrentPet(s.hostFolder);
   switch (current.state) {
     case CurrentPetRead::State::Ok:
       s.currentPetName = current.name;
@@ -151,7 +151,7 @@ LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolde
       report.listFileProblem = current.error;
       break;
     case CurrentPetRead::State::Missing:
-      report.listFileProblem = WriteCurrentPet(s.ppDir, "");
+      report.listFileProblem = WriteCurrentPet(s.hostFolder, "");
       break;
   }
   // 3. The keys. 4. The paths.
@@ -161,20 +161,20 @@ LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolde
 }
 
 OpResult SaveSettings(const Settings& s, SettingsStore& store) {
-  OpResult r = WriteCurrentPet(s.ppDir, s.currentPetName);
+  OpResult r = WriteCurrentPet(s.hostFolder, s.currentPetName);
   if (!r.ok()) return r;
   const std::pair<const char*, std::string> values[] = {
-      {key::kPpName, s.ppName},
-      {key::kFlgSopt1, std::to_string(s.flgSopt1)},
-      {key::kPpcName, s.ppcName},
-      {key::kFriendName, s.friendName},
-      {key::kTzName, s.tzName},
-      {key::kTzDir, s.tzDir},
-      {key::kJyusinDir, s.jyusinDir},
-      {key::kSousinDir, s.sousinDir},
-      {key::kOyatsuDir, s.oyatsuDir},
-      {key::kFlgOpt1, std::to_string(s.flgOpt1)},
-      {key::kPpDir, PathText(s.ppDir)},
+      {key::kPpName, s.hostExeName},
+      {key::kFlgSopt1, std::to_string(s.nsOption)},
+      {key::kPpcName, s.petFileName},
+      {key::kFriendName, s.friendBookName},
+      {key::kTzName, s.treasureBoxName},
+      {key::kTzDir, s.treasureFolderName},
+      {key::kJyusinDir, s.receivedFolderName},
+      {key::kSousinDir, s.sentFolderName},
+      {key::kOyatsuDir, s.snackFolderName},
+      {key::kFlgOpt1, std::to_string(s.oneClickLaunch)},
+      {key::kPpDir, PathText(s.hostFolder)},
   };
   for (const auto& [k, v] : values) {
     r = Store(store, k, v);
@@ -195,10 +195,10 @@ OpResult WritePetCount(SettingsStore& store, int count) {
   return Store(store, key::kCntPet, std::to_string(count));
 }
 
-OpResult WriteSpecialExes(SettingsStore& store, const fs::path& ppexe1, const fs::path& ppexe2) {
-  OpResult r = Store(store, key::kPpexe1, PathText(ppexe1));
+OpResult WriteSpecialExes(SettingsStore& store, const fs::path& ordinaryHostExe, const fs::path& patchedHostExe) {
+  OpResult r = Store(store, key::kPpexe1, PathText(ordinaryHostExe));
   if (!r.ok()) return r;
-  return Store(store, key::kPpexe2, PathText(ppexe2));
+  return Store(store, key::kPpexe2, PathText(patchedHostExe));
 }
 
 }  // namespace lup

@@ -46,29 +46,31 @@ inline constexpr const char* kCntPet = "cnt_pet";
 inline constexpr const char* kSharedFolderName = "共有";
 
 struct Settings {
-  // The fourteen keys, with their defaults (ppDir's default is computed, see
-  // DefaultHostFolder).
-  std::filesystem::path ppDir;                  // pp_dir: the host folder D
-  std::string ppName = "PostPet20.exe";         // pp_name: host executable
-  std::string ppcName = "PostPet設定.ppc";      // ppc_name: pet settings file
-  std::string friendName = "おともだち帳";      // friend_name
-  std::string tzDir = "宝物";                   // tz_dir: treasure folder
-  std::string tzName = "tzl001.pac";            // tz_name: treasure box file
-  std::string jyusinDir = "受信フォルダ";       // jyusin_dir: received folder
-  std::string sousinDir = "送信フォルダ";       // sousin_dir: sent folder
-  std::string oyatsuDir = "おやつ";             // oyatsu_dir: snack folder
-  int flgSopt1 = 0;                             // flg_sopt1: start host with " -ns"
-  int flgOpt1 = 0;                              // flg_opt1: one-click launch
-  std::filesystem::path ppexe1;                 // ppexe1: ordinary host copy ("" = unset)
-  std::filesystem::path ppexe2;                 // ppexe2: patched host copy ("" = unset)
-  int cntPet = -1;                              // cnt_pet: pets at the last start
-                                                // (kept by ReadPetCount/WritePetCount only)
+  // The fourteen keys under names that say what they hold; the store's own
+  // spelling of each is in the comment and in namespace key above. The
+  // defaults apply when a key is absent (hostFolder's default is computed,
+  // see DefaultHostFolder).
+  std::filesystem::path hostFolder;                // pp_dir: the host folder D
+  std::string hostExeName = "PostPet20.exe";       // pp_name
+  std::string petFileName = "PostPet設定.ppc";     // ppc_name: the pet settings file
+  std::string friendBookName = "おともだち帳";     // friend_name
+  std::string treasureFolderName = "宝物";         // tz_dir
+  std::string treasureBoxName = "tzl001.pac";      // tz_name: the box file in the treasure folder
+  std::string receivedFolderName = "受信フォルダ"; // jyusin_dir
+  std::string sentFolderName = "送信フォルダ";     // sousin_dir
+  std::string snackFolderName = "おやつ";          // oyatsu_dir
+  int nsOption = 0;                                // flg_sopt1: start the host with " -ns"
+  int oneClickLaunch = 0;                          // flg_opt1: a single click calls a pet
+  std::filesystem::path ordinaryHostExe;           // ppexe1: the kept ordinary host ("" = unset)
+  std::filesystem::path patchedHostExe;            // ppexe2: the kept patched host ("" = unset)
+  int petCount = -1;                               // cnt_pet: pets at the last start
+                                                   // (kept by ReadPetCount/WritePetCount only)
 
   // The pet whose data is in the host copies (\lupina.dat); empty: none.
   std::string currentPetName;
 
   // The six item triples, in the order of the items.
-  ItemPaths ppcPaths, friendPaths, tzPaths, jyusinPaths, sousinPaths, oyatsuPaths;
+  ItemPaths petFilePaths, friendBookPaths, treasurePaths, receivedPaths, sentPaths, snackPaths;
 
   // Sets `host` and `shared` of all six triples from the current values.
   void MakeHostPaths();
@@ -135,8 +137,8 @@ int ReadPetCount(const SettingsStore& store);
 OpResult WritePetCount(SettingsStore& store, int count);
 
 // ppexe1 and ppexe2 (the special-kind dialog's save).
-OpResult WriteSpecialExes(SettingsStore& store, const std::filesystem::path& ppexe1,
-                          const std::filesystem::path& ppexe2);
+OpResult WriteSpecialExes(SettingsStore& store, const std::filesystem::path& ordinaryHostExe,
+                          const std::filesystem::path& patchedHostExe);
 
 // Converts a stored number the way the settings are read: optional spaces,
 // optional sign, decimal digits. False when it does not convert.

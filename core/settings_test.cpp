@@ -61,23 +61,23 @@ TEST_F(SettingsTest, AFreshUserGetsEveryDefaultAndAnEmptyCurrentPetFile) {
   fs::create_directories(DefaultHostFolder(dir.path()));
   LoadReport r = LoadSettings(empty, dir.path());
   const Settings& s = r.settings;
-  EXPECT_EQ(s.ppDir, DefaultHostFolder(dir.path()));
-  EXPECT_EQ(s.ppName, "PostPet20.exe");
-  EXPECT_EQ(s.ppcName, "PostPet設定.ppc");
-  EXPECT_EQ(s.friendName, "おともだち帳");
-  EXPECT_EQ(s.tzDir, "宝物");
-  EXPECT_EQ(s.tzName, "tzl001.pac");
-  EXPECT_EQ(s.jyusinDir, "受信フォルダ");
-  EXPECT_EQ(s.sousinDir, "送信フォルダ");
-  EXPECT_EQ(s.oyatsuDir, "おやつ");
-  EXPECT_EQ(s.flgSopt1, 0);
-  EXPECT_EQ(s.flgOpt1, 0);
-  EXPECT_TRUE(s.ppexe1.empty());
-  EXPECT_TRUE(s.ppexe2.empty());
+  EXPECT_EQ(s.hostFolder, DefaultHostFolder(dir.path()));
+  EXPECT_EQ(s.hostExeName, "PostPet20.exe");
+  EXPECT_EQ(s.petFileName, "PostPet設定.ppc");
+  EXPECT_EQ(s.friendBookName, "おともだち帳");
+  EXPECT_EQ(s.treasureFolderName, "宝物");
+  EXPECT_EQ(s.treasureBoxName, "tzl001.pac");
+  EXPECT_EQ(s.receivedFolderName, "受信フォルダ");
+  EXPECT_EQ(s.sentFolderName, "送信フォルダ");
+  EXPECT_EQ(s.snackFolderName, "おやつ");
+  EXPECT_EQ(s.nsOption, 0);
+  EXPECT_EQ(s.oneClickLaunch, 0);
+  EXPECT_TRUE(s.ordinaryHostExe.empty());
+  EXPECT_TRUE(s.patchedHostExe.empty());
   EXPECT_EQ(s.currentPetName, "");
   EXPECT_TRUE(r.listFileProblem.ok());
   EXPECT_FALSE(r.currentPetUnreadable);
-  EXPECT_EQ(ReadBytes(s.ppDir / "lupina.dat"), "\"\"\r\n");
+  EXPECT_EQ(ReadBytes(s.hostFolder / "lupina.dat"), "\"\"\r\n");
   EXPECT_TRUE(empty.values().empty());  // defaults are never written back
   EXPECT_EQ(ReadPetCount(empty), -1);
 }
@@ -90,10 +90,10 @@ TEST_F(SettingsTest, StoredValuesAndNumbersThatDoNotConvert) {
   store.memory.Set("cnt_pet", " 3 ");
   WriteCurrentPet(hostDir, "ミミ");
   LoadReport r = LoadSettings(store, dir.path());
-  EXPECT_EQ(r.settings.flgOpt1, 1);
-  EXPECT_EQ(r.settings.flgSopt1, 0);
-  EXPECT_EQ(r.settings.tzDir, "たからもの");
-  EXPECT_EQ(PathText(r.settings.ppexe2), "C:\\x\\ノクタ用_PostPet20.exe");
+  EXPECT_EQ(r.settings.oneClickLaunch, 1);
+  EXPECT_EQ(r.settings.nsOption, 0);
+  EXPECT_EQ(r.settings.treasureFolderName, "たからもの");
+  EXPECT_EQ(PathText(r.settings.patchedHostExe), "C:\\x\\ノクタ用_PostPet20.exe");
   EXPECT_EQ(r.settings.currentPetName, "ミミ");
   EXPECT_EQ(ReadPetCount(store), 3);
   store.memory.Set("cnt_pet", "many");
@@ -107,7 +107,7 @@ TEST_F(SettingsTest, AnUnreadableCurrentPetIsReportedNotCleared) {
   EXPECT_TRUE(r.currentPetUnreadable);
   EXPECT_EQ(r.settings.currentPetName, "");
   EXPECT_EQ(ReadBytes(hostDir / U8Path("lupina.dat")), "\"\x83\"\r\n");  // left as it was
-  EXPECT_EQ(r.settings.ppcName, "PostPet設定.ppc");               // the next steps ran
+  EXPECT_EQ(r.settings.petFileName, "PostPet設定.ppc");               // the next steps ran
 }
 
 TEST_F(SettingsTest, AMissingHostFolderIsPassedOver) {
@@ -115,39 +115,39 @@ TEST_F(SettingsTest, AMissingHostFolderIsPassedOver) {
   store.memory.Set("flg_opt1", "1");
   LoadReport r = LoadSettings(store, dir.path());
   EXPECT_FALSE(r.listFileProblem.ok());
-  EXPECT_EQ(r.settings.flgOpt1, 1);
-  EXPECT_EQ(r.settings.friendPaths.host, dir / "none/おともだち帳");
+  EXPECT_EQ(r.settings.oneClickLaunch, 1);
+  EXPECT_EQ(r.settings.friendBookPaths.host, dir / "none/おともだち帳");
 }
 
 TEST_F(SettingsTest, PathTriples) {
   Settings s = LoadSettings(store, dir.path()).settings;
-  EXPECT_EQ(s.friendPaths.host, hostDir / U8Path("おともだち帳"));
-  EXPECT_EQ(s.friendPaths.shared, hostDir / U8Path("共有") / U8Path("おともだち帳"));
-  EXPECT_EQ(s.oyatsuPaths.shared, hostDir / U8Path("共有") / U8Path("おやつ"));
-  EXPECT_TRUE(s.friendPaths.pet.empty());
+  EXPECT_EQ(s.friendBookPaths.host, hostDir / U8Path("おともだち帳"));
+  EXPECT_EQ(s.friendBookPaths.shared, hostDir / U8Path("共有") / U8Path("おともだち帳"));
+  EXPECT_EQ(s.snackPaths.shared, hostDir / U8Path("共有") / U8Path("おやつ"));
+  EXPECT_TRUE(s.friendBookPaths.pet.empty());
   s.MakePetPaths("ソ");
-  EXPECT_EQ(s.ppcPaths.pet, hostDir / U8Path("ソ_PostPet設定.ppc"));
-  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_宝物"));
-  EXPECT_EQ(s.jyusinPaths.pet, hostDir / U8Path("ソ_受信フォルダ"));
-  EXPECT_EQ(s.sousinPaths.pet, hostDir / U8Path("ソ_送信フォルダ"));
-  EXPECT_EQ(s.BoxFile(s.tzPaths.pet), hostDir / U8Path("ソ_宝物") / U8Path("tzl001.pac"));
+  EXPECT_EQ(s.petFilePaths.pet, hostDir / U8Path("ソ_PostPet設定.ppc"));
+  EXPECT_EQ(s.treasurePaths.pet, hostDir / U8Path("ソ_宝物"));
+  EXPECT_EQ(s.receivedPaths.pet, hostDir / U8Path("ソ_受信フォルダ"));
+  EXPECT_EQ(s.sentPaths.pet, hostDir / U8Path("ソ_送信フォルダ"));
+  EXPECT_EQ(s.BoxFile(s.treasurePaths.pet), hostDir / U8Path("ソ_宝物") / U8Path("tzl001.pac"));
   EXPECT_EQ(s.HostExe(), hostDir / U8Path("PostPet20.exe"));
   // A changed folder name reaches host and shared at once, the pet's copy at
   // the next MakePetPaths.
-  s.tzDir = "たから";
+  s.treasureFolderName = "たから";
   s.MakeHostPaths();
-  EXPECT_EQ(s.tzPaths.host, hostDir / U8Path("たから"));
-  EXPECT_EQ(s.tzPaths.shared, hostDir / U8Path("共有") / U8Path("たから"));
-  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_宝物"));
+  EXPECT_EQ(s.treasurePaths.host, hostDir / U8Path("たから"));
+  EXPECT_EQ(s.treasurePaths.shared, hostDir / U8Path("共有") / U8Path("たから"));
+  EXPECT_EQ(s.treasurePaths.pet, hostDir / U8Path("ソ_宝物"));
   s.MakePetPaths("ソ");
-  EXPECT_EQ(s.tzPaths.pet, hostDir / U8Path("ソ_たから"));
+  EXPECT_EQ(s.treasurePaths.pet, hostDir / U8Path("ソ_たから"));
 }
 
 TEST_F(SettingsTest, SaveWritesTheCurrentPetThenTheKeysInOrder) {
   Settings s = LoadSettings(store, dir.path()).settings;
   s.currentPetName = "ミミ";
-  s.flgOpt1 = 1;
-  s.ppexe1 = U8Path("x.exe");
+  s.oneClickLaunch = 1;
+  s.ordinaryHostExe = U8Path("x.exe");
   OpResult r = SaveSettings(s, store);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(ReadCurrentPet(hostDir).name, "ミミ");
@@ -186,8 +186,8 @@ TEST_F(SettingsTest, SaveStopsAtTheFirstFailureAndSaysWhere) {
 TEST_F(SettingsTest, UtilityAndSnackManagerReads) {
   store.memory.Set("pp_name", "pp.exe");
   Settings s = ReadSettings(store, dir.path());
-  EXPECT_EQ(s.ppName, "pp.exe");
-  EXPECT_EQ(s.ppDir, hostDir);
+  EXPECT_EQ(s.hostExeName, "pp.exe");
+  EXPECT_EQ(s.hostFolder, hostDir);
   EXPECT_FALSE(fs::exists(hostDir / U8Path("lupina.dat")));  // the utility's read touches no file
   EXPECT_EQ(ReadHostFolder(store, dir.path()), hostDir);
   EXPECT_EQ(ReadHostExeName(store), "pp.exe");

@@ -77,7 +77,7 @@ class Call {
       }
       // From here on the host copies are saved: no pet is current until the
       // bring-in is complete.
-      OpResult cleared = WriteCurrentPet(s_.ppDir, "");
+      OpResult cleared = WriteCurrentPet(s_.hostFolder, "");
       if (!cleared.ok()) {
         Tell(std::string("呼び出し中のペットの記録を消せなかったため、呼び出しを中止します") + kCrLf +
                  cleared.Describe() + kCrLf + "ポストペットのデータは何も変更していません",
@@ -119,7 +119,7 @@ class Call {
   }
 
   bool OverwriteUnknownData() {
-    std::string text = PathText(CurrentPetFile(s_.ppDir)) +
+    std::string text = PathText(CurrentPetFile(s_.hostFolder)) +
                        "を読み込めないため、ポストペットが今どのペットのデータを持っているか分かりません" +
                        kCrLf + "「はい」を押すと、そのデータを保存せずに" + calledName_ +
                        "のデータに入れ替えます" + kCrLf +
@@ -139,12 +139,12 @@ class Call {
   // chose, or nothing (after M4).
   std::optional<fs::path> RecoverBox(const fs::path& folder) {
     Ask(PathText(folder) + "フォルダに宝箱が見つかりません" + kCrLf +
-            "他のペットの宝箱を元に作成します" + kCrLf + "元にする" + s_.tzName + "を指定してください",
+            "他のペットの宝箱を元に作成します" + kCrLf + "元にする" + s_.treasureBoxName + "を指定してください",
         ui::Buttons::kOk, ui::Icon::kExclamation, kUtilityTitle);
     ui::OpenFileRequest request;
     request.title = "コピー元の宝箱を選択";
-    request.filters = {{"宝箱", s_.tzName}};
-    request.initial_folder = s_.ppDir;
+    request.filters = {{"宝箱", s_.treasureBoxName}};
+    request.initial_folder = s_.hostFolder;
     request.owner = c_.owner;
     fs::path chosen = c_.host.ChooseOpenFile(request);
     if (chosen.empty()) {
@@ -178,16 +178,16 @@ class Call {
   bool PutAway() {
     const ShareFlags flags = FlagsOf(s_.currentPetName);
     s_.MakePetPaths(s_.currentPetName);
-    if (FileExists(s_.ppcPaths.host) && !Check(CopyOneFile(s_.ppcPaths.host, s_.ppcPaths.pet)))
+    if (FileExists(s_.petFilePaths.host) && !Check(CopyOneFile(s_.petFilePaths.host, s_.petFilePaths.pet)))
       return false;
-    if (FileExists(s_.friendPaths.host) &&
-        !Check(CopyOneFile(s_.friendPaths.host,
-                           flags[kFriendBook] ? s_.friendPaths.shared : s_.friendPaths.pet)))
+    if (FileExists(s_.friendBookPaths.host) &&
+        !Check(CopyOneFile(s_.friendBookPaths.host,
+                           flags[kFriendBook] ? s_.friendBookPaths.shared : s_.friendBookPaths.pet)))
       return false;
-    return PutAwayFolder(s_.tzPaths, flags[kTreasureBox] != 0) &&
-           PutAwayFolder(s_.jyusinPaths, flags[kSendReceiveLog] != 0) &&
-           PutAwayFolder(s_.sousinPaths, flags[kSendReceiveLog] != 0) &&
-           PutAwayFolder(s_.oyatsuPaths, flags[kSnacks] != 0);
+    return PutAwayFolder(s_.treasurePaths, flags[kTreasureBox] != 0) &&
+           PutAwayFolder(s_.receivedPaths, flags[kSendReceiveLog] != 0) &&
+           PutAwayFolder(s_.sentPaths, flags[kSendReceiveLog] != 0) &&
+           PutAwayFolder(s_.snackPaths, flags[kSnacks] != 0);
   }
 
   // ---- bring-in --------------------------------------------------------------
@@ -216,13 +216,13 @@ class Call {
   }
 
   BringInResult SettingsFile() {
-    const ItemPaths& p = s_.ppcPaths;
+    const ItemPaths& p = s_.petFilePaths;
     if (!FileExists(p.pet)) {
-      Tell(calledName_ + "_" + s_.ppcName + "が見つかりません" + kCrLf + "現在の" + s_.ppcName +
+      Tell(calledName_ + "_" + s_.petFileName + "が見つかりません" + kCrLf + "現在の" + s_.petFileName +
            "をコピーして作成します");
       if (!FileExists(p.host)) {
-        Tell(s_.ppcName + "が見つかりません" + kCrLf + "作業が続行できないため終了します");
-        fs::path list = CurrentPetFile(s_.ppDir);
+        Tell(s_.petFileName + "が見つかりません" + kCrLf + "作業が続行できないため終了します");
+        fs::path list = CurrentPetFile(s_.hostFolder);
         if (FileExists(list)) Fs().Delete(list);  // already empty: nothing is lost if it stays
         return BringInResult::NoSettingsFile;
       }
@@ -233,12 +233,12 @@ class Call {
   }
 
   bool FriendBook() {
-    const ItemPaths& p = s_.friendPaths;
+    const ItemPaths& p = s_.friendBookPaths;
     if (calledFlags_[kFriendBook]) {
       return !FileExists(p.shared) || Check(CopyOneFile(p.shared, p.host));
     }
     if (FileExists(p.pet)) return Check(CopyOneFile(p.pet, p.host));
-    if (AskMakeNew(s_.friendName)) {
+    if (AskMakeNew(s_.friendBookName)) {
       if (FileExists(p.host) && !Check(Fs().Delete(p.host))) return false;
       return Check(Fs().Write(p.pet, ""));
     }
@@ -247,7 +247,7 @@ class Call {
 
   // The host's treasure folder from an existing copy (shared or the pet's).
   bool TreasureFrom(const fs::path& source) {
-    const fs::path host = s_.tzPaths.host;
+    const fs::path host = s_.treasurePaths.host;
     if (!RefreshHostFolder(source, host)) return false;
     if (FileExists(s_.BoxFile(source))) return true;
     std::optional<fs::path> chosen = RecoverBox(source);
@@ -258,13 +258,13 @@ class Call {
   }
 
   bool TreasureBox() {
-    const ItemPaths& p = s_.tzPaths;
+    const ItemPaths& p = s_.treasurePaths;
     if (calledFlags_[kTreasureBox]) return TreasureFrom(p.shared);
     if (IsFolder(p.pet)) return TreasureFrom(p.pet);
     if (!Check(MakeFolder(p.pet))) return false;
     const fs::path hostBox = s_.BoxFile(p.host);
     const fs::path petBox = s_.BoxFile(p.pet);
-    if (AskMakeNew(s_.tzDir)) {
+    if (AskMakeNew(s_.treasureFolderName)) {
       // A new, empty box: only the box file stays in the host's folder.
       bool haveBox = FileExists(hostBox);
       if (!haveBox) {
@@ -277,7 +277,7 @@ class Call {
       // the host's folder they would be put away as the called pet's.
       for (const std::string& name : ListNames(p.host, "*.*", Pick::Files)) {
         // The box file is kept whatever the letter case of its name on disk.
-        if (haveBox && SameFileName(s_.tzName, name)) continue;
+        if (haveBox && SameFileName(s_.treasureBoxName, name)) continue;
         if (!Check(Fs().Delete(p.host / U8Path(name)))) return false;
       }
       return !haveBox || (Check(ResetTreasureTags(petBox)) && Check(ResetTreasureTags(hostBox)));
@@ -308,24 +308,24 @@ class Call {
     BringInResult r = SettingsFile();
     if (r != BringInResult::Done) return r;
     bool ok = FriendBook() && TreasureBox() &&
-              Folder(s_.jyusinPaths, s_.jyusinDir, calledFlags_[kSendReceiveLog] != 0) &&
-              Folder(s_.sousinPaths, s_.sousinDir, calledFlags_[kSendReceiveLog] != 0) &&
-              Folder(s_.oyatsuPaths, s_.oyatsuDir, calledFlags_[kSnacks] != 0);
+              Folder(s_.receivedPaths, s_.receivedFolderName, calledFlags_[kSendReceiveLog] != 0) &&
+              Folder(s_.sentPaths, s_.sentFolderName, calledFlags_[kSendReceiveLog] != 0) &&
+              Folder(s_.snackPaths, s_.snackFolderName, calledFlags_[kSnacks] != 0);
     return ok ? BringInResult::Done : BringInResult::Failed;
   }
 
   // ---- launching -------------------------------------------------------------
 
   fs::path ChooseExecutable() const {
-    const bool special = !s_.ppexe1.empty() && !s_.ppexe2.empty() && FileExists(s_.ppexe1) &&
-                         FileExists(s_.ppexe2);
+    const bool special = !s_.ordinaryHostExe.empty() && !s_.patchedHostExe.empty() && FileExists(s_.ordinaryHostExe) &&
+                         FileExists(s_.patchedHostExe);
     if (!special) return s_.HostExe();
-    SpecialMarksRead marks = ReadSpecialMarks(s_.ppDir);
+    SpecialMarksRead marks = ReadSpecialMarks(s_.hostFolder);
     if (marks.exists) {
       std::optional<bool> mark = FindSpecialMark(marks.records, s_.currentPetName);
-      if (mark && *mark) return s_.ppexe2;
+      if (mark && *mark) return s_.patchedHostExe;
     }
-    return s_.ppexe1;
+    return s_.ordinaryHostExe;
   }
 
   CallOutcome Launch() {
@@ -344,8 +344,8 @@ class Call {
     }
     StartRequest request;
     request.program = exe;
-    if (s_.flgSopt1 != 0) request.arguments = "-ns";
-    request.workingFolder = s_.ppDir;
+    if (s_.nsOption != 0) request.arguments = "-ns";
+    request.workingFolder = s_.hostFolder;
     request.show = ShowState::NormalFocus;
     StartResult started = c_.processes.Start(request);
     if (!started.ok) {

@@ -21,7 +21,7 @@ std::string BoxBytesReset(const std::string& owner) {
 
 CallPetFixture::CallPetFixture() : d_(tmp_.path() / U8Path("Post Pet 2.0")) {
   fs::create_directories(d_);
-  settings.ppDir = d_;
+  settings.hostFolder = d_;
   settings.MakeHostPaths();
   Put("PostPet20.exe", "host program");
   fs::create_directories(d_ / U8Path("共有"));

@@ -177,7 +177,7 @@ void KilledThenCalledAgain(FaultPoint point) {
     // A fresh start of the launcher.
     LoadReport load = LoadSettings(r.store, r.D());
     ASSERT_FALSE(load.currentPetUnreadable);
-    ASSERT_EQ(load.settings.ppDir, r.D());
+    ASSERT_EQ(load.settings.hostFolder, r.D());
     r.settings = load.settings;
     EXPECT_EQ(r.CallByName("クロ"), CallOutcome::HostStarted);
 

@@ -142,7 +142,7 @@ TEST_F(CallPetTest, ACurrentPetWithoutARowGetsItsPerPetCopiesBackAndIsRegistered
 
   EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
   EXPECT_EQ(Disk(), model);
-  EXPECT_EQ(ListPets(D(), settings.ppcName), (std::vector<std::string>{"クロ", "ポチ"}));
+  EXPECT_EQ(ListPets(D(), settings.petFileName), (std::vector<std::string>{"クロ", "ポチ"}));
 }
 
 TEST_F(CallPetTest, PutAwayPassesOverMissingHostItemsButMakesThePetsFolders) {
@@ -397,7 +397,7 @@ struct ExeCase {
   const char* name;
   bool set1, exists1, set2, exists2;
   const char* marks;  // \lupina2.dat content, nullptr: no file
-  int expected;       // 0 D\pp_name, 1 ppexe1, 2 ppexe2
+  int expected;       // 0 D\pp_name, 1 ordinaryHostExe, 2 patchedHostExe
 };
 
 class ExecutableTest : public CallPetTest, public ::testing::WithParamInterface<ExeCase> {};
@@ -405,8 +405,8 @@ class ExecutableTest : public CallPetTest, public ::testing::WithParamInterface<
 TEST_P(ExecutableTest, ChoosesTheHostForThePet) {
   const ExeCase& c = GetParam();
   Prepare(kPerPet, kPerPet);
-  if (c.set1) settings.ppexe1 = At("通常用_PostPet20.exe");
-  if (c.set2) settings.ppexe2 = At("ノクタ用_PostPet20.exe");
+  if (c.set1) settings.ordinaryHostExe = At("通常用_PostPet20.exe");
+  if (c.set2) settings.patchedHostExe = At("ノクタ用_PostPet20.exe");
   if (c.exists1) Put("通常用_PostPet20.exe", "ordinary");
   if (c.exists2) Put("ノクタ用_PostPet20.exe", "patched");
   if (c.marks) Put("lupina2.dat", c.marks);
@@ -436,7 +436,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CallPetTest, TheNsSwitchEndsTheQuotedCommandLine) {
   Prepare(kPerPet, kPerPet);
-  settings.flgSopt1 = 1;
+  settings.nsOption = 1;
   ASSERT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
   ExpectStartedOnce(D() / U8Path("PostPet20.exe"), "-ns");
   const std::string line = processes.CommandLine(0);

@@ -104,7 +104,7 @@ void ShareDialog::Ok() {
   launcher_.TellFailure(launcher_.SavePlist());
   // The host copies may hold data filed under the old flags: no pet is
   // current from the next start on.
-  const std::filesystem::path current = CurrentPetFile(launcher_.settings().ppDir);
+  const std::filesystem::path current = CurrentPetFile(launcher_.settings().hostFolder);
   if (FileExists(current)) launcher_.TellFailure(Fs().Delete(current));
   launcher_.env().host.Unload(form_);
 }
@@ -112,20 +112,20 @@ void ShareDialog::Ok() {
 void ShareDialog::CopyToShared(int kind, const Settings& paths) {
   switch (kind) {
     case kFriendBook:
-      if (FileExists(paths.friendPaths.pet)) {
+      if (FileExists(paths.friendBookPaths.pet)) {
         TellFailureIn(launcher_.env().host, form_,
-                      CopyOneFile(paths.friendPaths.pet, paths.friendPaths.shared));
+                      CopyOneFile(paths.friendBookPaths.pet, paths.friendBookPaths.shared));
       }
       break;
     case kSendReceiveLog:
-      RefreshSharedFolder(paths.jyusinPaths.pet, paths.jyusinPaths.shared);
-      RefreshSharedFolder(paths.sousinPaths.pet, paths.sousinPaths.shared);
+      RefreshSharedFolder(paths.receivedPaths.pet, paths.receivedPaths.shared);
+      RefreshSharedFolder(paths.sentPaths.pet, paths.sentPaths.shared);
       break;
     case kSnacks:
-      RefreshSharedFolder(paths.oyatsuPaths.pet, paths.oyatsuPaths.shared);
+      RefreshSharedFolder(paths.snackPaths.pet, paths.snackPaths.shared);
       break;
     case kTreasureBox:
-      RefreshSharedFolder(paths.tzPaths.pet, paths.tzPaths.shared);
+      RefreshSharedFolder(paths.treasurePaths.pet, paths.treasurePaths.shared);
       break;
   }
 }
@@ -184,14 +184,14 @@ const FieldRow kFields[] = {
 // The text fields of the detailed settings, by Text1 index.
 std::string* FieldValue(Settings& s, int index) {
   switch (index) {
-    case 0: return &s.ppName;
-    case 1: return &s.tzDir;
-    case 2: return &s.ppcName;
-    case 3: return &s.friendName;
-    case 4: return &s.tzName;
-    case 5: return &s.jyusinDir;
-    case 6: return &s.sousinDir;
-    case 7: return &s.oyatsuDir;
+    case 0: return &s.hostExeName;
+    case 1: return &s.treasureFolderName;
+    case 2: return &s.petFileName;
+    case 3: return &s.friendBookName;
+    case 4: return &s.treasureBoxName;
+    case 5: return &s.receivedFolderName;
+    case 6: return &s.sentFolderName;
+    case 7: return &s.snackFolderName;
   }
   return nullptr;
 }
@@ -236,16 +236,16 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsStore& store, ui::Hos
 }
 
 void SettingsDialog::Load() {
-  form_.Get<ui::TextBox>("Text1", 8).SetText(PathText(settings_.ppDir));
+  form_.Get<ui::TextBox>("Text1", 8).SetText(PathText(settings_.hostFolder));
   for (int i = 0; i < 8; ++i) form_.Get<ui::TextBox>("Text1", i).SetText(*FieldValue(settings_, i));
-  form_.Get<ui::CheckBox>("Check1").SetValue(settings_.flgSopt1 != 0 ? 1 : 0);
+  form_.Get<ui::CheckBox>("Check1").SetValue(settings_.nsOption != 0 ? 1 : 0);
 }
 
 void SettingsDialog::Browse() {
   ui::OpenFileRequest request;
   request.title = "ポストペットのインストール先";
   request.filters = {{"ポストペット本体", "*.exe"}};
-  request.initial_folder = settings_.ppDir;
+  request.initial_folder = settings_.hostFolder;
   request.owner = &form_;
   const std::filesystem::path chosen = host_.ChooseOpenFile(request);
   if (chosen.empty()) return;
@@ -260,8 +260,8 @@ void SettingsDialog::Browse() {
 
 void SettingsDialog::Ok() {
   for (int i = 0; i < 8; ++i) *FieldValue(settings_, i) = form_.Get<ui::TextBox>("Text1", i).Text();
-  settings_.flgSopt1 = form_.Get<ui::CheckBox>("Check1").Value();
-  settings_.ppDir = U8Path(form_.Get<ui::TextBox>("Text1", 8).Text());
+  settings_.nsOption = form_.Get<ui::CheckBox>("Check1").Value();
+  settings_.hostFolder = U8Path(form_.Get<ui::TextBox>("Text1", 8).Text());
   settings_.MakeHostPaths();
   TellFailureIn(host_, form_, SaveSettings(settings_, store_));
   host_.Unload(form_);
@@ -320,11 +320,11 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
 }
 
 std::filesystem::path SpecialDialog::OrdinaryCopy() const {
-  return settings_.ppDir / U8Path("通常用_" + settings_.ppName);
+  return settings_.hostFolder / U8Path("通常用_" + settings_.hostExeName);
 }
 
 std::filesystem::path SpecialDialog::PatchedCopy() const {
-  return settings_.ppDir / U8Path("ノクタ用_" + settings_.ppName);
+  return settings_.hostFolder / U8Path("ノクタ用_" + settings_.hostExeName);
 }
 
 void SpecialDialog::Load() {
@@ -333,9 +333,9 @@ void SpecialDialog::Load() {
 
   auto& list = form_.Get<ui::ListBox>("List1");
   list.SetVisible(false);
-  for (const std::string& pet : ListPets(settings_.ppDir, settings_.ppcName)) list.AddItem(pet);
+  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) list.AddItem(pet);
 
-  const std::filesystem::path D = settings_.ppDir;
+  const std::filesystem::path D = settings_.hostFolder;
   if (!FileExists(SpecialMarksFile(D))) TellFailureIn(host_, form_, WriteSpecialMarks(D, {}));
   const SpecialMarksRead marks = ReadSpecialMarks(D);
   TellFailureIn(host_, form_, marks.error);
@@ -352,7 +352,7 @@ void SpecialDialog::Browse(int index) {
   ui::OpenFileRequest request;
   request.title = index == 0 ? "通常ペット用ポストペット本体" : "ノクタ・ミラ用ポストペット本体";
   request.filters = {{"ポストペット本体", "*.exe"}};
-  request.initial_folder = settings_.ppDir;
+  request.initial_folder = settings_.hostFolder;
   request.owner = &form_;
   const std::filesystem::path chosen = host_.ChooseOpenFile(request);
   if (!chosen.empty()) form_.Get<ui::TextBox>("Text1", index).SetText(PathText(chosen));
@@ -406,7 +406,7 @@ void SpecialDialog::Save() {
     anyTicked = anyTicked || mark.patched;
     marks.push_back(std::move(mark));
   }
-  const std::filesystem::path D = settings_.ppDir;
+  const std::filesystem::path D = settings_.hostFolder;
   TellFailureIn(host_, form_, WriteSpecialMarks(D, marks));
   if (anyTicked && (text0.Text().empty() || text1.Text().empty())) {
     TellIn(host_, form_,

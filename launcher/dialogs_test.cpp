@@ -185,7 +185,7 @@ class SettingsDialogTest : public ::testing::Test {
 };
 
 TEST_F(SettingsDialogTest, LoadShowsTheSettingsAndOkStoresEveryFieldAsTyped) {
-  settings.flgSopt1 = 1;
+  settings.nsOption = 1;
   SettingsDialog dialog(settings, hf.store, host);
   host.Show(dialog.form());
   ui::Form& f = dialog.form();
@@ -203,9 +203,9 @@ TEST_F(SettingsDialogTest, LoadShowsTheSettingsAndOkStoresEveryFieldAsTyped) {
   host.Click(f, "Check1");
   host.Click(f, "Command1");
   EXPECT_FALSE(f.Loaded());
-  EXPECT_EQ(settings.tzDir, "たからもの");
-  EXPECT_EQ(settings.tzPaths.host, hf / "たからもの");
-  EXPECT_EQ(settings.tzPaths.shared, hf / "共有/たからもの");
+  EXPECT_EQ(settings.treasureFolderName, "たからもの");
+  EXPECT_EQ(settings.treasurePaths.host, hf / "たからもの");
+  EXPECT_EQ(settings.treasurePaths.shared, hf / "共有/たからもの");
   EXPECT_EQ(hf.Setting("tz_dir"), "たからもの");
   EXPECT_EQ(hf.Setting("friend_name"), "");
   EXPECT_EQ(hf.Setting("sousin_dir"), "送信");
@@ -229,7 +229,7 @@ TEST_F(SettingsDialogTest, BrowseFillsOnlyTheFolderAndTheCloseBoxStoresNothing) 
   host.Click(f, "Command3");
   EXPECT_EQ(f.Get<ui::TextBox>("Text1", 8).Text(), PathText(hf / "Other"));
   host.CloseBox(f);
-  EXPECT_EQ(settings.ppDir, hf.D());
+  EXPECT_EQ(settings.hostFolder, hf.D());
   EXPECT_EQ(hf.Setting("pp_name"), "<absent>");
   EXPECT_FALSE(hf.Exists("lupina.dat"));
 }

@@ -62,7 +62,7 @@ void Launcher::BuildForm() {
   oneClick_ = &form_.AddCheckBox("Check2", {120, 4440, 1575, 255});
   oneClick_->SetCaption("1クリックで起動");
   oneClick_->SetToolTip("未チェックの場合はダブルクリックで起動します");
-  oneClick_->on_click = [this] { settings_.flgOpt1 = oneClick_->Value(); };
+  oneClick_->on_click = [this] { settings_.oneClickLaunch = oneClick_->Value(); };
 
   status_ = &form_.AddLabel("Label1", {120, 4920, 1815, 735});
 
@@ -97,7 +97,7 @@ bool Launcher::TellFailure(const OpResult& result, const std::string& after) con
 }
 
 bool Launcher::HostRunning() {
-  return IsHostRunning(env_.processes.RunningNames(), settings_.ppName);
+  return IsHostRunning(env_.processes.RunningNames(), settings_.hostExeName);
 }
 
 StartOutcome Launcher::Start(std::string_view commandLine) {
@@ -105,7 +105,7 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   if (!env_.firstInstance) return StartOutcome::Ended;
 
   // 2.-3. Never beside the host: it holds the data we would move.
-  settings_.ppName = ReadHostExeName(env_.store);
+  settings_.hostExeName = ReadHostExeName(env_.store);
   if (HostRunning()) {
     Tell(std::string("ポストペットが起動中です") + kCrLf +
              "lupina.exeはポストペット起動中に実行する事は出来ません",
@@ -127,8 +127,8 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   if (!FileExists(settings_.HostExe())) {
     ui::Message m;
     m.title = kLauncherTitle;
-    m.text = settings_.ppName + "が見つかりません" + kCrLf + "現在ポストペットのインストール先は" +
-             PathText(settings_.ppDir) + "になっています" + kCrLf +
+    m.text = settings_.hostExeName + "が見つかりません" + kCrLf + "現在ポストペットのインストール先は" +
+             PathText(settings_.hostFolder) + "になっています" + kCrLf +
              "詳細設定を変更する場合は「再試行」を押してください";
     m.buttons = ui::Buttons::kRetryCancel;
     m.icon = ui::Icon::kExclamation;
@@ -141,28 +141,28 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   TellFailure(loaded.listFileProblem);
   currentPetUnreadable_ = loaded.currentPetUnreadable;
   if (loaded.currentPetUnreadable) {
-    Tell(PathText(CurrentPetFile(settings_.ppDir)) + " から前回呼び出したペットの名前を読み取れませんでした" +
+    Tell(PathText(CurrentPetFile(settings_.hostFolder)) + " から前回呼び出したペットの名前を読み取れませんでした" +
              kCrLf + "どのペットも選択されていないものとして続けます",
          ui::Icon::kExclamation);
   }
 
   // 7. The special-kind executables, when set, must exist.
-  if ((!settings_.ppexe2.empty() && !FileExists(settings_.ppexe2)) ||
-      (!settings_.ppexe1.empty() && !FileExists(settings_.ppexe1))) {
-    Tell(PathText(settings_.ppexe1) + kCrLf + "または" + kCrLf + PathText(settings_.ppexe2) + kCrLf +
+  if ((!settings_.patchedHostExe.empty() && !FileExists(settings_.patchedHostExe)) ||
+      (!settings_.ordinaryHostExe.empty() && !FileExists(settings_.ordinaryHostExe))) {
+    Tell(PathText(settings_.ordinaryHostExe) + kCrLf + "または" + kCrLf + PathText(settings_.patchedHostExe) + kCrLf +
              "は存在しません" + kCrLf + "正しい場所を指定しなおすか" + kCrLf +
              "ノクタ・ミラを使用しない場合は設定欄をクリアしてください",
          ui::Icon::kCritical);
   }
 
   // 8. The one-click option.
-  oneClick_->SetValue(settings_.flgOpt1 != 0 ? 1 : 0);
+  oneClick_->SetValue(settings_.oneClickLaunch != 0 ? 1 : 0);
 
   // 9. A missing share list is rebuilt with every kind per pet.
-  if (!FileExists(ShareListFile(settings_.ppDir))) TellFailure(InitPlist());
+  if (!FileExists(ShareListFile(settings_.hostFolder))) TellFailure(InitPlist());
 
   // 10. The pet list.
-  const ShareListRead shares = ReadShareList(settings_.ppDir);
+  const ShareListRead shares = ReadShareList(settings_.hostFolder);
   if (!shares.error.ok()) {
     // Showing every pet as per pet would put the host's data away into the
     // wrong copies and, on closing, overwrite the flags.
@@ -170,7 +170,7 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
     return StartOutcome::Ended;
   }
   grid_->SetVisible(false);
-  for (const std::string& pet : ListPets(settings_.ppDir, settings_.ppcName)) {
+  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) {
     const int row = grid_->AddRow();
     grid_->SetCell(row, 0, pet);
     const std::optional<ShareFlags> flags = FindShareFlags(shares.records, pet);
@@ -209,7 +209,7 @@ void Launcher::CountPets() {
     // Pets were registered or deleted since the last start: the host copies
     // no longer belong to a known pet.
     settings_.currentPetName.clear();
-    const std::filesystem::path current = CurrentPetFile(settings_.ppDir);
+    const std::filesystem::path current = CurrentPetFile(settings_.hostFolder);
     if (FileExists(current) && TellFailure(Fs().Delete(current))) {
       // The old name is still on disk: keep the old count so that the next
       // start forgets it again.
@@ -232,11 +232,11 @@ void Launcher::PrepareSharedFolder() {
   };
   const std::filesystem::path shared = settings_.SharedFolder();
   if (!FolderExists(shared)) note(MakeFolder(shared));
-  if (!FileExists(settings_.friendPaths.shared) && FileExists(settings_.friendPaths.host)) {
-    note(CopyOneFile(settings_.friendPaths.host, settings_.friendPaths.shared));
+  if (!FileExists(settings_.friendBookPaths.shared) && FileExists(settings_.friendBookPaths.host)) {
+    note(CopyOneFile(settings_.friendBookPaths.host, settings_.friendBookPaths.shared));
   }
-  for (const ItemPaths* item : {&settings_.tzPaths, &settings_.jyusinPaths, &settings_.sousinPaths,
-                                &settings_.oyatsuPaths}) {
+  for (const ItemPaths* item : {&settings_.treasurePaths, &settings_.receivedPaths, &settings_.sentPaths,
+                                &settings_.snackPaths}) {
     if (FolderExists(item->shared)) continue;
     const OpResult made = MakeFolder(item->shared);
     note(made);
@@ -253,7 +253,7 @@ StartOutcome Launcher::CommandLinePet(std::string name) {
   // only the row of exactly that name is called.
   int row = -1;
   if (CheckPetNameShape(name).ok() &&
-      FileExists(settings_.ppDir / U8Path(name + "_" + settings_.ppcName))) {
+      FileExists(settings_.hostFolder / U8Path(name + "_" + settings_.petFileName))) {
     for (int r = 1; r < grid_->Rows(); ++r) {
       if (grid_->Cell(r, 0) == name) {
         row = r;
@@ -272,12 +272,12 @@ StartOutcome Launcher::CommandLinePet(std::string name) {
 
 OpResult Launcher::InitPlist() {
   std::vector<ShareRecord> records;
-  for (const std::string& pet : ListPets(settings_.ppDir, settings_.ppcName)) {
+  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) {
     ShareRecord r;
     r.name = pet;
     records.push_back(std::move(r));
   }
-  return WriteShareList(settings_.ppDir, records);
+  return WriteShareList(settings_.hostFolder, records);
 }
 
 OpResult Launcher::SavePlist() {
@@ -288,7 +288,7 @@ OpResult Launcher::SavePlist() {
     r.flags = row.flags;
     records.push_back(std::move(r));
   }
-  return WriteShareList(settings_.ppDir, records);
+  return WriteShareList(settings_.hostFolder, records);
 }
 
 std::vector<PetRow> Launcher::Rows() const {
@@ -327,7 +327,7 @@ void Launcher::OnGridMouseDown(const ui::MouseEvent& e) {
     if (row >= 1) OpenShareDialog(row);
     return;
   }
-  if (settings_.flgOpt1 != 0) CallRow(row);
+  if (settings_.oneClickLaunch != 0) CallRow(row);
 }
 
 void Launcher::OpenShareDialog(int row) {

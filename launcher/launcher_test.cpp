@@ -349,7 +349,7 @@ TEST_F(LauncherTest, QuitKeepsTheOneClickOptionButNotTheListWhileTheCloseBoxDoes
   const std::string listBefore = hf.Read("lupina3.dat");
   hf.Write("lupina3.dat", "untouched");
   host.Click(launcher->form(), "Check2");
-  EXPECT_EQ(launcher->settings().flgOpt1, 1);
+  EXPECT_EQ(launcher->settings().oneClickLaunch, 1);
   host.Click(launcher->form(), "Command1");
   EXPECT_TRUE(host.quit_called());
   EXPECT_EQ(hf.Setting("flg_opt1"), "1");
