@@ -7,6 +7,9 @@
 
 namespace lup {
 
+// The line break inside message texts and list-file records.
+inline constexpr const char* kCrLf = "\r\n";
+
 inline std::filesystem::path U8Path(std::string_view utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }

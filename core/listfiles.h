@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/pets.h"
 #include "core/result.h"
 
 namespace lup {
@@ -91,11 +92,6 @@ struct CurrentPetRead {
 };
 CurrentPetRead ReadCurrentPet(const std::filesystem::path& hostFolder);
 OpResult WriteCurrentPet(const std::filesystem::path& hostFolder, std::string_view petName);
-
-// Data kinds, the index into ShareFlags.
-enum DataKind { kFriendBook = 0, kSendReceiveLog = 1, kSnacks = 2, kTreasureBox = 3 };
-// 0 = per pet ("非"), non-zero = shared ("共"), in the order of DataKind.
-using ShareFlags = std::array<int, 4>;
 
 // \lupina3.dat
 struct ShareRecord {

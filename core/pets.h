@@ -1,6 +1,8 @@
 #pragma once
-// Registered pets and the one change the system makes inside the host's
+// Pets: their data kinds and share flags, how the registered pets are found
+// in the host folder, and the one change the system makes inside the host's
 // treasure box file.
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -9,6 +11,19 @@
 #include "core/result.h"
 
 namespace lup {
+
+// The four data kinds, the index into ShareFlags.
+enum DataKind { kFriendBook = 0, kSendReceiveLog = 1, kSnacks = 2, kTreasureBox = 3 };
+// A pet's four share flags in the order of DataKind: 0 = the pet's own copy
+// ("非"), anything else = the shared copy ("共").
+using ShareFlags = std::array<int, 4>;
+
+// A registered pet as the programs hold it.
+struct Pet {
+  std::string name;
+  ShareFlags flags{};
+  bool operator==(const Pet&) const = default;
+};
 
 // The registered pets: for every ordinary file of `hostFolder` matching
 // "*_" + petFileName, in listing order (core/fsquery.h), the text of the file name

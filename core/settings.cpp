@@ -2,34 +2,66 @@
 
 #include <climits>
 
-#include "core/listfiles.h"
 #include "base/text.h"
+#include "core/listfiles.h"
 
 namespace lup {
 namespace fs = std::filesystem;
 
+const std::string& Settings::NameOf(Item item) const {
+  switch (item) {
+    case Item::kPetFile:
+      return petFileName;
+    case Item::kFriendBook:
+      return friendBookName;
+    case Item::kTreasure:
+      return treasureFolderName;
+    case Item::kReceived:
+      return receivedFolderName;
+    case Item::kSent:
+      return sentFolderName;
+    case Item::kSnacks:
+      break;
+  }
+  return snackFolderName;
+}
+
+ItemPaths& Settings::PathsOf(Item item) {
+  switch (item) {
+    case Item::kPetFile:
+      return petFilePaths;
+    case Item::kFriendBook:
+      return friendBookPaths;
+    case Item::kTreasure:
+      return treasurePaths;
+    case Item::kReceived:
+      return receivedPaths;
+    case Item::kSent:
+      return sentPaths;
+    case Item::kSnacks:
+      break;
+  }
+  return snackPaths;
+}
+
+const ItemPaths& Settings::PathsOf(Item item) const {
+  return const_cast<Settings*>(this)->PathsOf(item);
+}
+
 void Settings::MakeHostPaths() {
   const fs::path shared = SharedFolder();
-  auto set = [&](ItemPaths& paths, const std::string& item) {
-    paths.host = hostFolder / U8Path(item);
-    paths.shared = shared / U8Path(item);
-  };
-  set(petFilePaths, petFileName);
-  set(friendBookPaths, friendBookName);
-  set(treasurePaths, treasureFolderName);
-  set(receivedPaths, receivedFolderName);
-  set(sentPaths, sentFolderName);
-  set(snackPaths, snackFolderName);
+  for (Item item : kAllItems) {
+    PathsOf(item).host = hostFolder / U8Path(NameOf(item));
+    PathsOf(item).shared = shared / U8Path(NameOf(item));
+  }
+}
+
+fs::path Settings::PetCopy(std::string_view petName, Item item) const {
+  return hostFolder / U8Path(std::string(petName) + "_" + NameOf(item));
 }
 
 void Settings::MakePetPaths(std::string_view petName) {
-  const std::string prefix = std::string(petName) + "_";
-  petFilePaths.pet = hostFolder / U8Path(prefix + petFileName);
-  friendBookPaths.pet = hostFolder / U8Path(prefix + friendBookName);
-  treasurePaths.pet = hostFolder / U8Path(prefix + treasureFolderName);
-  receivedPaths.pet = hostFolder / U8Path(prefix + receivedFolderName);
-  sentPaths.pet = hostFolder / U8Path(prefix + sentFolderName);
-  snackPaths.pet = hostFolder / U8Path(prefix + snackFolderName);
+  for (Item item : kAllItems) PathsOf(item).pet = PetCopy(petName, item);
 }
 
 fs::path Settings::HostExe() const { return hostFolder / U8Path(hostExeName); }
@@ -164,16 +196,11 @@ OpResult SaveSettings(const Settings& s, SettingsStore& store) {
   OpResult r = WriteCurrentPet(s.hostFolder, s.currentPetName);
   if (!r.ok()) return r;
   const std::pair<const char*, std::string> values[] = {
-      {key::kPpName, s.hostExeName},
-      {key::kFlgSopt1, std::to_string(s.nsOption)},
-      {key::kPpcName, s.petFileName},
-      {key::kFriendName, s.friendBookName},
-      {key::kTzName, s.treasureBoxName},
-      {key::kTzDir, s.treasureFolderName},
-      {key::kJyusinDir, s.receivedFolderName},
-      {key::kSousinDir, s.sentFolderName},
-      {key::kOyatsuDir, s.snackFolderName},
-      {key::kFlgOpt1, std::to_string(s.oneClickLaunch)},
+      {key::kPpName, s.hostExeName},           {key::kFlgSopt1, std::to_string(s.nsOption)},
+      {key::kPpcName, s.petFileName},          {key::kFriendName, s.friendBookName},
+      {key::kTzName, s.treasureBoxName},       {key::kTzDir, s.treasureFolderName},
+      {key::kJyusinDir, s.receivedFolderName}, {key::kSousinDir, s.sentFolderName},
+      {key::kOyatsuDir, s.snackFolderName},    {key::kFlgOpt1, std::to_string(s.oneClickLaunch)},
       {key::kPpDir, PathText(s.hostFolder)},
   };
   for (const auto& [k, v] : values) {
@@ -195,7 +222,8 @@ OpResult WritePetCount(SettingsStore& store, int count) {
   return Store(store, key::kCntPet, std::to_string(count));
 }
 
-OpResult WriteSpecialExes(SettingsStore& store, const fs::path& ordinaryHostExe, const fs::path& patchedHostExe) {
+OpResult WriteSpecialExes(SettingsStore& store, const fs::path& ordinaryHostExe,
+                          const fs::path& patchedHostExe) {
   OpResult r = Store(store, key::kPpexe1, PathText(ordinaryHostExe));
   if (!r.ok()) return r;
   return Store(store, key::kPpexe2, PathText(patchedHostExe));

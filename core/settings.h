@@ -45,26 +45,33 @@ inline constexpr const char* kCntPet = "cnt_pet";
 // Name of the shared folder inside D.
 inline constexpr const char* kSharedFolderName = "共有";
 
+// The six items of a pet that are swapped in and out of the host copies.
+enum class Item { kPetFile, kFriendBook, kTreasure, kReceived, kSent, kSnacks };
+inline constexpr Item kAllItems[] = {Item::kPetFile,  Item::kFriendBook, Item::kTreasure,
+                                     Item::kReceived, Item::kSent,       Item::kSnacks};
+// The pet settings file and the friend book are files, the others folders.
+inline bool IsFileItem(Item item) { return item == Item::kPetFile || item == Item::kFriendBook; }
+
 struct Settings {
   // The fourteen keys under names that say what they hold; the store's own
   // spelling of each is in the comment and in namespace key above. The
   // defaults apply when a key is absent (hostFolder's default is computed,
   // see DefaultHostFolder).
-  std::filesystem::path hostFolder;                // pp_dir: the host folder D
-  std::string hostExeName = "PostPet20.exe";       // pp_name
-  std::string petFileName = "PostPet設定.ppc";     // ppc_name: the pet settings file
-  std::string friendBookName = "おともだち帳";     // friend_name
-  std::string treasureFolderName = "宝物";         // tz_dir
-  std::string treasureBoxName = "tzl001.pac";      // tz_name: the box file in the treasure folder
-  std::string receivedFolderName = "受信フォルダ"; // jyusin_dir
-  std::string sentFolderName = "送信フォルダ";     // sousin_dir
-  std::string snackFolderName = "おやつ";          // oyatsu_dir
-  int nsOption = 0;                                // flg_sopt1: start the host with " -ns"
-  int oneClickLaunch = 0;                          // flg_opt1: a single click calls a pet
-  std::filesystem::path ordinaryHostExe;           // ppexe1: the kept ordinary host ("" = unset)
-  std::filesystem::path patchedHostExe;            // ppexe2: the kept patched host ("" = unset)
-  int petCount = -1;                               // cnt_pet: pets at the last start
-                                                   // (kept by ReadPetCount/WritePetCount only)
+  std::filesystem::path hostFolder;                 // pp_dir: the host folder D
+  std::string hostExeName = "PostPet20.exe";        // pp_name
+  std::string petFileName = "PostPet設定.ppc";      // ppc_name: the pet settings file
+  std::string friendBookName = "おともだち帳";      // friend_name
+  std::string treasureFolderName = "宝物";          // tz_dir
+  std::string treasureBoxName = "tzl001.pac";       // tz_name: the box file in the treasure folder
+  std::string receivedFolderName = "受信フォルダ";  // jyusin_dir
+  std::string sentFolderName = "送信フォルダ";      // sousin_dir
+  std::string snackFolderName = "おやつ";           // oyatsu_dir
+  int nsOption = 0;                                 // flg_sopt1: start the host with " -ns"
+  int oneClickLaunch = 0;                           // flg_opt1: a single click calls a pet
+  std::filesystem::path ordinaryHostExe;            // ppexe1: the kept ordinary host ("" = unset)
+  std::filesystem::path patchedHostExe;             // ppexe2: the kept patched host ("" = unset)
+  int petCount = -1;                                // cnt_pet: pets at the last start
+                                                    // (kept by ReadPetCount/WritePetCount only)
 
   // The pet whose data is in the host copies (\lupina.dat); empty: none.
   std::string currentPetName;
@@ -72,10 +79,17 @@ struct Settings {
   // The six item triples, in the order of the items.
   ItemPaths petFilePaths, friendBookPaths, treasurePaths, receivedPaths, sentPaths, snackPaths;
 
+  // The item's name (a setting above) and its triple.
+  const std::string& NameOf(Item item) const;
+  const ItemPaths& PathsOf(Item item) const;
+  ItemPaths& PathsOf(Item item);
+
   // Sets `host` and `shared` of all six triples from the current values.
   void MakeHostPaths();
   // Sets `pet` of all six triples for the pet `petName` (D / (P + "_" + N)).
   void MakePetPaths(std::string_view petName);
+  // Pet `petName`'s own copy of `item`: D / (P + "_" + N).
+  std::filesystem::path PetCopy(std::string_view petName, Item item) const;
 
   // D\pp_name
   std::filesystem::path HostExe() const;

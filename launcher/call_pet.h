@@ -1,14 +1,14 @@
 #pragma once
-// Calling a pet: the host's data goes back into the copies of the pet that was
-// called last (put-away), the called pet's copies come into the host copies
-// (bring-in), the list file and the settings are saved and the host is
-// started. The pet list window hands over its rows and the called row; the
+// Calling a pet: the host's data goes back to the pet that was called last,
+// the called pet's data comes into the host copies (both through the pet
+// store), the current pet and the settings are saved and the host is
+// started. The pet list window hands over its pets and the called one; the
 // window itself (disabling, the busy pointer, ending the launcher) stays the
 // window's business.
-#include <array>
 #include <string>
 #include <vector>
 
+#include "core/pets.h"
 #include "core/settings.h"
 #include "platform/process.h"
 #include "platform/settings_store.h"
@@ -16,25 +16,14 @@
 
 namespace lup {
 
-// The four share flags of a pet in their fixed order: friend book,
-// send/receive log, snacks, treasure box. 0 = the pet's own copy, anything
-// else = the shared copy.
-using ShareFlags = std::array<int, 4>;
-
-// One pet row of the pet list.
-struct PetRow {
-  std::string name;
-  ShareFlags flags{};
-};
-
 struct CallPetContext {
-  Settings& settings;            // the launcher's settings in memory (currentPetName among them)
-  SettingsStore& store;          // where SaveSettings writes
-  ui::Host& host;                // questions and messages
-  const ui::Form* owner;         // the pet list window (owner of dialogs)
-  ProcessSystem& processes;      // starts the host
-  std::vector<PetRow> rows;      // the pet rows, in list order
-  int calledRow = 0;             // index into rows of the pet to call
+  Settings& settings;        // the launcher's settings in memory (currentPetName among them)
+  SettingsStore& store;      // where SaveSettings writes
+  ui::Host& host;            // questions and messages
+  const ui::Form* owner;     // the pet list window (owner of dialogs)
+  ProcessSystem& processes;  // starts the host
+  std::vector<Pet> pets;     // the registered pets, in list order
+  int called = 0;            // index into pets of the pet to call
   // LoadSettings could not read \lupina.dat (LoadReport::currentPetUnreadable):
   // the host copies may hold a pet's data that nobody has put away. The call
   // then asks before it overwrites them (default: change nothing, start nothing).

@@ -81,7 +81,7 @@ std::vector<std::string> FoldersIn(const fs::path& d) {
 }
 
 void CallPetFixture::AddRow(const std::string& name, ShareFlags flags) {
-  rows.push_back(PetRow{name, flags});
+  pets.push_back(Pet{name, flags});
 }
 
 void CallPetFixture::SetCurrent(const std::string& name) {
@@ -97,14 +97,14 @@ std::string CallPetFixture::CurrentOnDisk() const {
 }
 
 CallOutcome CallPetFixture::Call(int row) {
-  CallPetContext context{settings, store, ui, nullptr, processes, rows, row};
+  CallPetContext context{settings, store, ui, nullptr, processes, pets, row};
   context.currentPetUnreadable = currentPetUnreadable;
   return CallPet(context);
 }
 
 CallOutcome CallPetFixture::CallByName(const std::string& name) {
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (rows[i].name == name) return Call(static_cast<int>(i));
+  for (std::size_t i = 0; i < pets.size(); ++i)
+    if (pets[i].name == name) return Call(static_cast<int>(i));
   ADD_FAILURE() << "no row for " << name;
   return CallOutcome::NoSettingsFile;
 }

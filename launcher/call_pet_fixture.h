@@ -60,7 +60,7 @@ class CallPetFixture {
   MemorySettingsStore store;
   ui::headless::HeadlessHost ui;
   FakeProcesses processes;
-  std::vector<PetRow> rows;
+  std::vector<Pet> pets;  // the pet list, in order
   bool currentPetUnreadable = false;
 
  private:

@@ -2,33 +2,15 @@
 
 #include <vector>
 
-#include "core/fileops.h"
+#include "base/text.h"
+#include "core/fsquery.h"
 #include "core/fssteps.h"
 #include "core/listfiles.h"
 #include "core/pets.h"
-#include "base/text.h"
-#include "launcher/launcher.h"
 
 namespace lup {
 
 namespace {
-
-constexpr const char* kCrLf = "\r\n";
-
-void TellIn(ui::Host& host, const ui::Form& owner, const std::string& text, ui::Icon icon) {
-  ui::Message m;
-  m.title = kLauncherTitle;
-  m.text = text;
-  m.buttons = ui::Buttons::kOk;
-  m.icon = icon;
-  host.Ask(m, &owner);
-}
-
-bool TellFailureIn(ui::Host& host, const ui::Form& owner, const OpResult& r) {
-  if (r.ok()) return false;
-  TellIn(host, owner, r.Describe(), ui::Icon::kExclamation);
-  return true;
-}
 
 // ---- share settings -------------------------------------------------------
 
@@ -38,15 +20,18 @@ struct KindText {
   const char* overwrite;
 };
 const KindText kKinds[4] = {
-    {"おともだち帳", "のおともだち帳を共有にコピーしますか？", "既に共有のおともだち帳がある場合、上書きされます"},
-    {"送受信簿", "の送受信簿を共有にコピーしますか？", "既に共有の送受信簿がある場合、上書きされます"},
+    {"おともだち帳", "のおともだち帳を共有にコピーしますか？",
+     "既に共有のおともだち帳がある場合、上書きされます"},
+    {"送受信簿", "の送受信簿を共有にコピーしますか？",
+     "既に共有の送受信簿がある場合、上書きされます"},
     {"おやつ", "のおやつを共有にコピーしますか？", "既に共有のおやつがある場合、上書きされます"},
     {"宝物", "の宝箱を共有にコピーしますか？", "既に共有の宝箱がある場合、上書きされます"},
 };
 
 }  // namespace
 
-ShareDialog::ShareDialog(Launcher& launcher, int row) : launcher_(launcher) {
+ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Apply apply)
+    : host_(host), store_(std::move(store)), apply_(std::move(apply)) {
   form_.SetCaption("共有・非共有の設定");
   form_.SetClientSize(3750, 2055);
   form_.SetBorder(ui::Border::kFixedSingle);
@@ -70,93 +55,28 @@ ShareDialog::ShareDialog(Launcher& launcher, int row) : launcher_(launcher) {
   ok.on_click = [this] { Ok(); };
 
   // What the pet list hands over: the row, the name and the four flags.
-  const ui::Grid& grid = launcher_.grid();
   form_.tag = std::to_string(row);
-  name.SetCaption(grid.Cell(row, 0));
-  const std::vector<PetRow> rows = launcher_.Rows();
-  for (int k = 0; k < 4; ++k) checks_[k]->SetValue(rows.at(row - 1).flags[k] != 0 ? 1 : 0);
+  name.SetCaption(pet.name);
+  for (int k = 0; k < 4; ++k) checks_[k]->SetValue(pet.flags[k] != 0 ? 1 : 0);
 }
 
 void ShareDialog::Ok() {
-  ui::Grid& grid = launcher_.grid();
   int row = 0;
-  if (!ParseStoredInt(form_.tag, &row) || row < 1 || row >= grid.Rows()) return;
-  grid.SetRow(row);
-  const std::string pet = grid.Cell(row, 0);
-  Settings paths = launcher_.settings();
-  paths.MakePetPaths(pet);
-
+  if (!ParseStoredInt(form_.tag, &row)) return;
+  const std::string pet = form_.Get<ui::Label>("Label1").Caption();
+  ShareFlags flags{};
   for (int k = 0; k < 4; ++k) {
-    grid.SetCol(1 + k);
-    const bool shared = checks_[k]->Value() != 0;
-    launcher_.ShowFlag(row, k, shared);
-    if (!shared) continue;
-    ui::Message question;
-    question.title = kLauncherTitle;
-    question.text = pet + kKinds[k].question + kCrLf + kKinds[k].overwrite;
-    question.buttons = ui::Buttons::kYesNo;
-    question.icon = ui::Icon::kNone;
-    question.default_button = 1;
-    if (launcher_.env().host.Ask(question, &form_) == ui::Answer::kYes) CopyToShared(k, paths);
+    flags[k] = checks_[k]->Value() != 0 ? 1 : 0;
+    if (!flags[k]) continue;
+    const std::string question = pet + kKinds[k].question + kCrLf + kKinds[k].overwrite;
+    if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kNone, 1) != ui::Answer::kYes) continue;
+    const OpResult copied = store_.CopyToShared(pet, static_cast<DataKind>(k));
+    // A failed copy leaves the shared copy's old files where they were.
+    say_.TellFailure(copied, copied.action == Action::Copy ? "共有のファイルは削除せずに残しました"
+                                                           : std::string());
   }
-  for (int k = 0; k < 4; ++k) grid.SetCell(row, 5 + k, checks_[k]->Value() != 0 ? "1" : "0");
-
-  launcher_.TellFailure(launcher_.SavePlist());
-  // The host copies may hold data filed under the old flags: no pet is
-  // current from the next start on.
-  const std::filesystem::path current = CurrentPetFile(launcher_.settings().hostFolder);
-  if (FileExists(current)) launcher_.TellFailure(Fs().Delete(current));
-  launcher_.env().host.Unload(form_);
-}
-
-void ShareDialog::CopyToShared(int kind, const Settings& paths) {
-  switch (kind) {
-    case kFriendBook:
-      if (FileExists(paths.friendBookPaths.pet)) {
-        TellFailureIn(launcher_.env().host, form_,
-                      CopyOneFile(paths.friendBookPaths.pet, paths.friendBookPaths.shared));
-      }
-      break;
-    case kSendReceiveLog:
-      RefreshSharedFolder(paths.receivedPaths.pet, paths.receivedPaths.shared);
-      RefreshSharedFolder(paths.sentPaths.pet, paths.sentPaths.shared);
-      break;
-    case kSnacks:
-      RefreshSharedFolder(paths.snackPaths.pet, paths.snackPaths.shared);
-      break;
-    case kTreasureBox:
-      RefreshSharedFolder(paths.treasurePaths.pet, paths.treasurePaths.shared);
-      break;
-  }
-}
-
-// The shared folder ends up holding exactly the pet's files. The pet's files
-// are copied in first and the shared files the pet does not have are removed
-// only after every copy succeeded, so a failed copy never leaves the shared
-// copy emptied.
-void ShareDialog::RefreshSharedFolder(const std::filesystem::path& petFolder,
-                                      const std::filesystem::path& sharedFolder) {
-  ui::Host& host = launcher_.env().host;
-  if (AnyFileMatches(petFolder)) {
-    const FolderOpResult copied = ShellFileOp(petFolder / "*.*", sharedFolder, ShellOp::Copy);
-    if (!copied.ok()) {
-      TellIn(host, form_,
-             copied.result.Describe() + kCrLf + PathText(sharedFolder) +
-                 " にあったファイルは削除せずに残しました",
-             ui::Icon::kExclamation);
-      return;
-    }
-  }
-  std::vector<std::string> problems;
-  for (const std::string& name : ListNames(sharedFolder, "*.*", Pick::Files)) {
-    if (FileExists(petFolder / U8Path(name))) continue;
-    const OpResult removed = Fs().Delete(sharedFolder / U8Path(name));
-    if (!removed.ok()) problems.push_back(removed.Describe());
-  }
-  if (problems.empty()) return;
-  std::string text;
-  for (const std::string& p : problems) text += (text.empty() ? "" : kCrLf) + p;
-  TellIn(host, form_, text, ui::Icon::kExclamation);
+  apply_(row, flags);
+  host_.Unload(form_);
 }
 
 // ---- detailed settings ----------------------------------------------------
@@ -164,8 +84,8 @@ void ShareDialog::RefreshSharedFolder(const std::filesystem::path& petFolder,
 namespace {
 
 struct FieldRow {
-  int index;          // Text1 index
-  ui::Twips top;      // of the field
+  int index;      // Text1 index
+  ui::Twips top;  // of the field
   const char* label;
   int tab;
 };
@@ -184,14 +104,22 @@ const FieldRow kFields[] = {
 // The text fields of the detailed settings, by Text1 index.
 std::string* FieldValue(Settings& s, int index) {
   switch (index) {
-    case 0: return &s.hostExeName;
-    case 1: return &s.treasureFolderName;
-    case 2: return &s.petFileName;
-    case 3: return &s.friendBookName;
-    case 4: return &s.treasureBoxName;
-    case 5: return &s.receivedFolderName;
-    case 6: return &s.sentFolderName;
-    case 7: return &s.snackFolderName;
+    case 0:
+      return &s.hostExeName;
+    case 1:
+      return &s.treasureFolderName;
+    case 2:
+      return &s.petFileName;
+    case 3:
+      return &s.friendBookName;
+    case 4:
+      return &s.treasureBoxName;
+    case 5:
+      return &s.receivedFolderName;
+    case 6:
+      return &s.sentFolderName;
+    case 7:
+      return &s.snackFolderName;
   }
   return nullptr;
 }
@@ -208,7 +136,8 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsStore& store, ui::Hos
   for (const FieldRow& f : kFields) {
     auto& label = form_.AddLabel("Label1", {120, f.top - 240, 4335, 180}, nullptr, f.index);
     label.SetCaption(f.label);
-    auto& text = form_.AddTextBox("Text1", {120, f.top, f.index == 8 ? 3975 : 4335, 270}, nullptr, f.index);
+    auto& text =
+        form_.AddTextBox("Text1", {120, f.top, f.index == 8 ? 3975 : 4335, 270}, nullptr, f.index);
     text.SetTabIndex(f.tab);
   }
   auto& ns = form_.AddCheckBox("Check1", {360, 1200, 2295, 255});
@@ -263,7 +192,7 @@ void SettingsDialog::Ok() {
   settings_.nsOption = form_.Get<ui::CheckBox>("Check1").Value();
   settings_.hostFolder = U8Path(form_.Get<ui::TextBox>("Text1", 8).Text());
   settings_.MakeHostPaths();
-  TellFailureIn(host_, form_, SaveSettings(settings_, store_));
+  say_.TellFailure(SaveSettings(settings_, store_));
   host_.Unload(form_);
 }
 
@@ -286,7 +215,8 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
     int labelTab, textTab, buttonTab;
   };
   const Location locations[2] = {
-      {0, "通常ペット用ポストペット本体の場所", "書き換えをしていない元の状態のポスペを指定してください", 1, 0, 7},
+      {0, "通常ペット用ポストペット本体の場所",
+       "書き換えをしていない元の状態のポスペを指定してください", 1, 0, 7},
       {600, "ノクタ・ミラ用ポストペット本体の場所", "書き換えたポスペを指定してください", 3, 2, 8},
   };
   for (int i = 0; i < 2; ++i) {
@@ -333,12 +263,13 @@ void SpecialDialog::Load() {
 
   auto& list = form_.Get<ui::ListBox>("List1");
   list.SetVisible(false);
-  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) list.AddItem(pet);
+  const PetStore store(settings_);
+  for (const std::string& pet : store.PetNames()) list.AddItem(pet);
 
   const std::filesystem::path D = settings_.hostFolder;
-  if (!FileExists(SpecialMarksFile(D))) TellFailureIn(host_, form_, WriteSpecialMarks(D, {}));
-  const SpecialMarksRead marks = ReadSpecialMarks(D);
-  TellFailureIn(host_, form_, marks.error);
+  if (!FileExists(SpecialMarksFile(D))) say_.TellFailure(store.SavePatchedMarks({}));
+  const SpecialMarksRead marks = store.ReadPatchedMarks();
+  say_.TellFailure(marks.error);
   for (const SpecialMark& mark : marks.records) {
     if (!mark.usable) continue;
     for (int i = 0; i < list.Count(); ++i) {
@@ -363,13 +294,12 @@ bool SpecialDialog::Keep(const std::string& path, const std::filesystem::path& c
   if (path == PathText(copy)) return true;
   const std::filesystem::path from = U8Path(path);
   if (!FileExists(from)) {
-    TellIn(host_, form_,
-           path + "が見つかりません" + kCrLf + PathText(copy) + "にコピーできませんでした" + kCrLf +
-               "正しい場所を指定しなおしてください",
-           ui::Icon::kExclamation);
+    say_.Tell(path + "が見つかりません" + kCrLf + PathText(copy) + "にコピーできませんでした" +
+                  kCrLf + "正しい場所を指定しなおしてください",
+              ui::Icon::kExclamation);
     return false;
   }
-  if (TellFailureIn(host_, form_, CopyOneFile(from, copy))) return false;
+  if (say_.TellFailure(CopyOneFile(from, copy))) return false;
   *copied = true;
   return true;
 }
@@ -384,17 +314,16 @@ void SpecialDialog::Save() {
     const bool keep0 = Keep(ordinary, OrdinaryCopy(), &copied0);
     const bool keep1 = Keep(patched, PatchedCopy(), &copied1);
     if (copied0 && copied1) {
-      TellIn(host_, form_,
-             ordinary + "を" + PathText(OrdinaryCopy()) + "にコピーしました" + kCrLf + patched + "を" +
-                 PathText(PatchedCopy()) + "にコピーしました",
-             ui::Icon::kInformation);
+      say_.Tell(ordinary + "を" + PathText(OrdinaryCopy()) + "にコピーしました" + kCrLf + patched +
+                    "を" + PathText(PatchedCopy()) + "にコピーしました",
+                ui::Icon::kInformation);
     }
     // A location that could not be kept stays as typed, so the next start
     // reports it again.
     if (keep0) text0.SetText(PathText(OrdinaryCopy()));
     if (keep1) text1.SetText(PathText(PatchedCopy()));
   }
-  TellFailureIn(host_, form_, WriteSpecialExes(store_, U8Path(text0.Text()), U8Path(text1.Text())));
+  say_.TellFailure(WriteSpecialExes(store_, U8Path(text0.Text()), U8Path(text1.Text())));
 
   const auto& list = form_.Get<ui::ListBox>("List1");
   std::vector<SpecialMark> marks;
@@ -407,13 +336,13 @@ void SpecialDialog::Save() {
     marks.push_back(std::move(mark));
   }
   const std::filesystem::path D = settings_.hostFolder;
-  TellFailureIn(host_, form_, WriteSpecialMarks(D, marks));
+  const PetStore store(settings_);
+  say_.TellFailure(store.SavePatchedMarks(marks));
   if (anyTicked && (text0.Text().empty() || text1.Text().empty())) {
-    TellIn(host_, form_,
-           std::string("通常用、ノクタ・ミラ用のポストペット本体の場所が指定されていません") + kCrLf +
-               "設定するまでチェックは有効になりません",
-           ui::Icon::kExclamation);
-    if (FileExists(SpecialMarksFile(D))) TellFailureIn(host_, form_, Fs().Delete(SpecialMarksFile(D)));
+    say_.Tell(std::string("通常用、ノクタ・ミラ用のポストペット本体の場所が指定されていません") +
+                  kCrLf + "設定するまでチェックは有効になりません",
+              ui::Icon::kExclamation);
+    say_.TellFailure(store.ForgetPatchedMarks());
   }
 }
 

@@ -6,36 +6,42 @@
 //   SpecialDialog  Form3 "ノクタ・ミラ用設定": the ordinary and patched host
 //                  executables and which pets use the patched one
 //
-//   ShareDialog dialog(launcher, row);
-//   host.ShowModal(dialog.form(), &launcher.form());
+//   ShareDialog dialog(host, store, row, pet, apply);
+//   host.ShowModal(dialog.form(), &listWindow);
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "core/petstore.h"
+#include "core/product.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "platform/settings_store.h"
 #include "ui/host.h"
+#include "ui/messenger.h"
 
 namespace lup {
 
-class Launcher;
-
 class ShareDialog {
  public:
-  // Fills the dialog for pet row `row` of the launcher's grid: the row number
-  // in the tag, the pet's name in Label1, its flags in Check1 to Check4.
-  ShareDialog(Launcher& launcher, int row);
+  // What OK hands back: the row and the pet's new flags.
+  using Apply = std::function<void(int row, const ShareFlags& flags)>;
+
+  // Fills the dialog for `pet`, row `row` of the pet list: the row number in
+  // the tag, the name in Label1, the flags in Check1 to Check4. OK asks, for
+  // every ticked kind, whether the pet's own copy is to replace the shared
+  // one (copied through `store`), then hands the new flags to `apply`.
+  ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Apply apply);
   ui::Form& form() { return form_; }
 
  private:
   void Ok();
-  // Copies the pet's own copy of one data kind over the shared copy.
-  void CopyToShared(int kind, const Settings& paths);
-  void RefreshSharedFolder(const std::filesystem::path& petFolder,
-                           const std::filesystem::path& sharedFolder);
 
-  Launcher& launcher_;
+  ui::Host& host_;
+  PetStore store_;
+  Apply apply_;
   ui::Form form_{"Form4"};
+  ui::Messenger say_{host_, kLauncherTitle, &form_};
   ui::CheckBox* checks_[4] = {};
 };
 
@@ -55,6 +61,7 @@ class SettingsDialog {
   SettingsStore& store_;
   ui::Host& host_;
   ui::Form form_{"Form2"};
+  ui::Messenger say_{host_, kLauncherTitle, &form_};
 };
 
 class SpecialDialog {
@@ -80,6 +87,7 @@ class SpecialDialog {
   SettingsStore& store_;
   ui::Host& host_;
   ui::Form form_{"Form3"};
+  ui::Messenger say_{host_, kLauncherTitle, &form_};
 };
 
 }  // namespace lup

@@ -2,20 +2,18 @@
 
 #include <utility>
 
-#include "core/fileops.h"
+#include "base/text.h"
+#include "core/fsquery.h"
 #include "core/fssteps.h"
 #include "core/hostproc.h"
 #include "core/listfiles.h"
 #include "core/petname.h"
-#include "core/pets.h"
-#include "base/text.h"
 #include "launcher/dialogs.h"
 
 namespace lup {
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
 constexpr int kCols = 9;
 constexpr int kFirstFlagCol = 5;  // columns 5 to 8 hold the flags as numbers
 
@@ -36,11 +34,6 @@ std::string CommandLinePetName(std::string_view commandLine) {
   return text.substr(start);
 }
 
-std::string VersionText(const VersionNumber& v) {
-  return "ルピナ・ヴィラ Ver." + std::to_string(v.major) + "." + std::to_string(v.minor) +
-         std::to_string(v.revision);
-}
-
 Launcher::Launcher(LauncherEnv env) : env_(std::move(env)) {
   env_.host.SetAppTitle(kLauncherTitle);
   BuildForm();
@@ -56,7 +49,7 @@ void Launcher::BuildForm() {
   grid_->SetToolTip("Ctrl+クリックで共有・非共有の設定ができます");
   grid_->on_mouse_down = [this](const ui::MouseEvent& e) { OnGridMouseDown(e); };
   grid_->on_dbl_click = [this] {
-    if (PetRowCount() > 0) CallRow(grid_->Row());
+    if (!pets_.empty()) CallRow(grid_->Row());
   };
 
   oneClick_ = &form_.AddCheckBox("Check2", {120, 4440, 1575, 255});
@@ -78,22 +71,7 @@ void Launcher::BuildForm() {
 
   // The close box keeps the share flags; the settings are kept only by the
   // quit button.
-  form_.on_unload = [this](ui::UnloadReason) { TellFailure(SavePlist()); };
-}
-
-void Launcher::Tell(const std::string& text, ui::Icon icon) const {
-  ui::Message m;
-  m.title = kLauncherTitle;
-  m.text = text;
-  m.buttons = ui::Buttons::kOk;
-  m.icon = icon;
-  env_.host.Ask(m, form_.Loaded() ? &form_ : nullptr);
-}
-
-bool Launcher::TellFailure(const OpResult& result, const std::string& after) const {
-  if (result.ok()) return false;
-  Tell(result.Describe() + (after.empty() ? "" : kCrLf + after), ui::Icon::kExclamation);
-  return true;
+  form_.on_unload = [this](ui::UnloadReason) { say_.TellFailure(SavePlist()); };
 }
 
 bool Launcher::HostRunning() {
@@ -101,122 +79,126 @@ bool Launcher::HostRunning() {
 }
 
 StartOutcome Launcher::Start(std::string_view commandLine) {
-  // 1. One launcher at a time; a second one ends without a word.
+  // One launcher at a time; a second one ends without a word.
   if (!env_.firstInstance) return StartOutcome::Ended;
 
-  // 2.-3. Never beside the host: it holds the data we would move.
+  // Never beside the host: it holds the data we would move.
   settings_.hostExeName = ReadHostExeName(env_.store);
   if (HostRunning()) {
-    Tell(std::string("ポストペットが起動中です") + kCrLf +
-             "lupina.exeはポストペット起動中に実行する事は出来ません",
-         ui::Icon::kCritical);
+    say_.Tell(std::string("ポストペットが起動中です") + kCrLf +
+                  "lupina.exeはポストペット起動中に実行する事は出来ません",
+              ui::Icon::kCritical);
     return StartOutcome::Ended;
   }
 
-  // 4. The settings and the current pet.
   LoadReport loaded = LoadSettings(env_.store, env_.programFolder);
   settings_ = std::move(loaded.settings);
-
-  // 5. The grid's columns and headers.
-  for (int c = 0; c < kCols; ++c) {
-    grid_->SetColWidth(c, c < 5 ? kWidths[c] : 0);
-    if (c < 5) grid_->SetCell(0, c, kHeaders[c]);
-  }
-
-  // 6. The host must be where the settings say.
-  if (!FileExists(settings_.HostExe())) {
-    ui::Message m;
-    m.title = kLauncherTitle;
-    m.text = settings_.hostExeName + "が見つかりません" + kCrLf + "現在ポストペットのインストール先は" +
-             PathText(settings_.hostFolder) + "になっています" + kCrLf +
-             "詳細設定を変更する場合は「再試行」を押してください";
-    m.buttons = ui::Buttons::kRetryCancel;
-    m.icon = ui::Icon::kExclamation;
-    if (env_.host.Ask(m) == ui::Answer::kRetry) OpenSettingsDialog();
-    return StartOutcome::Ended;
-  }
-
-  // Problems with \lupina.dat are told only once the host folder is known to
-  // be right: a wrong folder is explained by the message above.
-  TellFailure(loaded.listFileProblem);
-  currentPetUnreadable_ = loaded.currentPetUnreadable;
-  if (loaded.currentPetUnreadable) {
-    Tell(PathText(CurrentPetFile(settings_.hostFolder)) + " から前回呼び出したペットの名前を読み取れませんでした" +
-             kCrLf + "どのペットも選択されていないものとして続けます",
-         ui::Icon::kExclamation);
-  }
-
-  // 7. The special-kind executables, when set, must exist.
-  if ((!settings_.patchedHostExe.empty() && !FileExists(settings_.patchedHostExe)) ||
-      (!settings_.ordinaryHostExe.empty() && !FileExists(settings_.ordinaryHostExe))) {
-    Tell(PathText(settings_.ordinaryHostExe) + kCrLf + "または" + kCrLf + PathText(settings_.patchedHostExe) + kCrLf +
-             "は存在しません" + kCrLf + "正しい場所を指定しなおすか" + kCrLf +
-             "ノクタ・ミラを使用しない場合は設定欄をクリアしてください",
-         ui::Icon::kCritical);
-  }
-
-  // 8. The one-click option.
+  SetUpColumns();
+  if (!HostFound()) return StartOutcome::Ended;
+  TellCurrentPetProblems(loaded);
+  CheckSpecialExes();
   oneClick_->SetValue(settings_.oneClickLaunch != 0 ? 1 : 0);
 
-  // 9. A missing share list is rebuilt with every kind per pet.
-  if (!FileExists(ShareListFile(settings_.hostFolder))) TellFailure(InitPlist());
-
-  // 10. The pet list.
-  const ShareListRead shares = ReadShareList(settings_.hostFolder);
-  if (!shares.error.ok()) {
-    // Showing every pet as per pet would put the host's data away into the
-    // wrong copies and, on closing, overwrite the flags.
-    TellFailure(shares.error, "共有・非共有の設定が分からないため終了します");
-    return StartOutcome::Ended;
-  }
-  grid_->SetVisible(false);
-  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) {
-    const int row = grid_->AddRow();
-    grid_->SetCell(row, 0, pet);
-    const std::optional<ShareFlags> flags = FindShareFlags(shares.records, pet);
-    for (int k = 0; k < 4; ++k) {
-      const int flag = flags ? (*flags)[k] : 0;
-      ShowFlag(row, k, flag != 0);
-      grid_->SetCell(row, kFirstFlagCol + k, std::to_string(flag));
-    }
-  }
-  grid_->SetVisible(true);
-
-  // 11.-13.
+  // A missing share list is rebuilt with every kind per pet.
+  if (!FileExists(ShareListFile(settings_.hostFolder))) say_.TellFailure(InitPlist());
+  if (!FillList()) return StartOutcome::Ended;
   CountPets();
   ShowStatus();
   PrepareSharedFolder();
 
-  // 14. A pet named on the command line is called at once.
+  // A pet named on the command line is called at once.
   const std::string name = CommandLinePetName(commandLine);
   if (!name.empty()) return CommandLinePet(name);
 
-  // 15.
-  if (PetRowCount() > 0) grid_->SetRow(1);
+  if (!pets_.empty()) grid_->SetRow(1);
   env_.host.Show(form_);
   return form_.Loaded() ? StartOutcome::Shown : StartOutcome::Ended;
 }
 
-void Launcher::ShowFlag(int row, int kind, bool shared) {
-  grid_->SetCell(row, 1 + kind, shared ? "共" : "非");
-  grid_->SetCellColour(row, 1 + kind, shared ? kSharedColour : kPerPetColour);
+void Launcher::SetUpColumns() {
+  for (int c = 0; c < kCols; ++c) {
+    grid_->SetColWidth(c, c < 5 ? kWidths[c] : 0);
+    if (c < 5) grid_->SetCell(0, c, kHeaders[c]);
+  }
+}
+
+// The host must be where the settings say; otherwise the user may correct
+// the settings, and starts the launcher again to use them.
+bool Launcher::HostFound() {
+  if (FileExists(settings_.HostExe())) return true;
+  const ui::Messenger unowned(env_.host, kLauncherTitle);
+  const std::string text = settings_.hostExeName + "が見つかりません" + kCrLf +
+                           "現在ポストペットのインストール先は" + PathText(settings_.hostFolder) +
+                           "になっています" + kCrLf +
+                           "詳細設定を変更する場合は「再試行」を押してください";
+  if (unowned.Ask(text, ui::Buttons::kRetryCancel, ui::Icon::kExclamation) == ui::Answer::kRetry)
+    OpenSettingsDialog();
+  return false;
+}
+
+// Problems with \lupina.dat are told only once the host folder is known to be
+// right: a wrong folder is explained by the host check.
+void Launcher::TellCurrentPetProblems(const LoadReport& loaded) {
+  say_.TellFailure(loaded.listFileProblem);
+  currentPetUnreadable_ = loaded.currentPetUnreadable;
+  if (!loaded.currentPetUnreadable) return;
+  say_.Tell(PathText(CurrentPetFile(settings_.hostFolder)) +
+            " から前回呼び出したペットの名前を読み取れませんでした" + kCrLf +
+            "どのペットも選択されていないものとして続けます");
+}
+
+// The special-kind executables, when set, must exist.
+void Launcher::CheckSpecialExes() {
+  if ((settings_.patchedHostExe.empty() || FileExists(settings_.patchedHostExe)) &&
+      (settings_.ordinaryHostExe.empty() || FileExists(settings_.ordinaryHostExe)))
+    return;
+  say_.Tell(PathText(settings_.ordinaryHostExe) + kCrLf + "または" + kCrLf +
+                PathText(settings_.patchedHostExe) + kCrLf + "は存在しません" + kCrLf +
+                "正しい場所を指定しなおすか" + kCrLf +
+                "ノクタ・ミラを使用しない場合は設定欄をクリアしてください",
+            ui::Icon::kCritical);
+}
+
+// The pets and their flags. False when the flags cannot be read: showing
+// every pet as per pet would put the host's data away into the wrong copies
+// and, on closing, overwrite the flags.
+bool Launcher::FillList() {
+  PetsRead read = Store().ReadPets();
+  if (say_.TellFailure(read.error, "共有・非共有の設定が分からないため終了します")) return false;
+  pets_ = std::move(read.pets);
+  grid_->SetVisible(false);
+  for (std::size_t i = 0; i < pets_.size(); ++i) DrawRow(grid_->AddRow());
+  grid_->SetVisible(true);
+  return true;
+}
+
+// Grid row `row` from its pet: the name, "共" or "非" on its colour for each
+// kind, and the flags as numbers in the hidden columns.
+void Launcher::DrawRow(int row) {
+  const Pet& pet = pets_.at(static_cast<std::size_t>(row - 1));
+  grid_->SetCell(row, 0, pet.name);
+  for (int kind = 0; kind < 4; ++kind) {
+    const bool shared = pet.flags[kind] != 0;
+    grid_->SetCell(row, 1 + kind, shared ? "共" : "非");
+    grid_->SetCellColour(row, 1 + kind, shared ? kSharedColour : kPerPetColour);
+    grid_->SetCell(row, kFirstFlagCol + kind, std::to_string(pet.flags[kind]));
+  }
 }
 
 void Launcher::CountPets() {
-  const int count = PetRowCount();
+  const int count = static_cast<int>(pets_.size());
   const int stored = ReadPetCount(env_.store);
   if (stored != -1 && stored != count) {
     // Pets were registered or deleted since the last start: the host copies
     // no longer belong to a known pet.
     settings_.currentPetName.clear();
-    const std::filesystem::path current = CurrentPetFile(settings_.hostFolder);
-    if (FileExists(current) && TellFailure(Fs().Delete(current))) {
+    if (say_.TellFailure(Store().ForgetCurrent())) {
       // The old name is still on disk: keep the old count so that the next
       // start forgets it again.
       return;
     }
   }
-  if (stored == -1 || stored != count) TellFailure(WritePetCount(env_.store, count));
+  if (stored == -1 || stored != count) say_.TellFailure(WritePetCount(env_.store, count));
 }
 
 void Launcher::ShowStatus() {
@@ -225,6 +207,8 @@ void Launcher::ShowStatus() {
                           : "前回呼び出したペットは " + settings_.currentPetName + " です");
 }
 
+// D\共有 and the shared copies that are missing, first filled from the host
+// copies.
 void Launcher::PrepareSharedFolder() {
   std::vector<std::string> problems;
   const auto note = [&](const OpResult& r) {
@@ -232,37 +216,32 @@ void Launcher::PrepareSharedFolder() {
   };
   const std::filesystem::path shared = settings_.SharedFolder();
   if (!FolderExists(shared)) note(MakeFolder(shared));
-  if (!FileExists(settings_.friendBookPaths.shared) && FileExists(settings_.friendBookPaths.host)) {
-    note(CopyOneFile(settings_.friendBookPaths.host, settings_.friendBookPaths.shared));
-  }
-  for (const ItemPaths* item : {&settings_.treasurePaths, &settings_.receivedPaths, &settings_.sentPaths,
-                                &settings_.snackPaths}) {
-    if (FolderExists(item->shared)) continue;
-    const OpResult made = MakeFolder(item->shared);
+  const ItemPaths& friendBook = settings_.friendBookPaths;
+  if (!FileExists(friendBook.shared) && FileExists(friendBook.host))
+    note(CopyOneFile(friendBook.host, friendBook.shared));
+  for (Item item : kAllItems) {
+    const ItemPaths& paths = settings_.PathsOf(item);
+    if (IsFileItem(item) || FolderExists(paths.shared)) continue;
+    const OpResult made = MakeFolder(paths.shared);
     note(made);
-    if (made.ok()) note(ShellFileOp(item->host / "*.*", item->shared, ShellOp::Copy).result);
+    if (made.ok()) note(ShellFileOp(paths.host / "*.*", paths.shared, ShellOp::Copy).result);
   }
   if (problems.empty()) return;
   std::string text = "共有フォルダ " + PathText(shared) + " の準備中に失敗しました";
   for (const std::string& p : problems) text += kCrLf + p;
-  Tell(text, ui::Icon::kExclamation);
+  say_.Tell(text);
 }
 
 StartOutcome Launcher::CommandLinePet(std::string name) {
   // The name becomes part of a path only when it could be a pet's name, and
-  // only the row of exactly that name is called.
+  // only the pet of exactly that name is called.
   int row = -1;
-  if (CheckPetNameShape(name).ok() &&
-      FileExists(settings_.hostFolder / U8Path(name + "_" + settings_.petFileName))) {
-    for (int r = 1; r < grid_->Rows(); ++r) {
-      if (grid_->Cell(r, 0) == name) {
-        row = r;
-        break;
-      }
-    }
+  if (CheckPetNameShape(name).ok() && FileExists(settings_.PetCopy(name, Item::kPetFile))) {
+    for (std::size_t i = 0; i < pets_.size() && row < 0; ++i)
+      if (pets_[i].name == name) row = static_cast<int>(i) + 1;
   }
   if (row < 0) {
-    Tell(name + "は存在しないペットです", ui::Icon::kCritical);
+    say_.Tell(name + "は存在しないペットです", ui::Icon::kCritical);
     return StartOutcome::Ended;
   }
   grid_->SetRow(row);
@@ -270,49 +249,17 @@ StartOutcome Launcher::CommandLinePet(std::string name) {
   return StartOutcome::Called;
 }
 
-OpResult Launcher::InitPlist() {
-  std::vector<ShareRecord> records;
-  for (const std::string& pet : ListPets(settings_.hostFolder, settings_.petFileName)) {
-    ShareRecord r;
-    r.name = pet;
-    records.push_back(std::move(r));
-  }
-  return WriteShareList(settings_.hostFolder, records);
-}
+OpResult Launcher::InitPlist() { return Store().RebuildShares(); }
 
-OpResult Launcher::SavePlist() {
-  std::vector<ShareRecord> records;
-  for (const PetRow& row : Rows()) {
-    ShareRecord r;
-    r.name = row.name;
-    r.flags = row.flags;
-    records.push_back(std::move(r));
-  }
-  return WriteShareList(settings_.hostFolder, records);
-}
-
-std::vector<PetRow> Launcher::Rows() const {
-  std::vector<PetRow> rows;
-  for (int r = 1; r < grid_->Rows(); ++r) {
-    PetRow row;
-    row.name = grid_->Cell(r, 0);
-    for (int k = 0; k < 4; ++k) {
-      int flag = 0;
-      if (!ParseStoredInt(grid_->Cell(r, kFirstFlagCol + k), &flag)) flag = 0;
-      row.flags[k] = flag;
-    }
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
+OpResult Launcher::SavePlist() { return Store().SaveShares(pets_); }
 
 void Launcher::CallRow(int row) {
-  if (called_ || row < 1 || row >= grid_->Rows()) return;
+  if (called_ || row < 1 || row > static_cast<int>(pets_.size())) return;
   called_ = true;
   form_.SetEnabled(false);
   env_.host.SetBusy(true);
   grid_->SetVisible(false);
-  CallPetContext context{settings_, env_.store, env_.host, &form_, env_.processes, Rows(), row - 1};
+  CallPetContext context{settings_, env_.store, env_.host, &form_, env_.processes, pets_, row - 1};
   context.currentPetUnreadable = currentPetUnreadable_;
   if (env_.callPet) env_.callPet(context);
   env_.host.SetBusy(false);
@@ -321,7 +268,7 @@ void Launcher::CallRow(int row) {
 }
 
 void Launcher::OnGridMouseDown(const ui::MouseEvent& e) {
-  if (PetRowCount() < 1 || e.button != ui::MouseButton::kLeft) return;
+  if (pets_.empty() || e.button != ui::MouseButton::kLeft) return;
   const int row = grid_->Row();
   if (e.keys == ui::kCtrlKey) {
     if (row >= 1) OpenShareDialog(row);
@@ -331,8 +278,21 @@ void Launcher::OnGridMouseDown(const ui::MouseEvent& e) {
 }
 
 void Launcher::OpenShareDialog(int row) {
-  ShareDialog dialog(*this, row);
+  ShareDialog dialog(env_.host, Store(), row, pets_.at(static_cast<std::size_t>(row - 1)),
+                     [this](int r, const ShareFlags& flags) { ApplyShareFlags(r, flags); });
   env_.host.ShowModal(dialog.form(), &form_);
+}
+
+// The share dialog's OK: the row and the list file take the new flags, and
+// the host copies, which may hold data filed under the old flags, belong to
+// no pet from the next start on.
+void Launcher::ApplyShareFlags(int row, const ShareFlags& flags) {
+  if (row < 1 || row > static_cast<int>(pets_.size())) return;
+  pets_[static_cast<std::size_t>(row - 1)].flags = flags;
+  grid_->SetRow(row);
+  DrawRow(row);
+  say_.TellFailure(SavePlist());
+  say_.TellFailure(Store().ForgetCurrent());
 }
 
 void Launcher::OpenSettingsDialog() {
@@ -341,16 +301,12 @@ void Launcher::OpenSettingsDialog() {
 }
 
 void Launcher::ShowVersion() {
-  ui::Message m;
-  m.title = "ﾊﾞｰｼﾞｮﾝ情報";
-  m.text = VersionText(env_.version);
-  m.buttons = ui::Buttons::kOk;
-  m.icon = ui::Icon::kNone;
-  env_.host.Ask(m, &form_);
+  const ui::Messenger box(env_.host, kVersionBoxTitle, &form_);
+  box.Tell(VersionText(kLauncherTitle, env_.version), ui::Icon::kNone);
 }
 
 void Launcher::Quit() {
-  TellFailure(SaveSettings(settings_, env_.store), "設定を保存できませんでした");
+  say_.TellFailure(SaveSettings(settings_, env_.store), "設定を保存できませんでした");
   env_.host.Quit(0);
 }
 

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/petstore.h"
+#include "core/product.h"
 #include "core/result.h"
 #include "core/settings.h"
 #include "launcher/call_pet.h"
@@ -27,11 +29,9 @@
 #include "platform/program.h"
 #include "platform/settings_store.h"
 #include "ui/host.h"
+#include "ui/messenger.h"
 
 namespace lup {
-
-// Title of the launcher's message boxes.
-inline constexpr const char* kLauncherTitle = "ルピナ・ヴィラ";
 
 // The colours of the share columns: "共" (shared) and "非" (per pet).
 inline constexpr ui::Colour kSharedColour = ui::Rgb(255, 192, 255);
@@ -69,29 +69,24 @@ class Launcher {
   Settings& settings() { return settings_; }
   LauncherEnv& env() { return env_; }
   ui::Grid& grid() { return *grid_; }
+  // The registered pets as the list shows them; grid row r is pets()[r - 1].
+  const std::vector<Pet>& pets() const { return pets_; }
 
   // Rebuilds \lupina3.dat from the registered pets, every flag 0.
   OpResult InitPlist();
-  // Writes \lupina3.dat from the pet rows of the grid, in row order.
+  // Writes \lupina3.dat from the pets of the list, in list order.
   OpResult SavePlist();
-
-  // The pet rows of the grid (column 0 and the flags of columns 5 to 8).
-  std::vector<PetRow> Rows() const;
-  int PetRowCount() const { return grid_->Rows() - 1; }
-
-  // Sets the display cell of one data kind (column 1 to 4) to "共" or "非"
-  // with its colour.
-  void ShowFlag(int row, int kind, bool shared);
-
-  // A message box with the launcher's title and an OK button.
-  void Tell(const std::string& text, ui::Icon icon) const;
-  // Tells a failed step (OpResult::Describe), when it failed; true if it did.
-  bool TellFailure(const OpResult& result, const std::string& after = {}) const;
 
  private:
   void BuildForm();
+  PetStore Store() const { return PetStore(settings_); }
   bool HostRunning();
-  void FillList();
+  void SetUpColumns();
+  bool HostFound();
+  void TellCurrentPetProblems(const LoadReport& loaded);
+  void CheckSpecialExes();
+  bool FillList();
+  void DrawRow(int row);
   void CountPets();
   void ShowStatus();
   void PrepareSharedFolder();
@@ -99,13 +94,16 @@ class Launcher {
   void CallRow(int row);
   void OnGridMouseDown(const ui::MouseEvent& e);
   void OpenShareDialog(int row);
+  void ApplyShareFlags(int row, const ShareFlags& flags);
   void OpenSettingsDialog();
   void ShowVersion();
   void Quit();
 
   LauncherEnv env_;
   Settings settings_;
+  std::vector<Pet> pets_;
   ui::Form form_{"Form1"};
+  ui::Messenger say_{env_.host, kLauncherTitle, &form_};
   ui::Grid* grid_ = nullptr;
   ui::Label* status_ = nullptr;
   ui::CheckBox* oneClick_ = nullptr;
@@ -118,8 +116,5 @@ class Launcher {
 // The command-line text with every double quote removed and the blanks at
 // both ends dropped.
 std::string CommandLinePetName(std::string_view commandLine);
-
-// "ルピナ・ヴィラ Ver.1.64" for major 1, minor 6, revision 4.
-std::string VersionText(const VersionNumber& v);
 
 }  // namespace lup

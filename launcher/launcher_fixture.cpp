@@ -45,7 +45,7 @@ std::unique_ptr<Launcher> HostFolder::MakeLauncher(ui::Host& host, bool firstIns
   auto launcher = std::make_unique<Launcher>(env);
   Launcher* self = launcher.get();
   launcher->env().callPet = [this, self](CallPetContext& c) {
-    calls.push_back(RecordedCall{c.rows, c.calledRow, !self->form().Enabled(), false});
+    calls.push_back(RecordedCall{c.pets, c.called, !self->form().Enabled(), false});
     return CallOutcome::HostStarted;
   };
   return launcher;

@@ -17,8 +17,8 @@
 namespace lup::test {
 
 struct RecordedCall {
-  std::vector<PetRow> rows;
-  int calledRow = 0;
+  std::vector<Pet> pets;
+  int called = 0;
   bool ownerDisabled = false;
   bool busy = false;
 };

@@ -297,10 +297,10 @@ TEST_F(LauncherTest, OneClickOnCallsThePetOfTheClickedRow) {
   EXPECT_EQ(launcher->form().Get<ui::CheckBox>("Check2").Value(), 1);
   host.ClickCell(launcher->form(), "List1", 2, 0);
   ASSERT_EQ(hf.calls.size(), 1u);
-  EXPECT_EQ(hf.calls[0].calledRow, 1);
-  ASSERT_EQ(hf.calls[0].rows.size(), 2u);
-  EXPECT_EQ(hf.calls[0].rows[1].name, "ミミ");
-  EXPECT_EQ(hf.calls[0].rows[1].flags, (ShareFlags{0, 1, 0, 1}));
+  EXPECT_EQ(hf.calls[0].called, 1);
+  ASSERT_EQ(hf.calls[0].pets.size(), 2u);
+  EXPECT_EQ(hf.calls[0].pets[1].name, "ミミ");
+  EXPECT_EQ(hf.calls[0].pets[1].flags, (ShareFlags{0, 1, 0, 1}));
   EXPECT_TRUE(hf.calls[0].ownerDisabled);
   EXPECT_TRUE(host.ended());
   EXPECT_FALSE(host.busy());
@@ -315,7 +315,7 @@ TEST_F(LauncherTest, OneClickOffNeedsADoubleClick) {
   EXPECT_TRUE(hf.calls.empty());
   host.DoubleClickCell(launcher->form(), "List1", 2, 0);
   ASSERT_EQ(hf.calls.size(), 1u);
-  EXPECT_EQ(hf.calls[0].calledRow, 1);
+  EXPECT_EQ(hf.calls[0].called, 1);
   EXPECT_TRUE(host.ended());
 }
 
@@ -377,8 +377,8 @@ TEST_F(LauncherTest, AFailedListSaveOnTheCloseBoxIsReported) {
 }
 
 TEST_F(LauncherTest, TheVersionBox) {
-  EXPECT_EQ(VersionText({1, 6, 4}), "ルピナ・ヴィラ Ver.1.64");
-  EXPECT_EQ(VersionText({2, 0, 13}), "ルピナ・ヴィラ Ver.2.013");
+  EXPECT_EQ(VersionText(kLauncherTitle, {1, 6, 4}), "ルピナ・ヴィラ Ver.1.64");
+  EXPECT_EQ(VersionText(kLauncherTitle, {2, 0, 13}), "ルピナ・ヴィラ Ver.2.013");
   EXPECT_EQ(StartWith(), StartOutcome::Shown);
   host.ExpectMessage(Answer::kOk)
       .Title("ﾊﾞｰｼﾞｮﾝ情報")
@@ -420,7 +420,7 @@ TEST_F(LauncherTest, CommandLinePetInQuotesIsCalledWithoutShowingTheWindow) {
   hf.AddPet("ソラ");
   EXPECT_EQ(StartWith("\"ミミ\""), StartOutcome::Called);
   ASSERT_EQ(hf.calls.size(), 1u);
-  EXPECT_EQ(hf.calls[0].rows.at(hf.calls[0].calledRow).name, "ミミ");
+  EXPECT_EQ(hf.calls[0].pets.at(hf.calls[0].called).name, "ミミ");
   EXPECT_FALSE(launcher->form().Loaded());
   EXPECT_TRUE(host.ended());
   // Start-up ran through before the call.

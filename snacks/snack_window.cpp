@@ -2,20 +2,20 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+#include "base/unicode.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
 #include "core/listfiles.h"
+#include "core/petstore.h"
 #include "core/settings.h"
-#include "base/text.h"
-#include "base/unicode.h"
 
 namespace lup::snacks {
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCrLf = "\r\n";
 // A failure message names at most this many files, then "ほか N 件".
 constexpr std::size_t kMaxListedFailures = 10;
 
@@ -43,7 +43,8 @@ std::vector<std::string> SnackListEntries(const fs::path& hostFolder) {
     if (std::find(entries.begin(), entries.end(), pet) != entries.end()) continue;
     entries.insert(entries.begin(), std::move(pet));
   }
-  if (IsFolder(ResolveSnackFolder(hostFolder, kSharedEntry))) entries.insert(entries.begin(), kSharedEntry);
+  if (IsFolder(ResolveSnackFolder(hostFolder, kSharedEntry)))
+    entries.insert(entries.begin(), kSharedEntry);
   if (entries.empty()) entries.push_back(kLiveEntry);
   return entries;
 }
@@ -66,8 +67,10 @@ std::optional<int> ParseCountText(std::string_view text) {
   int digits = 0;
   for (; i < n; ++i) {
     int d = -1;
-    if (chars[i] >= U'0' && chars[i] <= U'9') d = static_cast<int>(chars[i] - U'0');
-    else if (chars[i] >= U'０' && chars[i] <= U'９') d = static_cast<int>(chars[i] - U'０');
+    if (chars[i] >= U'0' && chars[i] <= U'9')
+      d = static_cast<int>(chars[i] - U'0');
+    else if (chars[i] >= U'０' && chars[i] <= U'９')
+      d = static_cast<int>(chars[i] - U'０');
     if (d < 0) break;
     ++digits;
     if (value < 1000000) value = value * 10 + d;  // far beyond 65535 is as good as any
@@ -141,23 +144,16 @@ SnackWindow::SnackWindow(ui::Host& host, SnackEnv env) : host_(host), env_(std::
   quit.on_click = [this] { host_.Quit(0); };
 }
 
-void SnackWindow::Tell(const std::string& text, ui::Icon icon) {
-  ui::Message m;
-  m.title = kTitle;
-  m.text = text;
-  m.buttons = ui::Buttons::kOk;
-  m.icon = icon;
-  host_.Ask(m, form_.Loaded() ? &form_ : nullptr);
-}
-
-void SnackWindow::ReportFailures(const std::string& heading, const std::vector<OpResult>& failures) {
+void SnackWindow::ReportFailures(const std::string& heading,
+                                 const std::vector<OpResult>& failures) {
   if (failures.empty()) return;
   std::string text = heading;
   for (std::size_t i = 0; i < failures.size() && i < kMaxListedFailures; ++i)
     text += kCrLf + failures[i].Describe();
   if (failures.size() > kMaxListedFailures)
-    text += std::string(kCrLf) + "ほか " + std::to_string(failures.size() - kMaxListedFailures) + " 件";
-  Tell(text);
+    text +=
+        std::string(kCrLf) + "ほか " + std::to_string(failures.size() - kMaxListedFailures) + " 件";
+  say_.Tell(text);
 }
 
 // ---- start-up ---------------------------------------------------------------
@@ -195,7 +191,7 @@ bool SnackWindow::CheckHost() {
     if (!started.ok) {
       std::string text = PathText(request.program) + " を起動できませんでした";
       if (!started.errorText.empty()) text += "（" + started.errorText + "）";
-      Tell(text, ui::Icon::kCritical);
+      say_.Tell(text, ui::Icon::kCritical);
     }
   }
   host_.Quit(0);
@@ -205,26 +201,27 @@ bool SnackWindow::CheckHost() {
 void SnackWindow::ReadCurrentPet() {
   currentPetName_.clear();
   liveOwner_.reset();
-  const CurrentPetRead current = lup::ReadCurrentPet(hostFolder_);
-  if (current.state == CurrentPetRead::State::Unreadable) {
-    Tell(PathText(CurrentPetFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
-         "ポストペットが今どのペットのおやつを使っているか分からないため、" + kCrLf +
-         "おやつの変更はポストペットのおやつフォルダには反映されません");
-    return;
+  const LiveSnackOwner owner = ReadLiveSnackOwner(hostFolder_);
+  currentPetName_ = owner.pet;
+  switch (owner.state) {
+    case LiveSnackOwner::State::kNobody:
+      return;
+    case LiveSnackOwner::State::kPet:
+      // The live folder holds the shared snacks when the current pet shares
+      // them; otherwise its own.
+      liveOwner_ = owner.shared ? std::string(kSharedEntry) : owner.pet;
+      return;
+    case LiveSnackOwner::State::kCurrentUnknown:
+      say_.Tell(PathText(CurrentPetFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
+                "ポストペットが今どのペットのおやつを使っているか分からないため、" + kCrLf +
+                "おやつの変更はポストペットのおやつフォルダには反映されません");
+      return;
+    case LiveSnackOwner::State::kSharesUnknown:
+      say_.Tell(PathText(ShareListFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
+                "ペットの" + currentPetName_ + "がおやつを共有しているか分からないため、" + kCrLf +
+                "おやつの変更はポストペットのおやつフォルダには反映されません");
+      return;
   }
-  if (current.state == CurrentPetRead::State::Missing || current.name.empty()) return;
-  currentPetName_ = current.name;
-  // The live folder holds the shared snacks when the current pet shares
-  // them; otherwise its own.
-  const ShareListRead shares = ReadShareList(hostFolder_);
-  if (!shares.error.ok()) {
-    Tell(PathText(ShareListFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
-         "ペットの" + currentPetName_ + "がおやつを共有しているか分からないため、" + kCrLf +
-         "おやつの変更はポストペットのおやつフォルダには反映されません");
-    return;
-  }
-  const std::optional<ShareFlags> flags = FindShareFlags(shares.records, currentPetName_);
-  liveOwner_ = flags && (*flags)[kSnacks] != 0 ? std::string(kSharedEntry) : currentPetName_;
 }
 
 void SnackWindow::BuildLists() {
@@ -276,7 +273,8 @@ void SnackWindow::FillSnackGrid() {
   }
   grid_->SetVisible(true);
   if (listing.error) {
-    Tell(PathText(folder) + " のおやつを一覧にできませんでした（" + ReasonText(listing.error) + "）");
+    say_.Tell(PathText(folder) + " のおやつを一覧にできませんでした（" + ReasonText(listing.error) +
+              "）");
   } else {
     ReportFailures("次のおやつファイルを読み取れなかったため、一覧に載せていません", unreadable);
   }
@@ -331,13 +329,13 @@ void SnackWindow::SetCount() {
   if (!HasSnackRows()) return;
   const std::optional<int> count = ParseCountText(countBox_->Text());
   if (!count) {
-    Tell("おやつの数は整数で入力してください（-1なら∞）" + std::string(kCrLf) + "「" +
-         countBox_->Text() + "」は数ではないため、何も変更していません");
+    say_.Tell("おやつの数は整数で入力してください（-1なら∞）" + std::string(kCrLf) + "「" +
+              countBox_->Text() + "」は数ではないため、何も変更していません");
     return;
   }
-  const std::vector<OpResult> failures = ChangeSelected(
-      [&](const fs::path& f) { return WriteSnackCount(f, *count); },
-      [&](int row) { grid_->SetCell(row, 1, SnackCountText(*count)); });
+  const std::vector<OpResult> failures =
+      ChangeSelected([&](const fs::path& f) { return WriteSnackCount(f, *count); },
+                     [&](int row) { grid_->SetCell(row, 1, SnackCountText(*count)); });
   if (failures.empty()) return;
   ReportFailures("次のおやつの数を変更できませんでした", failures);
   FillSnackGrid();
@@ -345,12 +343,12 @@ void SnackWindow::SetCount() {
 
 void SnackWindow::MakeUnopened() {
   if (!HasSnackRows()) return;
-  const std::vector<OpResult> failures = ChangeSelected(
-      [](const fs::path& f) { return MarkSnackUnopened(f); },
-      [&](int row) {
-        grid_->SetCellColour(row, 0, ui::kWhite);
-        grid_->SetCellColour(row, 1, ui::kWhite);
-      });
+  const std::vector<OpResult> failures =
+      ChangeSelected([](const fs::path& f) { return MarkSnackUnopened(f); },
+                     [&](int row) {
+                       grid_->SetCellColour(row, 0, ui::kWhite);
+                       grid_->SetCellColour(row, 1, ui::kWhite);
+                     });
   if (failures.empty()) return;
   ReportFailures("次のおやつを未開封にできませんでした", failures);
   FillSnackGrid();
@@ -366,8 +364,8 @@ void SnackWindow::CopySnacks(bool move) {
   if (targetFolder == sourceFolder) return;
   // The manager never makes folders: a missing target is the user's to fix.
   if (!IsFolder(targetFolder)) {
-    Tell(PathText(targetFolder) + " フォルダが見つからないため、おやつを" + verb +
-         "できませんでした" + kCrLf + "何も変更していません");
+    say_.Tell(PathText(targetFolder) + " フォルダが見つからないため、おやつを" + verb +
+              "できませんでした" + kCrLf + "何も変更していません");
     return;
   }
   const fs::path liveFolder = ResolveSnackFolder(hostFolder_, kLiveEntry);
@@ -410,13 +408,8 @@ void SnackWindow::AfterRemoval() {
 }
 
 void SnackWindow::ShowVersion() {
-  ui::Message m;
-  m.title = kVersionTitle;
-  m.text = std::string(kTitle) + " Ver." + std::to_string(env_.version.major) + "." +
-           std::to_string(env_.version.minor) + std::to_string(env_.version.revision);
-  m.buttons = ui::Buttons::kOk;
-  m.icon = ui::Icon::kNone;
-  host_.Ask(m, &form_);
+  const ui::Messenger box(host_, kVersionBoxTitle, &form_);
+  box.Tell(VersionText(kTitle, env_.version), ui::Icon::kNone);
 }
 
 }  // namespace lup::snacks

@@ -19,17 +19,18 @@
 #include <string_view>
 #include <vector>
 
+#include "core/product.h"
 #include "core/result.h"
 #include "core/snack.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/settings_store.h"
 #include "ui/host.h"
+#include "ui/messenger.h"
 
 namespace lup::snacks {
 
-inline constexpr const char* kTitle = "ルピナ・ヴィラ用おやつ管理ツール";
-inline constexpr const char* kVersionTitle = "ﾊﾞｰｼﾞｮﾝ情報";
+inline constexpr const char* kTitle = kSnackTitle;
 // The list entry of the shared snack folder D\共有\おやつ.
 inline constexpr const char* kSharedEntry = "共有";
 // The list entry of the host's live snack folder D\おやつ (only offered when
@@ -37,7 +38,6 @@ inline constexpr const char* kSharedEntry = "共有";
 inline constexpr const char* kLiveEntry = "おやつ";
 // The snack folder's name; the manager never looks at the oyatsu_dir setting.
 inline constexpr const char* kSnackFolderName = "おやつ";
-inline constexpr const char* kLauncherFileName = "lupina.exe";
 
 // Width of the name column; narrower while the grid has more than
 // kScrollRows rows (heading included) so the scroll bar leaves room.
@@ -64,10 +64,10 @@ std::vector<std::string> SnackListEntries(const std::filesystem::path& hostFolde
 std::optional<int> ParseCountText(std::string_view text);
 
 struct SnackEnv {
-  SettingsStore& store;        // pp_dir and pp_name
-  ProcessSystem& processes;    // starts the launcher when the host is missing
-  std::filesystem::path programFolder;  // where lupina.exe lies; pp_dir's default
-  VersionNumber version;       // for the version box
+  SettingsStore& store;                           // pp_dir and pp_name
+  ProcessSystem& processes;                       // starts the launcher when the host is missing
+  std::filesystem::path programFolder;            // where lupina.exe lies; pp_dir's default
+  VersionNumber version;                          // for the version box
   std::function<CivilDate()> today = LocalToday;  // expiry is judged against it
 };
 
@@ -120,12 +120,12 @@ class SnackWindow {
   // exists; empty otherwise.
   std::filesystem::path LiveTwin(const std::filesystem::path& file) const;
   bool Mirrors(const std::string& entry) const { return liveOwner_ && *liveOwner_ == entry; }
-  void Tell(const std::string& text, ui::Icon icon = ui::Icon::kExclamation);
   void ReportFailures(const std::string& heading, const std::vector<OpResult>& failures);
 
   ui::Host& host_;
   SnackEnv env_;
   ui::Form form_{"Form1"};
+  ui::Messenger say_{host_, kTitle, &form_};
   ui::ComboBox* source_ = nullptr;
   ui::ComboBox* target_ = nullptr;
   ui::Grid* grid_ = nullptr;

@@ -1,0 +1,196 @@
+#pragma once
+// The pet store: the one home of every pet's data in the host folder D and of
+// the operations on it. Calling a pet, the share settings, the snack manager
+// and the utility all move pets' data through here, so that they can never
+// drift apart.
+//
+//   D\N          the host copy of item N: what the host reads and writes now
+//   D\P_N        pet P's own copy (for the kinds P keeps to itself)
+//   D\共有\N      the shared copy (for the kinds P shares)
+//   D\bak\...    the backup (BackupLayout below)
+//   D\lupina.dat  whose data the host copies hold (the current pet)
+//   D\lupina3.dat every pet's share flags
+//
+//   PetStore store(settings);
+//   store.PutAway(current.name, current.flags);      // the host's data goes home
+//   store.RecordCurrent("");                         // nobody's data from here
+//   store.BringIn(called.name, called.flags, asker); // the called pet's comes in
+//
+// The store never shows a message. What it must ask goes through
+// StoreQuestions, which the windows answer; what failed comes back as an
+// OpResult naming the file. Every change goes through the funnel (atomic
+// copies and writes).
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/listfiles.h"
+#include "core/pets.h"
+#include "core/result.h"
+#include "core/settings.h"
+
+namespace lup {
+
+// What the store asks while it moves a pet's data in.
+class StoreQuestions {
+ public:
+  virtual ~StoreQuestions() = default;
+  // `pet` has no settings file of its own; the host's is about to become it.
+  // Told, not asked.
+  virtual void PetFileWillBeMade(std::string_view pet) = 0;
+  // `pet` has no own copy of the item named `itemName`: true to start it new
+  // and empty, false to make it a copy of what the host holds now.
+  virtual bool MakeItemNew(std::string_view pet, std::string_view itemName) = 0;
+  // The treasure folder `folder` has no box file: the box to make one from
+  // (usually another pet's), or nullopt when the user chose none.
+  virtual std::optional<std::filesystem::path> ChooseBoxSource(
+      const std::filesystem::path& folder) = 0;
+};
+
+// Makes the folder `target` hold exactly the top-level files of `source`:
+// the files of `source` are copied in first (each atomically), and only when
+// every copy succeeded are the files of `target` removed that `source` lacks
+// (names compared as the file system does, letter case ignored). A missing or
+// empty `source` empties `target`; a missing `target` is made only when there
+// is something to copy. Sub-folders on either side are left alone, and the
+// funnel's own temporary files are never taken for data. Stops at the first
+// failure and returns it.
+OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Names compared as the Windows file system compares them (letter case
+// ignored for the letters it folds).
+bool SameFileName(std::string_view a, std::string_view b);
+
+// The backup folder D\bak: one generation of every pet's own copies, of the
+// host copies and of the shared copies. A file item gets ".bak" after its
+// name, a folder item keeps it.
+class BackupLayout {
+ public:
+  explicit BackupLayout(const Settings& settings) : s_(settings) {}
+  std::filesystem::path Folder() const;                                // D\bak
+  std::filesystem::path SharedFolder() const;                          // D\bak\共有
+  std::filesystem::path OfPet(std::string_view pet, Item item) const;  // D\bak\P_N[.bak]
+  std::filesystem::path OfHost(Item item) const;                       // D\bak\N[.bak]
+  std::filesystem::path OfShared(Item item) const;                     // D\bak\共有\N[.bak]
+
+ private:
+  std::filesystem::path In(const std::filesystem::path& folder, const std::string& name,
+                           Item item) const;
+  const Settings& s_;
+};
+
+// The registered pets with their share flags.
+struct PetsRead {
+  std::vector<Pet> pets;  // in listing order; a pet without a record shares nothing
+  OpResult error;         // \lupina3.dat exists but could not be read (pets then empty)
+};
+
+// Whose snacks the host's snack folder holds now (the snack manager mirrors
+// its changes there).
+struct LiveSnackOwner {
+  enum class State {
+    kNobody,          // no pet is current
+    kPet,             // `pet` is current; `shared` says whether it shares its snacks
+    kCurrentUnknown,  // \lupina.dat cannot be read
+    kSharesUnknown,   // `pet` is current but \lupina3.dat cannot be read
+  };
+  State state = State::kNobody;
+  std::string pet;
+  bool shared = false;
+};
+// Reads \lupina.dat and \lupina3.dat of `hostFolder`.
+LiveSnackOwner ReadLiveSnackOwner(const std::filesystem::path& hostFolder);
+
+class PetStore {
+ public:
+  // Takes the host folder and the item names of `settings`.
+  explicit PetStore(const Settings& settings);
+
+  const Settings& settings() const { return s_; }
+
+  // ---- pets and their flags --------------------------------------------------
+
+  // The names of the registered pets, in listing order.
+  std::vector<std::string> PetNames() const;
+  // The registered pets with the flags of \lupina3.dat (the first record of
+  // each name counts).
+  PetsRead ReadPets() const;
+  // \lupina3.dat written anew from `pets`, in their order.
+  OpResult SaveShares(const std::vector<Pet>& pets) const;
+  // \lupina3.dat rebuilt from the settings files in D: every name of a file
+  // matching "*" + the pet file name that holds "_" (the text before its first
+  // "_"), every kind per pet.
+  OpResult RebuildShares() const;
+
+  // ---- which pets use the patched host (\lupina2.dat) ------------------------
+
+  SpecialMarksRead ReadPatchedMarks() const;
+  // \lupina2.dat written anew from `marks`, in their order.
+  OpResult SavePatchedMarks(const std::vector<SpecialMark>& marks) const;
+  // \lupina2.dat removed (when it exists): no pet is marked.
+  OpResult ForgetPatchedMarks() const;
+  // True when \lupina2.dat marks `pet` (its first record counts).
+  bool UsesPatchedHost(std::string_view pet) const;
+
+  // ---- the current pet -------------------------------------------------------
+
+  // \lupina.dat names `pet` ("" = no pet's data is in the host copies).
+  OpResult RecordCurrent(std::string_view pet) const;
+  // \lupina.dat removed (when it exists).
+  OpResult ForgetCurrent() const;
+
+  // ---- moving a pet's data ---------------------------------------------------
+
+  // The host copies go back into `pet`'s own copies, or the shared ones for
+  // the kinds `flags` shares. Adds and replaces files, deletes nothing, makes
+  // the pet's folders when missing, passes over host items that do not
+  // exist. Stops at the first failure: nothing is lost, the next try repeats it.
+  OpResult PutAway(std::string_view pet, const ShareFlags& flags) const;
+
+  enum class BringInEnd {
+    kDone,
+    kNoPetFile,  // neither the pet's settings file nor the host's: nothing brought in
+    kFailed,     // `failure` names the file; the host copies are part old, part new
+  };
+  struct BringInResult {
+    BringInEnd end = BringInEnd::kDone;
+    OpResult failure;
+  };
+  // `pet`'s copies (own, or shared by `flags`) replace the host copies. A
+  // missing own item is made as `questions` answers; a treasure folder
+  // without its box file gets one made from a box the user chooses. Shared
+  // items that do not exist leave the host copy as it is.
+  BringInResult BringIn(std::string_view pet, const ShareFlags& flags,
+                        StoreQuestions& questions) const;
+
+  // `pet`'s own copy of one data kind replaces the shared copy (the friend
+  // book when it exists; the folders mirrored). Stops at the first failure.
+  OpResult CopyToShared(std::string_view pet, DataKind kind) const;
+
+  // A treasure folder's missing box file made from the box the user chooses:
+  // copied in (the folder made when missing) and its pet-kind values reset.
+  // nullopt when the user chose none (nothing is changed).
+  std::optional<OpResult> RecoverBox(const std::filesystem::path& folder,
+                                     StoreQuestions& questions) const;
+
+ private:
+  // The three copies of `item` with the pet field set for `pet`.
+  ItemPaths PathsFor(Item item, std::string_view pet) const;
+  OpResult PutAwayFolder(const ItemPaths& paths, bool shared) const;
+  BringInEnd BringInPetFile(std::string_view pet, StoreQuestions& q, OpResult* failure) const;
+  OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const;
+  OpResult BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const;
+  OpResult TreasureFrom(const std::filesystem::path& source, StoreQuestions& q) const;
+  OpResult NewTreasure(const ItemPaths& paths, StoreQuestions& q) const;
+  OpResult CopyCurrentTreasure(const ItemPaths& paths, StoreQuestions& q) const;
+  OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q) const;
+  std::filesystem::path Box(const std::filesystem::path& treasureFolder) const {
+    return s_.BoxFile(treasureFolder);
+  }
+
+  Settings s_;
+};
+
+}  // namespace lup
