@@ -170,9 +170,9 @@ Settings ReadSettings(const SettingsStore& store, const fs::path& programFolder)
 LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolder) {
   LoadReport report;
   Settings& s = report.settings;
-  // 1. The host folder.
+  // The host folder first: the current pet is read from there.
   s.hostFolder = ReadHostFolder(store, programFolder);
-  // 2. The current pet.
+  // The current pet.
   CurrentPetRead current = ReadCurrentPet(s.hostFolder);
   switch (current.state) {
     case CurrentPetRead::State::Ok:
@@ -186,7 +186,7 @@ LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolde
       report.listFileProblem = WriteCurrentPet(s.hostFolder, "");
       break;
   }
-  // 3. The keys. 4. The paths.
+  // The other keys, then the paths built from them.
   ReadKeys(store, &s);
   s.MakeHostPaths();
   return report;

@@ -170,7 +170,7 @@ TEST_F(CallPetTest, SubFoldersAreNeitherCopiedNorDeleted) {
   EXPECT_FALSE(fs::exists(At("ミミ_受信フォルダ/old")));
 }
 
-// ---- question Q for each missing item --------------------------------------
+// ---- the question for each missing item of the called pet ------------------
 
 struct MissingItem {
   const char* item;
@@ -260,7 +260,7 @@ TEST_F(CallPetTest, AllSharedKindsAskNothingAndMissingSharedCopiesAreNotCopied) 
   EXPECT_EQ(test::ReadBytes(At("ミミ_受信フォルダ/ミミ-new.txt")), "ミミ new mail");
 }
 
-// ---- the settings file: M1 and M2 -------------------------------------------
+// ---- a missing pet settings file -------------------------------------------
 
 TEST_F(CallPetTest, AMissingSettingsFileIsMadeFromTheHostsOne) {
   Prepare(kPerPet, kPerPet);

@@ -13,6 +13,7 @@ namespace lup {
 namespace {
 
 using test::HostFolder;
+using test::LauncherFolder;
 using ui::Answer;
 using ui::headless::HeadlessHost;
 
@@ -56,7 +57,7 @@ class ShareDialogTest : public ::testing::Test {
     return out;
   }
 
-  HostFolder hf;
+  LauncherFolder hf;
   HeadlessHost host;
   std::unique_ptr<Launcher> launcher;
 };
@@ -179,7 +180,7 @@ TEST_F(ShareDialogTest, AMissingPetFriendBookIsNotCopiedAndNotReported) {
 class SettingsDialogTest : public ::testing::Test {
  protected:
   SettingsDialogTest() : settings(ReadSettings(hf.store, hf.D())) {}
-  HostFolder hf;
+  LauncherFolder hf;
   HeadlessHost host;
   Settings settings;
 };
@@ -271,7 +272,7 @@ class SpecialDialogTest : public ::testing::Test {
   std::string Ordinary() { return PathText(hf / "通常用_PostPet20.exe"); }
   std::string Patched() { return PathText(hf / "ノクタ用_PostPet20.exe"); }
 
-  HostFolder hf;
+  LauncherFolder hf;
   HeadlessHost host;
   Settings settings;
 };

@@ -12,6 +12,7 @@ namespace lup {
 namespace {
 
 using test::HostFolder;
+using test::LauncherFolder;
 using ui::Answer;
 using ui::headless::HeadlessHost;
 
@@ -39,7 +40,7 @@ class LauncherTest : public ::testing::Test {
     return out;
   }
 
-  HostFolder hf;
+  LauncherFolder hf;
   HeadlessHost host;
   std::unique_ptr<Launcher> launcher;
 };

@@ -25,6 +25,7 @@ namespace {
 using namespace ui::win32::readback;
 
 using test::HostFolder;
+using test::LauncherFolder;
 
 std::filesystem::path ScreenshotFile(const char* name) {
   const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
@@ -89,7 +90,7 @@ class LauncherWindowsTest : public ::testing::Test {
     return POINT{r.left + 2, r.bottom - 2};
   }
 
-  HostFolder hf;
+  LauncherFolder hf;
   std::unique_ptr<ui::Host> host;
   std::unique_ptr<Launcher> launcher;
 };
@@ -139,7 +140,8 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
 }
 
 TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
-  ShareDialog dialog(*launcher, 2);
+  ShareDialog dialog(*host, PetStore(launcher->settings()), 2, launcher->pets().at(1),
+                     [](int, const ShareFlags&) {});
   host->Show(dialog.form());
   Settle();
   const ui::Form& f = dialog.form();
@@ -227,7 +229,7 @@ TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
 // Windows finds a settings file whatever the letter case of the name; only
 // the pet of exactly that name may be called.
 TEST(LauncherOnWindows, ACommandLineNameDifferingOnlyInLetterCaseCallsNoPet) {
-  HostFolder hf;
+  LauncherFolder hf;
   hf.AddPet("Mimi");
   ASSERT_TRUE(std::filesystem::exists(hf / "mimi_PostPet設定.ppc"));
   ui::headless::HeadlessHost host;

@@ -6,9 +6,8 @@
 
 #include "core/fileops.h"
 #include "core/listfiles.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/host_folder.h"
 #include "base/text.h"
-#include "platform/fake_processes.h"
 #include "snacks/snack_test_files.h"
 #include "ui/headless/headless_host.h"
 
@@ -53,15 +52,8 @@ bool OpenedBlockZero(const fs::path& file) {
   return true;
 }
 
-class SnackWindowTest : public ::testing::Test {
+class SnackWindowTest : public ::testing::Test, public lup::test::HostFolder {
  protected:
-  SnackWindowTest() {
-    fs::create_directories(D());
-    WriteBytes(D() / U8Path("PostPet20.exe"), "host");
-    store.Set("pp_dir", PathText(D()));
-  }
-
-  fs::path D() const { return tmp / "PostPet"; }
   fs::path Folder(std::string_view entry) const { return ResolveSnackFolder(D(), entry); }
   fs::path Live() const { return Folder(kLiveEntry); }
   fs::path SnackFile(std::string_view entry, std::string_view file) const {
@@ -82,7 +74,7 @@ class SnackWindowTest : public ::testing::Test {
 
   void Open() {
     window = std::make_unique<SnackWindow>(
-        host, SnackEnv{store, processes, tmp.path() / U8Path("プログラム"), version,
+        host, SnackEnv{store, processes, Programs(), version,
                        [this] { return today; }});
     host.Show(window->form());
   }
@@ -121,9 +113,6 @@ class SnackWindowTest : public ::testing::Test {
     SelectTarget("b");
   }
 
-  lup::test::TempFolder tmp;
-  MemorySettingsStore store;
-  FakeProcesses processes;
   VersionNumber version{1, 6, 4};
   CivilDate today = kToday;
   ui::headless::HeadlessHost host;
@@ -143,7 +132,7 @@ TEST_F(SnackWindowTest, MissingHostOkStartsTheLauncherMinimisedAndEnds) {
             "になっています\r\n詳細設定を変更するため、ルピナ・ヴィラを起動します");
   Open();
   ASSERT_EQ(processes.started.size(), 1u);
-  EXPECT_EQ(processes.started[0].program, tmp.path() / U8Path("プログラム") / "lupina.exe");
+  EXPECT_EQ(processes.started[0].program, Programs() / "lupina.exe");
   EXPECT_EQ(processes.started[0].arguments, "");
   EXPECT_EQ(processes.started[0].show, ShowState::MinimizedFocus);
   EXPECT_TRUE(host.ended());

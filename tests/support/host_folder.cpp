@@ -1,0 +1,168 @@
+#include "tests/support/host_folder.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <system_error>
+
+#include "base/codepage.h"
+#include "base/text.h"
+#include "core/listfiles.h"
+#include "core/settings.h"
+
+namespace lup::test {
+namespace fs = std::filesystem;
+
+std::string BoxBytes(const std::string& owner) {
+  return "box of " + owner + ":BEAR0123456789ab" + std::string("\x05\x06", 2) + "tail";
+}
+
+std::string BoxBytesReset(const std::string& owner) {
+  return "box of " + owner + ":BEAR0123456789ab" + std::string("\0\0", 2) + "tail";
+}
+
+HostFolder::HostFolder() : temp_("host"), d_(temp_ / "PostPet for Windows ver. 2.0") {
+  fs::create_directories(d_);
+  fs::create_directories(Programs());
+  Put("PostPet20.exe", "host program");
+  store.Set(key::kPpDir, PathText(d_));
+}
+
+fs::path HostFolder::At(std::string_view relative) const {
+  fs::path p = d_;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = relative.find('/', start);
+    p /= U8Path(relative.substr(start, slash == std::string_view::npos ? slash : slash - start));
+    if (slash == std::string_view::npos) return p;
+    start = slash + 1;
+  }
+}
+
+void HostFolder::Put(std::string_view relative, std::string_view bytes) {
+  const fs::path p = At(relative);
+  fs::create_directories(p.parent_path());
+  WriteBytes(p, bytes);
+}
+
+std::string HostFolder::Read(std::string_view relative) const { return ReadBytes(At(relative)); }
+
+bool HostFolder::Exists(std::string_view relative) const { return fs::exists(At(relative)); }
+
+void HostFolder::Remove(std::string_view relative) {
+  std::error_code e;
+  fs::remove_all(At(relative), e);
+}
+
+void HostFolder::AddPet(std::string_view name, std::string_view content) {
+  Put(std::string(name) + "_PostPet設定.ppc", content);
+}
+
+void HostFolder::PutItems(const std::string& prefix, const std::string& owner) {
+  if (prefix != "共有/") Put(prefix + "PostPet設定.ppc", owner + " settings");
+  Put(prefix + "おともだち帳", owner + " friends");
+  Put(prefix + "宝物/tzl001.pac", BoxBytes(owner));
+  Put(prefix + "宝物/" + owner + "-gem.bmp", owner + " gem");
+  Put(prefix + "受信フォルダ/" + owner + "-in.txt", owner + " received");
+  Put(prefix + "受信フォルダ/0001.txt", owner + " first mail");
+  Put(prefix + "送信フォルダ/" + owner + "-out.txt", owner + " sent");
+  Put(prefix + "おやつ/" + owner + "-cake.pac", owner + " cake");
+}
+
+void HostFolder::WriteCurrent(std::string_view name) {
+  if (!WriteCurrentPet(d_, name).ok()) throw std::runtime_error("cannot write lupina.dat");
+}
+
+std::string HostFolder::CurrentOnDisk() const {
+  const CurrentPetRead r = ReadCurrentPet(d_);
+  if (r.state == CurrentPetRead::State::Missing) return "-";
+  if (r.state == CurrentPetRead::State::Unreadable) return "?";
+  return r.name;
+}
+
+Files HostFolder::Snapshot() const {
+  Files out;
+  std::error_code e;
+  for (fs::recursive_directory_iterator it(d_, e), end; !e && it != end; it.increment(e)) {
+    if (!it->is_regular_file()) continue;
+    out[PathText(it->path().lexically_relative(d_).generic_u8string())] = ReadBytes(it->path());
+  }
+  return out;
+}
+
+std::string HostFolder::Cp932(std::string_view utf8) {
+  return Utf8ToCp932(utf8).value_or("<not cp932>");
+}
+
+std::vector<std::string> FoldersIn(const fs::path& d) {
+  std::vector<std::string> out;
+  std::error_code e;
+  for (fs::recursive_directory_iterator it(d, e), end; !e && it != end; it.increment(e))
+    if (it->is_directory())
+      out.push_back(PathText(it->path().lexically_relative(d).generic_u8string()));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// ---- the model of the copies --------------------------------------------------
+
+Files ItemOf(const Files& files, const std::string& item) {
+  Files out;
+  auto whole = files.find(item);
+  if (whole != files.end()) out[""] = whole->second;
+  const std::string prefix = item + "/";
+  for (auto it = files.lower_bound(prefix); it != files.end(); ++it) {
+    if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+    std::string name = it->first.substr(prefix.size());
+    if (name.find('/') == std::string::npos) out[name] = it->second;
+  }
+  return out;
+}
+
+namespace {
+
+std::string PathOf(const std::string& item, const std::string& name) {
+  return name.empty() ? item : item + "/" + name;
+}
+
+// The item's share flag index, -1 for the settings file.
+int KindOf(const std::string& item) {
+  if (item == "おともだち帳") return kFriendBook;
+  if (item == "宝物") return kTreasureBox;
+  if (item == "おやつ") return kSnacks;
+  if (item == "受信フォルダ" || item == "送信フォルダ") return kSendReceiveLog;
+  return -1;
+}
+
+std::vector<std::string> AllItems() {
+  std::vector<std::string> all = kFileItems;
+  all.insert(all.end(), kFolderItems.begin(), kFolderItems.end());
+  return all;
+}
+
+}  // namespace
+
+void SetItem(Files& model, const std::string& item, const Files& content) {
+  for (const auto& [name, bytes] : ItemOf(model, item)) model.erase(PathOf(item, name));
+  MergeItem(model, item, content);
+}
+
+void MergeItem(Files& model, const std::string& item, const Files& content) {
+  for (const auto& [name, bytes] : content) model[PathOf(item, name)] = bytes;
+}
+
+std::string CopyOf(const std::string& item, const std::string& pet, ShareFlags flags) {
+  const int kind = KindOf(item);
+  return kind >= 0 && flags[static_cast<std::size_t>(kind)] ? "共有/" + item : pet + "_" + item;
+}
+
+void ModelPutAway(Files& model, const std::string& pet, ShareFlags flags) {
+  for (const std::string& item : AllItems())
+    MergeItem(model, CopyOf(item, pet, flags), ItemOf(model, item));
+}
+
+void ModelBringIn(Files& model, const std::string& pet, ShareFlags flags) {
+  for (const std::string& item : AllItems())
+    SetItem(model, item, ItemOf(model, CopyOf(item, pet, flags)));
+}
+
+}  // namespace lup::test
