@@ -364,6 +364,27 @@ PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags
 
 // ---- the shared copies -------------------------------------------------------------
 
+std::vector<OpResult> PetStore::PrepareSharedCopies() const {
+  std::vector<OpResult> failures;
+  const auto note = [&](const OpResult& r) {
+    if (!r.ok()) failures.push_back(r);
+    return r.ok();
+  };
+  const fs::path shared = s_.SharedFolder();
+  if (!FolderExists(shared)) note(MakeFolder(shared));
+  for (Item item : kAllItems) {
+    const ItemPaths& paths = s_.PathsOf(item);
+    if (item == Item::kPetFile) continue;  // every pet keeps its own
+    if (IsFileItem(item)) {
+      if (!FileExists(paths.shared) && FileExists(paths.host))
+        note(CopyOneFile(paths.host, paths.shared));
+    } else if (!FolderExists(paths.shared) && note(MakeFolder(paths.shared))) {
+      note(CopyAllFiles(paths.host, paths.shared));
+    }
+  }
+  return failures;
+}
+
 OpResult PetStore::CopyToShared(std::string_view pet, DataKind kind) const {
   for (Item item : kAllItems) {
     if (KindOf(item) != kind) continue;

@@ -165,6 +165,10 @@ class PetStore {
   BringInResult BringIn(std::string_view pet, const ShareFlags& flags,
                         StoreQuestions& questions) const;
 
+  // D\共有 and every shared copy that does not exist yet, each first filled
+  // from the host copy. Goes on after a failure; returns every failure.
+  std::vector<OpResult> PrepareSharedCopies() const;
+
   // `pet`'s own copy of one data kind replaces the shared copy (the friend
   // book when it exists; the folders mirrored). Stops at the first failure.
   OpResult CopyToShared(std::string_view pet, DataKind kind) const;

@@ -210,25 +210,10 @@ void Launcher::ShowStatus() {
 // D\共有 and the shared copies that are missing, first filled from the host
 // copies.
 void Launcher::PrepareSharedFolder() {
-  std::vector<std::string> problems;
-  const auto note = [&](const OpResult& r) {
-    if (!r.ok()) problems.push_back(r.Describe());
-  };
-  const std::filesystem::path shared = settings_.SharedFolder();
-  if (!FolderExists(shared)) note(MakeFolder(shared));
-  const ItemPaths& friendBook = settings_.friendBookPaths;
-  if (!FileExists(friendBook.shared) && FileExists(friendBook.host))
-    note(CopyOneFile(friendBook.host, friendBook.shared));
-  for (Item item : kAllItems) {
-    const ItemPaths& paths = settings_.PathsOf(item);
-    if (IsFileItem(item) || FolderExists(paths.shared)) continue;
-    const OpResult made = MakeFolder(paths.shared);
-    note(made);
-    if (made.ok()) note(ShellFileOp(paths.host / "*.*", paths.shared, ShellOp::Copy).result);
-  }
+  const std::vector<OpResult> problems = Store().PrepareSharedCopies();
   if (problems.empty()) return;
-  std::string text = "共有フォルダ " + PathText(shared) + " の準備中に失敗しました";
-  for (const std::string& p : problems) text += kCrLf + p;
+  std::string text = "共有フォルダ " + PathText(settings_.SharedFolder()) + " の準備中に失敗しました";
+  for (const OpResult& p : problems) text += kCrLf + p.Describe();
   say_.Tell(text);
 }
 

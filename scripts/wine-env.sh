@@ -8,12 +8,16 @@ export LANG=C.UTF-8
 LUP_XVFB_PID=
 lup_wine_up() {
   if [ -z "${DISPLAY:-}" ]; then
-    local n=90
-    while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display number itself and says which once it is
+    # ready: two runs side by side (another clone's tests, a build) never
+    # share one server, so one ending cannot take the other's display away.
+    local numberFile
+    numberFile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
     LUP_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    for _ in $(seq 300); do [ -s "$numberFile" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n 1 "$numberFile")"
+    rm -f "$numberFile"
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
