@@ -86,7 +86,21 @@ void FileOps::FailAt(int nth, std::error_code error, bool fromThenOn, FaultPoint
   failPoint_ = point;
 }
 
+void FileOps::FailReadsOf(const fs::path& path, std::error_code error) {
+  readFaults_.emplace_back(path.lexically_normal(),
+                           error ? error : MakeError(CoreError::InjectedFault));
+}
+
+std::error_code FileOps::ReadFault(const fs::path& path) const {
+  if (readFaults_.empty()) return {};
+  const fs::path normal = path.lexically_normal();
+  for (const auto& [p, e] : readFaults_)
+    if (p == normal) return e;
+  return {};
+}
+
 void FileOps::ClearFaults() {
+  readFaults_.clear();
   failAt_ = 0;
   failFromThenOn_ = false;
   failError_.clear();

@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "core/result.h"
@@ -87,6 +88,12 @@ class FileOps {
   // `fromThenOn` every later operation fails as well.
   void FailAt(int nth, std::error_code error, bool fromThenOn = false,
               FaultPoint point = FaultPoint::Start);
+  // Makes every listing of the folder `path`, or every read of the file
+  // `path`, fail with `error` (until ClearFaults). Listings and reads are
+  // not operations: they are not counted and not journaled.
+  void FailReadsOf(const std::filesystem::path& path, std::error_code error);
+  // The fault a listing or read of `path` meets; empty when none.
+  std::error_code ReadFault(const std::filesystem::path& path) const;
   void ClearFaults();
   // Number of operations asked of this object so far (failed ones included).
   int Count() const { return count_; }
@@ -116,6 +123,7 @@ class FileOps {
   std::error_code failError_;
   FaultPoint failPoint_ = FaultPoint::Start;
   std::vector<Record> journal_;
+  std::vector<std::pair<std::filesystem::path, std::error_code>> readFaults_;
 };
 
 // The process-wide funnel that every module uses.

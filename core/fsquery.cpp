@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "base/unicode.h"
+#include "core/fileops.h"
 
 namespace lup {
 namespace fs = std::filesystem;
@@ -29,13 +30,7 @@ bool IsFolder(const fs::path& path) {
 
 bool AnyFileMatches(const fs::path& folder) {
   if (folder.empty()) return false;
-  std::error_code e;
-  fs::directory_iterator it(folder, e), end;
-  for (; !e && it != end; it.increment(e)) {
-    std::error_code e2;
-    if (it->is_regular_file(e2)) return true;
-  }
-  return false;
+  return !ListFolder(folder, "*.*", Pick::Files).entries.empty();
 }
 
 long long FileLength(const fs::path& path) {
@@ -101,6 +96,7 @@ bool NameOrderLess(std::string_view a, std::string_view b) {
 
 Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) {
   Listing out;
+  if ((out.error = Fs().ReadFault(folder))) return out;
   std::error_code e;
   fs::directory_iterator it(folder, e), end;
   for (; !e && it != end; it.increment(e)) {
@@ -120,10 +116,14 @@ Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) 
   return out;
 }
 
-std::vector<std::string> ListNames(const fs::path& folder, std::string_view pattern, Pick pick) {
-  std::vector<std::string> names;
-  for (auto& entry : ListFolder(folder, pattern, pick).entries) names.push_back(entry.name);
-  return names;
+OpResult ListMatching(const fs::path& folder, std::string_view pattern, Pick pick,
+                      std::vector<std::string>* names) {
+  names->clear();
+  const Listing listing = ListFolder(folder, pattern, pick);
+  if (listing.error && !IsNotFound(listing.error))
+    return OpResult::Fail(Action::List, listing.error, folder);
+  for (const FolderEntry& entry : listing.entries) names->push_back(entry.name);
+  return OpResult::Ok(Action::List);
 }
 
 }  // namespace lup

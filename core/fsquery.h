@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "core/result.h"
+
 namespace lup {
 
 // ---- existence tests ------------------------------------------------------
@@ -23,7 +25,9 @@ bool FolderExists(const std::filesystem::path& path);
 bool IsFolder(const std::filesystem::path& path);
 
 // True when folder\*.* matches at least one ordinary file (sub-folders do
-// not count). False for a missing folder.
+// not count). False for a missing folder, and for one that cannot be listed:
+// for what the user is shown only. Anything that moves data lists with
+// ListMatching, which tells a failed listing from an empty folder.
 bool AnyFileMatches(const std::filesystem::path& folder);
 
 // Length of an ordinary file; -1 when it is missing or not an ordinary file.
@@ -52,9 +56,11 @@ struct Listing {
 // platform: NameOrderLess below.
 Listing ListFolder(const std::filesystem::path& folder, std::string_view pattern, Pick pick);
 
-// Only the names of ListFolder (empty when the folder cannot be read).
-std::vector<std::string> ListNames(const std::filesystem::path& folder, std::string_view pattern,
-                                   Pick pick);
+// The names of ListFolder. A folder that does not exist holds none; any
+// other failure to list it is an error (Action::List naming the folder),
+// never taken for "no files".
+OpResult ListMatching(const std::filesystem::path& folder, std::string_view pattern, Pick pick,
+                      std::vector<std::string>* names);
 
 // Windows wild-card match of one name: '*' any run of characters, '?' any one
 // character, letter case ignored; "*.*" matches every name (also one without a

@@ -56,11 +56,18 @@ TEST(ListFolder, ChoosesFilesOrFoldersInListingOrder) {
   std::filesystem::create_directory(dir / "ミミ_おやつ");
   WriteBytes(dir / "ミミ_おやつ/x.pac", "");
 
-  std::vector<std::string> files = ListNames(dir.path(), "*_PostPet設定.ppc", Pick::Files);
+  std::vector<std::string> files;
+  ASSERT_TRUE(ListMatching(dir.path(), "*_PostPet設定.ppc", Pick::Files, &files).ok());
   EXPECT_EQ(files, (std::vector<std::string>{"A_PostPet設定.ppc", "b_PostPet設定.ppc"}));
-  EXPECT_EQ(ListNames(dir.path(), "*_PostPet設定.ppc", Pick::Folders),
-            std::vector<std::string>{"c_PostPet設定.ppc"});
-  EXPECT_EQ(ListNames(dir.path(), "*.*", Pick::Both).size(), 5u);
+  ASSERT_TRUE(ListMatching(dir.path(), "*_PostPet設定.ppc", Pick::Folders, &files).ok());
+  EXPECT_EQ(files, std::vector<std::string>{"c_PostPet設定.ppc"});
+  ASSERT_TRUE(ListMatching(dir.path(), "*.*", Pick::Both, &files).ok());
+  EXPECT_EQ(files.size(), 5u);
+  // A missing folder holds nothing; one that cannot be listed is an error.
+  EXPECT_TRUE(ListMatching(dir / "none", "*.*", Pick::Both, &files).ok());
+  EXPECT_TRUE(files.empty());
+  const OpResult notAFolder = ListMatching(dir / "ミミ_おやつ/x.pac", "*.*", Pick::Both, &files);
+  EXPECT_EQ(notAFolder.action, Action::List);
 
   Listing both = ListFolder(dir.path(), "*", Pick::Both);
   ASSERT_EQ(both.entries.size(), 5u);

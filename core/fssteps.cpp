@@ -62,7 +62,13 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op)
   std::string last = NameText(from.filename());
   if (HasWildcard(last)) {
     // Temporary files that a killed program left behind are not data.
-    for (std::string& name : ListNames(folder, last, Pick::Files))
+    std::vector<std::string> matching;
+    OpResult listed = ListMatching(folder, last, Pick::Files, &matching);
+    if (!listed.ok()) {
+      out.result = listed;
+      return out;
+    }
+    for (std::string& name : matching)
       if (!IsTempName(name)) names.push_back(std::move(name));
   } else if (IsFolder(from)) {
     out.result = OpResult::Fail(action, MakeError(CoreError::IsAFolder), from, to);

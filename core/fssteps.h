@@ -38,13 +38,14 @@ struct FolderOpResult {
 //  - `from` is a path ending in a wild-card pattern (the callers pass
 //    folder / "*.*") or one file. Only the TOP-LEVEL ordinary files that
 //    match are taken, never sub-folders, and never the funnel's temporary
-//    files that a killed program may have left ("~lupXXXX.tmp").
+//    files that a killed program may have left (IsTempName).
 //  - `to` is the destination folder; existing files of the same names are
 //    replaced (each copy atomically). When `to` does not exist it is created
 //    (with its missing parent folders), as the shell does.
 //  - When `from` or `to` is empty nothing happens (ok, 0 files).
 //  - When nothing matches (the source folder is missing or holds no file),
-//    nothing happens (ok, 0 files).
+//    nothing happens (ok, 0 files). A source folder that cannot be listed
+//    is an error (Action::List), never taken for an empty one.
 //  - The files are taken in listing order; the operation stops at the first
 //    failing file and reports it. Files done before it stay done (copies in
 //    place, moved files moved); the callers decide what to do.

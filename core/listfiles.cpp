@@ -165,9 +165,13 @@ namespace {
 // Reads a list file: false when it does not exist as a file; `error` holds a
 // read failure of an existing one.
 bool ReadListFile(const fs::path& path, ParsedList* parsed, OpResult* error) {
+  // A folder under the list's name holds no list: as missing (writing the
+  // list there fails and is reported).
   if (!FileExists(path)) return false;
   std::string bytes;
-  if (std::error_code e = os::ReadWhole(path, &bytes)) {
+  std::error_code e = Fs().ReadFault(path);
+  if (!e) e = os::ReadWhole(path, &bytes);
+  if (e) {
     *error = OpResult::Fail(Action::Read, e, path);
     return true;
   }

@@ -16,14 +16,16 @@ bool PetNameOfFile(std::string_view fileName, std::string* petName) {
   return true;
 }
 
-std::vector<std::string> ListPets(const fs::path& hostFolder, std::string_view petFileName) {
-  std::vector<std::string> pets;
-  std::string pattern = "*_" + std::string(petFileName);
-  for (const std::string& file : ListNames(hostFolder, pattern, Pick::Files)) {
+OpResult ListPets(const fs::path& hostFolder, std::string_view petFileName,
+                  std::vector<std::string>* pets) {
+  pets->clear();
+  std::vector<std::string> files;
+  OpResult listed = ListMatching(hostFolder, "*_" + std::string(petFileName), Pick::Files, &files);
+  for (const std::string& file : files) {
     std::string pet;
-    if (PetNameOfFile(file, &pet)) pets.push_back(pet);
+    if (PetNameOfFile(file, &pet)) pets->push_back(pet);
   }
-  return pets;
+  return listed;
 }
 
 bool ResetTreasureTagsInBytes(std::string& bytes) {

@@ -28,9 +28,9 @@ struct Pet {
 // The registered pets: for every ordinary file of `hostFolder` matching
 // "*_" + petFileName, in listing order (core/fsquery.h), the text of the file name
 // before its first "_". "A_B_PostPet設定.ppc" registers "A"; the host's own
-// D\petFileName never counts. Empty when the folder cannot be read.
-std::vector<std::string> ListPets(const std::filesystem::path& hostFolder,
-                                  std::string_view petFileName);
+// D\petFileName never counts. A host folder that cannot be listed is an error.
+OpResult ListPets(const std::filesystem::path& hostFolder, std::string_view petFileName,
+                  std::vector<std::string>* pets);
 
 // The pet name of one settings file name (the text before the first "_");
 // false when the name holds no "_". Used by ListPets.

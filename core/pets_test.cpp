@@ -21,8 +21,18 @@ TEST(ListPets, NamesBeforeTheFirstUnderscoreInListingOrder) {
   WriteBytes(d / "c_PostPet設定.ppc.bak", "");
   WriteBytes(d / "ミミ_おともだち帳", "");
   std::filesystem::create_directory(d / "F_PostPet設定.ppc");  // a folder is no pet
-  EXPECT_EQ(ListPets(d.path(), "PostPet設定.ppc"), (std::vector<std::string>{"A", "b", "ミミ"}));
-  EXPECT_TRUE(ListPets(d / "none", "PostPet設定.ppc").empty());
+  std::vector<std::string> pets;
+  EXPECT_TRUE(ListPets(d.path(), "PostPet設定.ppc", &pets).ok());
+  EXPECT_EQ(pets, (std::vector<std::string>{"A", "b", "ミミ"}));
+  EXPECT_TRUE(ListPets(d / "none", "PostPet設定.ppc", &pets).ok());
+  EXPECT_TRUE(pets.empty());
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(d.path(), std::make_error_code(std::errc::permission_denied));
+  const OpResult unlisted = ListPets(d.path(), "PostPet設定.ppc", &pets);
+  EXPECT_EQ(unlisted.action, Action::List);
+  EXPECT_EQ(unlisted.path, d.path());
+  EXPECT_TRUE(pets.empty());
 
   std::string pet;
   EXPECT_TRUE(PetNameOfFile("_PostPet設定.ppc", &pet));

@@ -52,9 +52,15 @@ bool SameFileName(std::string_view a, std::string_view b) {
 }
 
 OpResult MirrorFolder(const fs::path& source, const fs::path& target) {
-  const std::vector<std::string> sourceNames = ListNames(source, "*.*", Pick::Files);
+  std::vector<std::string> sourceNames, targetNames;
+  OpResult listed = ListMatching(source, "*.*", Pick::Files, &sourceNames);
+  if (listed.ok()) listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
+  if (!listed.ok()) return listed;
+  // A temporary file of the funnel is never data: not copied from the
+  // source, and removed from the target.
+  std::erase_if(sourceNames, [](const std::string& name) { return IsTempName(name); });
   std::vector<std::string> extras;
-  for (const std::string& name : ListNames(target, "*.*", Pick::Files)) {
+  for (const std::string& name : targetNames) {
     bool inSource = false;
     for (const std::string& s : sourceNames)
       if (SameFileName(s, name)) inSource = true;
@@ -119,8 +125,8 @@ ItemPaths PetStore::PathsFor(Item item, std::string_view pet) const {
   return paths;
 }
 
-std::vector<std::string> PetStore::PetNames() const {
-  return ListPets(s_.hostFolder, s_.petFileName);
+OpResult PetStore::PetNames(std::vector<std::string>* names) const {
+  return ListPets(s_.hostFolder, s_.petFileName, names);
 }
 
 PetsRead PetStore::ReadPets() const {
@@ -130,7 +136,10 @@ PetsRead PetStore::ReadPets() const {
     out.error = shares.error;
     return out;
   }
-  for (const std::string& name : PetNames()) {
+  std::vector<std::string> names;
+  out.error = PetNames(&names);
+  if (!out.error.ok()) return out;
+  for (const std::string& name : names) {
     Pet pet;
     pet.name = name;
     pet.flags = FindShareFlags(shares.records, name).value_or(ShareFlags{});
@@ -151,8 +160,11 @@ OpResult PetStore::SaveShares(const std::vector<Pet>& pets) const {
 }
 
 OpResult PetStore::RebuildShares() const {
+  std::vector<std::string> files;
+  OpResult listed = ListMatching(s_.hostFolder, "*" + s_.petFileName, Pick::Files, &files);
+  if (!listed.ok()) return listed;
   std::vector<ShareRecord> records;
-  for (const std::string& file : ListNames(s_.hostFolder, "*" + s_.petFileName, Pick::Files)) {
+  for (const std::string& file : files) {
     ShareRecord r;
     if (PetNameOfFile(file, &r.name)) records.push_back(std::move(r));
   }
@@ -284,7 +296,10 @@ OpResult PetStore::NewTreasure(const ItemPaths& p, StoreQuestions& q) const {
   }
   // The previous pet's treasures go even when no box was chosen: left in
   // the host's folder they would be put away as the called pet's.
-  for (const std::string& name : ListNames(p.host, "*.*", Pick::Files)) {
+  std::vector<std::string> names;
+  OpResult listed = ListMatching(p.host, "*.*", Pick::Files, &names);
+  if (!listed.ok()) return listed;
+  for (const std::string& name : names) {
     // The box file is kept whatever the letter case of its name on disk.
     if (haveBox && SameFileName(s_.treasureBoxName, name)) continue;
     OpResult removed = Fs().Delete(p.host / U8Path(name));
@@ -297,10 +312,8 @@ OpResult PetStore::NewTreasure(const ItemPaths& p, StoreQuestions& q) const {
 
 // The pet's new treasure folder is a copy of what the host holds now.
 OpResult PetStore::CopyCurrentTreasure(const ItemPaths& p, StoreQuestions& q) const {
-  if (AnyFileMatches(p.host)) {
-    OpResult copied = CopyAllFiles(p.host, p.pet);
-    if (!copied.ok()) return copied;
-  }
+  OpResult copied = CopyAllFiles(p.host, p.pet);
+  if (!copied.ok()) return copied;
   if (FileExists(Box(p.host))) return OpResult::Ok(Action::Copy);
   const std::optional<OpResult> recovered = RecoverBox(p.host, q);
   if (!recovered || !recovered->ok()) return recovered.value_or(OpResult::Ok(Action::Copy));
@@ -324,12 +337,10 @@ OpResult PetStore::BringInFolder(std::string_view pet, Item item, bool shared,
   if (IsFolder(p.pet)) return MirrorFolder(p.pet, p.host);
   OpResult made = MakeFolder(p.pet);
   if (!made.ok()) return made;
-  const bool makeNew = q.MakeItemNew(pet, s_.NameOf(item));
-  const fs::path& from = p.host;
-  if (!AnyFileMatches(from)) return OpResult::Ok(Action::Copy);
   // New: the host starts with an empty folder. Otherwise the pet's new
   // folder is a copy of the host's.
-  return makeNew ? DeleteMatching(from) : CopyAllFiles(from, p.pet);
+  if (q.MakeItemNew(pet, s_.NameOf(item))) return MirrorFolder(p.pet, p.host);
+  return CopyAllFiles(p.host, p.pet);
 }
 
 PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags& flags,

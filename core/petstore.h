@@ -84,7 +84,8 @@ class BackupLayout {
 // The registered pets with their share flags.
 struct PetsRead {
   std::vector<Pet> pets;  // in listing order; a pet without a record shares nothing
-  OpResult error;         // \lupina3.dat exists but could not be read (pets then empty)
+  OpResult error;         // the host folder could not be listed, or \lupina3.dat
+                          // exists but could not be read (pets then empty)
 };
 
 // Whose snacks the host's snack folder holds now (the snack manager mirrors
@@ -112,8 +113,9 @@ class PetStore {
 
   // ---- pets and their flags --------------------------------------------------
 
-  // The names of the registered pets, in listing order.
-  std::vector<std::string> PetNames() const;
+  // The names of the registered pets, in listing order; an error when the
+  // host folder cannot be listed.
+  OpResult PetNames(std::vector<std::string>* names) const;
   // The registered pets with the flags of \lupina3.dat (the first record of
   // each name counts).
   PetsRead ReadPets() const;

@@ -142,7 +142,9 @@ TEST_F(CallPetTest, ACurrentPetWithoutARowGetsItsPerPetCopiesBackAndIsRegistered
 
   EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
   EXPECT_EQ(Disk(), model);
-  EXPECT_EQ(ListPets(D(), settings.petFileName), (std::vector<std::string>{"クロ", "ポチ"}));
+  std::vector<std::string> pets;
+  ASSERT_TRUE(ListPets(D(), settings.petFileName, &pets).ok());
+  EXPECT_EQ(pets, (std::vector<std::string>{"クロ", "ポチ"}));
 }
 
 TEST_F(CallPetTest, PutAwayPassesOverMissingHostItemsButMakesThePetsFolders) {

@@ -264,7 +264,9 @@ void SpecialDialog::Load() {
   auto& list = form_.Get<ui::ListBox>("List1");
   list.SetVisible(false);
   const PetStore store(settings_);
-  for (const std::string& pet : store.PetNames()) list.AddItem(pet);
+  std::vector<std::string> pets;
+  say_.TellFailure(store.PetNames(&pets));
+  for (const std::string& pet : pets) list.AddItem(pet);
 
   const std::filesystem::path D = settings_.hostFolder;
   if (!FileExists(SpecialMarksFile(D))) say_.TellFailure(store.SavePatchedMarks({}));

@@ -31,16 +31,20 @@ fs::path ResolveSnackFolder(const fs::path& hostFolder, std::string_view entry) 
   return hostFolder / U8Path(std::string(entry) + "_" + kSnackFolderName);
 }
 
-std::vector<std::string> SnackListEntries(const fs::path& hostFolder) {
-  std::vector<std::string> entries;
-  const std::string pattern = std::string("*") + kSnackFolderName;
-  for (const std::string& name : ListNames(hostFolder, pattern, Pick::Both)) {
+bool SameEntry(std::string_view a, std::string_view b) { return SameFileName(a, b); }
+
+std::vector<std::string> SnackListEntries(const fs::path& hostFolder, OpResult* listing) {
+  std::vector<std::string> entries, names;
+  *listing = ListMatching(hostFolder, std::string("*") + kSnackFolderName, Pick::Both, &names);
+  for (const std::string& name : names) {
     const std::size_t underscore = name.find('_');
     if (underscore == std::string::npos) continue;
     std::string pet = name.substr(0, underscore);
     // These would stand for another folder than D\{pet}_おやつ.
-    if (pet.empty() || pet == kSharedEntry || pet == kLiveEntry) continue;
-    if (std::find(entries.begin(), entries.end(), pet) != entries.end()) continue;
+    if (pet.empty() || SameEntry(pet, kSharedEntry) || SameEntry(pet, kLiveEntry)) continue;
+    // Names that differ only in letter case stand for one folder.
+    const auto same = [&](const std::string& e) { return SameEntry(e, pet); };
+    if (std::find_if(entries.begin(), entries.end(), same) != entries.end()) continue;
     entries.insert(entries.begin(), std::move(pet));
   }
   if (IsFolder(ResolveSnackFolder(hostFolder, kSharedEntry)))
@@ -229,10 +233,12 @@ void SnackWindow::BuildLists() {
   target_->SetVisible(false);
   source_->Clear();
   target_->Clear();
-  for (const std::string& entry : SnackListEntries(hostFolder_)) {
+  OpResult listing;
+  for (const std::string& entry : SnackListEntries(hostFolder_, &listing)) {
     source_->AddItem(entry);
     target_->AddItem(entry);
   }
+  say_.TellFailure(listing, "ペットのおやつフォルダを一覧にできませんでした");
   source_->SetListIndex(0);
   target_->SetListIndex(0);
   UpdateMoveCopy();
@@ -281,7 +287,7 @@ void SnackWindow::FillSnackGrid() {
 }
 
 void SnackWindow::UpdateMoveCopy() {
-  const bool differ = SourceEntry() != TargetEntry();
+  const bool differ = !SameEntry(SourceEntry(), TargetEntry());
   btnMove_->SetEnabled(differ);
   btnCopy_->SetEnabled(differ);
 }
@@ -357,7 +363,7 @@ void SnackWindow::MakeUnopened() {
 void SnackWindow::CopySnacks(bool move) {
   if (!HasSnackRows()) return;
   const std::string source = SourceEntry(), target = TargetEntry();
-  if (source == target) return;
+  if (SameEntry(source, target)) return;
   const fs::path sourceFolder = ResolveSnackFolder(hostFolder_, source);
   const fs::path targetFolder = ResolveSnackFolder(hostFolder_, target);
   const char* verb = move ? "移動" : "コピー";

@@ -51,11 +51,17 @@ std::filesystem::path ResolveSnackFolder(const std::filesystem::path& hostFolder
 
 // The entries of both lists, top first: for every name in D matching
 // "*おやつ" (folders and files) that holds "_", the text before its first
-// "_", in the reverse of the listing order; "共有" on top when D\共有\おやつ
+// "_" (each entry once, letter case ignored), in the reverse of the listing order; "共有" on top when D\共有\おやつ
 // is a folder; "おやつ" alone when there is nothing else. A name that gives
 // an empty text, "共有" or "おやつ" (which would stand for another folder)
 // gives no entry, and each entry appears once.
-std::vector<std::string> SnackListEntries(const std::filesystem::path& hostFolder);
+// `listing` is set to the failure when D cannot be listed (the entries are
+// then those that need no listing).
+std::vector<std::string> SnackListEntries(const std::filesystem::path& hostFolder,
+                                          OpResult* listing);
+// Two entries stand for one folder when their names differ only in letter
+// case, as the file system compares them.
+bool SameEntry(std::string_view a, std::string_view b);
 
 // The count typed into the count box: a whole number (ASCII or full-width
 // digits, an optional sign, spaces around), then -1 and everything above
@@ -119,7 +125,9 @@ class SnackWindow {
   // the live folder's owner and such a file (other than `file` itself)
   // exists; empty otherwise.
   std::filesystem::path LiveTwin(const std::filesystem::path& file) const;
-  bool Mirrors(const std::string& entry) const { return liveOwner_ && *liveOwner_ == entry; }
+  bool Mirrors(const std::string& entry) const {
+    return liveOwner_ && SameEntry(*liveOwner_, entry);
+  }
   void ReportFailures(const std::string& heading, const std::vector<OpResult>& failures);
 
   ui::Host& host_;
