@@ -16,14 +16,18 @@ FileOps* g_currentOps = &g_defaultOps;
 
 const char kHex[] = "0123456789abcdef";
 
+constexpr std::string_view kTempPrefix = "~lupina-tmp-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::size_t kTempDigits = 16;
+
 std::string MakeTempName() {
-  static std::mt19937 random(static_cast<unsigned>(std::random_device{}()) ^
-                             static_cast<unsigned>(
-                                 std::chrono::steady_clock::now().time_since_epoch().count()));
-  unsigned v = random();
-  std::string name = "~lup";
-  for (int i = 0; i < 4; ++i) name.push_back(kHex[(v >> (i * 4)) & 15]);
-  return name + ".tmp";
+  static std::mt19937_64 random(
+      (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const std::uint64_t v = random();
+  std::string name(kTempPrefix);
+  for (std::size_t i = 0; i < kTempDigits; ++i) name.push_back(kHex[(v >> (i * 4)) & 15]);
+  return name + std::string(kTempSuffix);
 }
 
 // Creates a fresh temporary file in `folder`.
@@ -68,8 +72,9 @@ bool TargetsFault(const std::error_code& e, const fs::path& from) {
 
 bool IsTempName(std::string_view name) {
   if (name.size() != static_cast<std::size_t>(kTempNameLength)) return false;
-  if (name.substr(0, 4) != "~lup" || name.substr(8) != ".tmp") return false;
-  for (char c : name.substr(4, 4))
+  if (name.substr(0, kTempPrefix.size()) != kTempPrefix) return false;
+  if (name.substr(kTempPrefix.size() + kTempDigits) != kTempSuffix) return false;
+  for (char c : name.substr(kTempPrefix.size(), kTempDigits))
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
 }

@@ -6,7 +6,7 @@
 //   lup::Fs().EditBytes(path, 881, b) change bytes in place
 //
 // Atomic replacement: Copy and Write write a temporary file named
-// "~lupXXXX.tmp" in the destination folder, flush it to the disk, then rename
+// "~lupina-tmp-XXXXXXXXXXXXXXXX.tmp" in the destination folder, flush it to the disk, then rename
 // it over the target. A program killed meanwhile leaves the old file or the
 // new one, never half a file (at most a stray temporary file). On any failure
 // the temporary file is removed and the target is untouched.
@@ -30,9 +30,11 @@
 
 namespace lup {
 
-// Length of the temporary names ("~lupXXXX.tmp") in the destination folders;
-// the pet-name check keeps room for it.
-inline constexpr int kTempNameLength = 12;
+// Length of the temporary names ("~lupina-tmp-" + 16 lower-case hex digits +
+// ".tmp") in the destination folders; the pet-name check keeps room for it.
+// The mark and the 64 random bits make a name no host or user file carries,
+// so that a file taken for a leftover of ours is always one.
+inline constexpr int kTempNameLength = 32;
 
 // True for names of our temporary files (left behind only by a killed program).
 bool IsTempName(std::string_view fileName);

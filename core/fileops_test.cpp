@@ -195,10 +195,13 @@ TEST(FileOpsJournal, TheProcessWideFunnelKeepsNone) {
   EXPECT_TRUE(Fs().Journal().empty());
 }
 
-TEST(FileOpsNames, TemporaryNamesAreRecognised) {
-  EXPECT_TRUE(IsTempName("~lup0a9f.tmp"));
-  EXPECT_FALSE(IsTempName("~lup0a9f.tmpx"));
-  EXPECT_FALSE(IsTempName("~lupXYZW.tmp"));
+TEST(FileOpsNames, OnlyOurOwnTemporaryNamesAreTakenForThem) {
+  EXPECT_TRUE(IsTempName("~lupina-tmp-0123456789abcdef.tmp"));
+  EXPECT_FALSE(IsTempName("~lupina-tmp-0123456789abcdef.tmpx"));
+  EXPECT_FALSE(IsTempName("~lupina-tmp-0123456789ABCDEF.tmp"));
+  EXPECT_FALSE(IsTempName("~lupina-tmp-0123456789abcde.tmp"));
+  // The short names of earlier versions may be a user's own files.
+  EXPECT_FALSE(IsTempName("~lup0a9f.tmp"));
   EXPECT_FALSE(IsTempName("tzl001.pac"));
 }
 

@@ -41,7 +41,7 @@ TEST_F(StepsTest, ShellCopyTakesOnlyTopLevelFilesAndReplaces) {
 }
 
 TEST_F(StepsTest, ShellCopyLeavesStrayTemporaryFilesBehind) {
-  WriteBytes(dir / "受信フォルダ/~lup00af.tmp", "half");
+  WriteBytes(dir / "受信フォルダ/~lupina-tmp-00000000000000af.tmp", "half");
   FolderOpResult r = ShellFileOp(dir / "受信フォルダ/*.*", dir / "to", ShellOp::Copy);
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(NamesIn(dir / "to"), "m1.mail|m2.mail|noext");

@@ -45,18 +45,18 @@ TEST(PetName, RejectsWhatCannotBeAPetsName) {
 TEST(PetName, TheLongestPathMustStayWithinWindowsLimits) {
   Settings s;
   s.hostFolder = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");  // 52
-  // 52 + "\bak\" (5) + name + "_" + "受信フォルダ" (6) + "\" + "~lup0000.tmp" (12)
-  // = 77 + name: 182 characters fit, 183 do not.
-  EXPECT_TRUE(CheckPetName(std::string(182, 'a'), s).ok());
-  EXPECT_EQ(CheckPetName(std::string(183, 'a'), s).problem, PetNameProblem::TooLong);
-  // Characters count as UTF-16 units, not bytes: 182 × "ミ" fits.
+  // 52 + "\bak\" (5) + name + "_" + "受信フォルダ" (6) + "\" + a temporary
+  // name (32) = 97 + name: 162 characters fit, 163 do not.
+  EXPECT_TRUE(CheckPetName(std::string(162, 'a'), s).ok());
+  EXPECT_EQ(CheckPetName(std::string(163, 'a'), s).problem, PetNameProblem::TooLong);
+  // Characters count as UTF-16 units, not bytes: 162 × "ミ" fits.
   std::string mi;
-  for (int i = 0; i < 182; ++i) mi += "ミ";
+  for (int i = 0; i < 162; ++i) mi += "ミ";
   EXPECT_TRUE(CheckPetName(mi, s).ok());
-  s.treasureBoxName = std::string(13, 't');  // a longer box file name takes more room
+  s.treasureBoxName = std::string(33, 't');  // a longer box file name takes more room
   EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
   s.treasureBoxName = "tzl001.pac";
-  s.friendBookName = std::string(16, 'f');  // D\bak\name_f….bak: 78 + name
+  s.friendBookName = std::string(36, 'f');  // D\bak\name_f….bak: 98 + name
   EXPECT_EQ(CheckPetName(mi, s).problem, PetNameProblem::TooLong);
   EXPECT_EQ(CheckPetName("a_b", s).problem, PetNameProblem::Underscore);
 }

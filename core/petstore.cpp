@@ -51,7 +51,7 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return WildcardMatch(a, b);
 }
 
-OpResult MirrorFolder(const fs::path& source, const fs::path& target) {
+OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep) {
   std::vector<std::string> sourceNames, targetNames;
   OpResult listed = ListMatching(source, "*.*", Pick::Files, &sourceNames);
   if (listed.ok()) listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
@@ -64,7 +64,7 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target) {
     bool inSource = false;
     for (const std::string& s : sourceNames)
       if (SameFileName(s, name)) inSource = true;
-    if (!inSource) extras.push_back(name);
+    if (!inSource && !(!keep.empty() && SameFileName(keep, name))) extras.push_back(name);
   }
   if (!sourceNames.empty()) {
     OpResult copied = CopyAllFiles(source, target);
@@ -202,12 +202,39 @@ OpResult PetStore::ForgetCurrent() const {
 
 // ---- put-away ---------------------------------------------------------------------
 
-OpResult PetStore::PutAwayFolder(const ItemPaths& paths, bool shared) const {
+// The copy then holds the host folder's files: copied in first, and only when
+// every copy succeeded are the files removed that the host no longer has (a
+// mail deleted, a snack eaten, a treasure given away). A host folder that
+// does not exist leaves the copy as it is, and so does a treasure folder
+// without its box file: the box itself is never given away, so its absence
+// is damage that box recovery mends, not something to copy.
+OpResult PetStore::PutAwayFolder(Item item, const ItemPaths& paths, bool shared) const {
   if (!shared && !FolderExists(paths.pet)) {
     OpResult made = MakeFolder(paths.pet);
     if (!made.ok()) return made;
   }
-  return CopyAllFiles(paths.host, shared ? paths.shared : paths.pet);
+  if (!IsFolder(paths.host)) return OpResult::Ok(Action::Copy);
+  const std::string_view keep = item == Item::kTreasure ? s_.treasureBoxName : std::string_view();
+  return MirrorFolder(paths.host, shared ? paths.shared : paths.pet, keep);
+}
+
+OpResult PetStore::SaveCurrent() const {
+  const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
+  if (current.state != CurrentPetRead::State::Ok || current.name.empty())
+    return OpResult::Ok(Action::Copy);
+  const PetsRead pets = ReadPets();
+  if (!pets.error.ok()) return pets.error;
+  for (const Pet& pet : pets.pets)
+    if (pet.name == current.name) return PutAway(pet.name, pet.flags);
+  return OpResult::Ok(Action::Copy);  // no longer registered: nobody to save for
+}
+
+OpResult PetStore::ReleaseCurrent() const {
+  if (ReadCurrentPet(s_.hostFolder).state == CurrentPetRead::State::Unreadable)
+    return OpResult::Ok(Action::Delete);
+  OpResult saved = SaveCurrent();
+  if (!saved.ok()) return saved;
+  return ForgetCurrent();
 }
 
 OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const {
@@ -216,7 +243,7 @@ OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const 
     const bool shared = IsShared(flags, item);
     OpResult r = OpResult::Ok(Action::Copy);
     if (!IsFileItem(item)) {
-      r = PutAwayFolder(paths, shared);
+      r = PutAwayFolder(item, paths, shared);
     } else if (FileExists(paths.host)) {
       r = CopyOneFile(paths.host, shared ? paths.shared : paths.pet);
     }

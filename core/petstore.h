@@ -55,9 +55,10 @@ class StoreQuestions {
 // (names compared as the file system does, letter case ignored). A missing or
 // empty `source` empties `target`; a missing `target` is made only when there
 // is something to copy. Sub-folders on either side are left alone, and the
-// funnel's own temporary files are never taken for data. Stops at the first
-// failure and returns it.
-OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target);
+// funnel's own temporary files are never taken for data. A file of `target`
+// named `keep` is never removed. Stops at the first failure and returns it.
+OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
+                      std::string_view keep = {});
 
 // Names compared as the Windows file system compares them (letter case
 // ignored for the letters it folds).
@@ -146,10 +147,26 @@ class PetStore {
   // ---- moving a pet's data ---------------------------------------------------
 
   // The host copies go back into `pet`'s own copies, or the shared ones for
-  // the kinds `flags` shares. Adds and replaces files, deletes nothing, makes
-  // the pet's folders when missing, passes over host items that do not
-  // exist. Stops at the first failure: nothing is lost, the next try repeats it.
+  // the kinds `flags` shares: each folder copy ends up holding the host
+  // folder's files (copied first; what the host deleted is removed only when
+  // every copy of that folder succeeded), files are replaced, the pet's
+  // folders are made when missing, host items that do not exist are passed
+  // over. Sub-folders are left alone. Stops at the first failure: nothing of
+  // the host's is lost, the next try repeats it.
   OpResult PutAway(std::string_view pet, const ShareFlags& flags) const;
+
+  // The current pet's latest data saved, so that nothing that the host holds
+  // now is lost when the host copies stop being that pet's. When
+  // \lupina.dat names a registered pet, the host copies are put away by its
+  // flags in \lupina3.dat. Nothing happens when no pet is current, when the
+  // named pet is no longer registered, or when \lupina.dat cannot be read
+  // (whose data the host holds is unknown; the call asks before it
+  // overwrites it). A \lupina3.dat that cannot be read is an error.
+  OpResult SaveCurrent() const;
+  // SaveCurrent, then \lupina.dat removed: from now on the host copies belong
+  // to no pet. When the save failed, nothing is removed. An unreadable
+  // \lupina.dat stays, so that the next call still asks.
+  OpResult ReleaseCurrent() const;
 
   enum class BringInEnd {
     kDone,
@@ -184,7 +201,7 @@ class PetStore {
  private:
   // The three copies of `item` with the pet field set for `pet`.
   ItemPaths PathsFor(Item item, std::string_view pet) const;
-  OpResult PutAwayFolder(const ItemPaths& paths, bool shared) const;
+  OpResult PutAwayFolder(Item item, const ItemPaths& paths, bool shared) const;
   BringInEnd BringInPetFile(std::string_view pet, StoreQuestions& q, OpResult* failure) const;
   OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const;
   OpResult BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const;

@@ -33,12 +33,13 @@ TEST_F(PetStoreTest, AMirrorHoldsExactlyTheSourceFilesAndLeavesSubFoldersAlone) 
   Put("from/a.txt", "new a");
   Put("from/b.txt", "new b");
   Put("from/sub/deep.txt", "not copied");
-  Put("from/~lup1a2b.tmp", "a killed program's leftover");
+  Put("from/~lupina-tmp-0123456789abcdef.tmp", "a killed program's leftover");
+  Put("from/~lup1a2b.tmp", "a user's file that looks like an old temporary name");
   Put("to/a.txt", "old a");
   Put("to/gone.txt", "removed");
   Put("to/keep/inner.txt", "stays");
   ASSERT_TRUE(MirrorFolder(At("from"), At("to")).ok());
-  EXPECT_EQ(NamesIn(At("to")), "a.txt|b.txt|keep");
+  EXPECT_EQ(NamesIn(At("to")), "a.txt|b.txt|keep|~lup1a2b.tmp");
   EXPECT_EQ(Read("to/a.txt"), "new a");
   EXPECT_EQ(Read("to/keep/inner.txt"), "stays");
 }

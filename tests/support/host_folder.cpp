@@ -156,8 +156,18 @@ std::string CopyOf(const std::string& item, const std::string& pet, ShareFlags f
 }
 
 void ModelPutAway(Files& model, const std::string& pet, ShareFlags flags) {
-  for (const std::string& item : AllItems())
+  for (const std::string& item : kFileItems)
     MergeItem(model, CopyOf(item, pet, flags), ItemOf(model, item));
+  for (const std::string& item : kFolderItems) {
+    Files host = ItemOf(model, item);
+    if (host.empty()) continue;
+    const std::string copy = CopyOf(item, pet, flags);
+    // The treasure box file is never removed from a copy.
+    const Files before = ItemOf(model, copy);
+    if (item == "宝物" && !host.count("tzl001.pac") && before.count("tzl001.pac"))
+      host["tzl001.pac"] = before.at("tzl001.pac");
+    SetItem(model, copy, host);
+  }
 }
 
 void ModelBringIn(Files& model, const std::string& pet, ShareFlags flags) {

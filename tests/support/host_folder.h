@@ -87,8 +87,10 @@ void MergeItem(Files& model, const std::string& item, const Files& content);
 // The copy that holds `item` for `pet` with `flags`: "共有/item" or "pet_item".
 std::string CopyOf(const std::string& item, const std::string& pet, ShareFlags flags);
 
-// The expected disk after a clean put-away of `pet` with `flags` (host copies
-// added to its own or the shared copies; per-pet folders made).
+// The expected disk after a clean put-away of `pet` with `flags`: host files
+// replace its own or the shared files, each folder copy holds what the host
+// folder holds (a host folder without files counts as missing: its copy
+// stays as it is).
 void ModelPutAway(Files& model, const std::string& pet, ShareFlags flags);
 // The expected disk after a clean bring-in of `pet` whose copies all exist.
 void ModelBringIn(Files& model, const std::string& pet, ShareFlags flags);
