@@ -218,6 +218,15 @@ OpResult PetStore::PutAwayFolder(Item item, const ItemPaths& paths, bool shared)
   return MirrorFolder(paths.host, shared ? paths.shared : paths.pet, keep);
 }
 
+std::optional<std::string> PetStore::MisnamedPetFile(std::string_view pet) const {
+  if (FileExists(s_.PetCopy(pet, Item::kPetFile))) return std::nullopt;
+  std::vector<std::string> files;
+  const std::string pattern = std::string(pet) + "_*_" + s_.petFileName;
+  if (!ListMatching(s_.hostFolder, pattern, Pick::Files, &files).ok() || files.empty())
+    return std::nullopt;
+  return files.front();
+}
+
 OpResult PetStore::SaveCurrent() const {
   const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
   if (current.state != CurrentPetRead::State::Ok || current.name.empty())

@@ -144,6 +144,12 @@ class PetStore {
   // \lupina.dat removed (when it exists).
   OpResult ForgetCurrent() const;
 
+  // The settings file of an older version that registers `pet` under a name
+  // holding another "_" ("ミミ_2_PostPet設定.ppc" lists as ミミ) while `pet`'s
+  // own settings file does not exist; nullopt otherwise. Calling such a pet
+  // would make it from another pet's settings.
+  std::optional<std::string> MisnamedPetFile(std::string_view pet) const;
+
   // ---- moving a pet's data ---------------------------------------------------
 
   // The host copies go back into `pet`'s own copies, or the shared ones for

@@ -23,6 +23,7 @@
 
 #include "base/text.h"
 #include "core/fsquery.h"
+#include "core/hostproc.h"
 #include "core/petname.h"
 #include "core/petstore.h"
 #include "core/product.h"
@@ -88,8 +89,22 @@ class Call {
     if (c_.called < 0 || c_.called >= static_cast<int>(c_.pets.size()))
       return CallOutcome::NoSettingsFile;
     called_ = c_.pets[static_cast<std::size_t>(c_.called)];
+    // The host may have been started since the list was shown; its data is
+    // not ours to move while it runs.
+    if (IsHostRunning(c_.processes.RunningNames(), s_.hostExeName)) {
+      say_.Tell(HostRunningText(), ui::Icon::kCritical);
+      return CallOutcome::HostRunning;
+    }
     if (called_.name.empty() || !IsSafeNamePart(called_.name)) {
       say_.Tell(called_.name + "は存在しないペットです", ui::Icon::kCritical);
+      return CallOutcome::NoSettingsFile;
+    }
+    if (const std::optional<std::string> misnamed = store_.MisnamedPetFile(called_.name)) {
+      say_.Tell(*misnamed + " は名前に「_」が2つ以上あるため、" + called_.name +
+                    "を呼び出せません" + kCrLf + "ファイルの名前を " + called_.name + "_" +
+                    s_.petFileName + " に変えてから呼び出してください" + kCrLf +
+                    "ポストペットのデータは何も変更していません",
+                ui::Icon::kCritical);
       return CallOutcome::NoSettingsFile;
     }
     // The host copies may belong to a pet whose name is lost: ask before they
@@ -216,5 +231,10 @@ class Call {
 }  // namespace
 
 CallOutcome CallPet(CallPetContext& context) { return Call(context).Run(); }
+
+std::string HostRunningText() {
+  return std::string("ポストペットが起動中です") + kCrLf +
+         "lupina.exeはポストペット起動中に実行する事は出来ません";
+}
 
 }  // namespace lup

@@ -33,6 +33,7 @@ struct CallPetContext {
 // How a call ended. Whatever the outcome, the launcher ends afterwards.
 enum class CallOutcome {
   HostStarted,     // the host runs on the called pet's data
+  HostRunning,     // the host runs already: nothing touched
   NoSettingsFile,  // neither the pet's nor the host's settings file: nothing started
   PutAwayFailed,   // the host's data could not be saved (or its owner is unknown and
                    // the user kept it): nothing deleted, nothing started
@@ -41,5 +42,8 @@ enum class CallOutcome {
 };
 
 CallOutcome CallPet(CallPetContext& context);
+
+// The message when the host runs: the launcher then never moves its data.
+std::string HostRunningText();
 
 }  // namespace lup

@@ -497,5 +497,92 @@ TEST_F(CallPetTest, AnUnreadableCurrentPetGivenUpIsReplacedLikeNoCurrentPet) {
   EXPECT_EQ(CurrentOnDisk(), "ポチ");
 }
 
+// ---- around the call ---------------------------------------------------------------
+
+TEST_F(CallPetTest, AHostStartedAfterTheListWasShownStopsTheCallBeforeAnything) {
+  Prepare(kPerPet, kPerPet);
+  processes.running = {"C:\\Program Files\\So-net\\POSTPET20.EXE"};
+  const Files before = Snapshot();
+  ui.ExpectMessage(Answer::kOk)
+      .Text("ポストペットが起動中です\r\nlupina.exeはポストペット起動中に実行する事は出来ません")
+      .With(ui::Icon::kCritical);
+  EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostRunning);
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(processes.started.empty());
+}
+
+TEST_F(CallPetTest, WhatTheHostDeletedStaysDeletedWhateverTheFlags) {
+  for (const ShareFlags flags : {kPerPet, kAllShared}) {
+    SCOPED_TRACE(flags[0]);
+    CallPetFixture fresh;
+    fresh.PutPet("ミミ");
+    fresh.PutPet("ポチ");
+    fresh.PutItems("共有/", "ミミ");  // what ミミ brought in when she shares
+    fresh.PutItems("", "ミミ");
+    fresh.Remove("受信フォルダ/0001.txt");      // a mail she deleted
+    fresh.Remove("おやつ/ミミ-cake.pac");       // a snack she ate
+    fresh.Remove("宝物/ミミ-gem.bmp");          // a treasure she gave away
+    fresh.AddRow("ミミ", flags);
+    fresh.AddRow("ポチ", kPerPet);
+    fresh.SetCurrent("ミミ");
+    ASSERT_EQ(fresh.CallByName("ポチ"), CallOutcome::HostStarted);
+    const std::string home = flags[0] ? "共有/" : "ミミ_";
+    EXPECT_FALSE(fresh.Exists(home + "受信フォルダ/0001.txt"));
+    EXPECT_FALSE(fresh.Exists(home + "おやつ/ミミ-cake.pac"));
+    EXPECT_FALSE(fresh.Exists(home + "宝物/ミミ-gem.bmp"));
+    EXPECT_TRUE(fresh.Exists(home + "宝物/tzl001.pac"));
+    EXPECT_TRUE(fresh.Exists(home + "受信フォルダ/ミミ-in.txt"));
+  }
+}
+
+TEST_F(CallPetTest, APetListedFromAnOlderSettingsFileNameIsToldNotMadeFromAnother) {
+  Prepare(kPerPet, kPerPet);
+  Put("クロ_2_PostPet設定.ppc", "クロ's settings under an older name");
+  AddRow("クロ", kPerPet);
+  const Files before = Snapshot();
+  ui.ExpectMessage(Answer::kOk)
+      .TextHas("クロ_2_PostPet設定.ppc は名前に「_」が2つ以上あるため、クロを呼び出せません")
+      .TextHas("クロ_PostPet設定.ppc に変えてから")
+      .With(ui::Icon::kCritical);
+  EXPECT_EQ(CallByName("クロ"), CallOutcome::NoSettingsFile);
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(CurrentOnDisk(), "ミミ");
+  EXPECT_TRUE(processes.started.empty());
+}
+
+// A folder that cannot be listed stops the call where it is met: nothing of
+// the host's data is overwritten by a step that took it for an empty folder.
+struct Unlisted {
+  const char* folder;
+  CallOutcome outcome;
+};
+
+class UnlistedFolderTest : public CallPetTest, public ::testing::WithParamInterface<Unlisted> {};
+
+TEST_P(UnlistedFolderTest, StopsTheCallAndNamesTheFolder) {
+  Prepare(kPerPet, kPerPet);
+  const Files hostBefore = Disk();
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(At(GetParam().folder), std::make_error_code(std::errc::permission_denied));
+  ui.ExpectMessage(Answer::kOk).TextHas(PathText(At(GetParam().folder))).With(ui::Icon::kCritical);
+  EXPECT_EQ(CallByName("ポチ"), GetParam().outcome);
+  EXPECT_TRUE(processes.started.empty());
+  if (GetParam().outcome == CallOutcome::PutAwayFailed) {
+    EXPECT_EQ(CurrentOnDisk(), "ミミ");
+    for (const char* item : {"受信フォルダ", "送信フォルダ", "おやつ", "宝物"})
+      EXPECT_EQ(ItemOf(Disk(), item), ItemOf(hostBefore, item)) << item;
+  } else {
+    EXPECT_EQ(CurrentOnDisk(), "");  // ミミ's data is saved; the host's belongs to nobody
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, UnlistedFolderTest,
+    ::testing::Values(Unlisted{"受信フォルダ", CallOutcome::PutAwayFailed},
+                      Unlisted{"ミミ_おやつ", CallOutcome::PutAwayFailed},
+                      Unlisted{"ポチ_送信フォルダ", CallOutcome::BringInFailed},
+                      Unlisted{"ポチ_宝物", CallOutcome::BringInFailed}));
+
 }  // namespace
 }  // namespace lup

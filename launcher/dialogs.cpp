@@ -30,8 +30,13 @@ const KindText kKinds[4] = {
 
 }  // namespace
 
-ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Apply apply)
-    : host_(host), store_(std::move(store)), apply_(std::move(apply)) {
+ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Release release,
+                         Apply apply)
+    : host_(host),
+      store_(std::move(store)),
+      original_(pet.flags),
+      release_(std::move(release)),
+      apply_(std::move(apply)) {
   form_.SetCaption("共有・非共有の設定");
   form_.SetClientSize(3750, 2055);
   form_.SetBorder(ui::Border::kFixedSingle);
@@ -60,6 +65,11 @@ ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet
   for (int k = 0; k < 4; ++k) checks_[k]->SetValue(pet.flags[k] != 0 ? 1 : 0);
 }
 
+bool ShareDialog::Released() {
+  if (!released_) released_ = release_();
+  return released_;
+}
+
 void ShareDialog::Ok() {
   int row = 0;
   if (!ParseStoredInt(form_.tag, &row)) return;
@@ -70,12 +80,16 @@ void ShareDialog::Ok() {
     if (!flags[k]) continue;
     const std::string question = pet + kKinds[k].question + kCrLf + kKinds[k].overwrite;
     if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kNone, 1) != ui::Answer::kYes) continue;
+    // The host copies may hold the current pet's newer data of this kind.
+    if (!Released()) return;
     const OpResult copied = store_.CopyToShared(pet, static_cast<DataKind>(k));
     // A failed copy leaves the shared copy's old files where they were.
     say_.TellFailure(copied, copied.action == Action::Copy ? "共有のファイルは削除せずに残しました"
                                                            : std::string());
   }
-  apply_(row, flags);
+  for (int k = 0; k < 4; ++k)
+    if ((flags[k] != 0) != (original_[k] != 0) && !Released()) return;
+  if (released_) apply_(row, flags);
   host_.Unload(form_);
 }
 

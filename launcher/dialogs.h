@@ -24,21 +24,31 @@ namespace lup {
 
 class ShareDialog {
  public:
+  // Saves the current pet's data and forgets it, before the first change;
+  // false (told) when it could not be saved: then nothing is changed.
+  using Release = std::function<bool()>;
   // What OK hands back: the row and the pet's new flags.
   using Apply = std::function<void(int row, const ShareFlags& flags)>;
 
   // Fills the dialog for `pet`, row `row` of the pet list: the row number in
   // the tag, the name in Label1, the flags in Check1 to Check4. OK asks, for
   // every ticked kind, whether the pet's own copy is to replace the shared
-  // one (copied through `store`), then hands the new flags to `apply`.
-  ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Apply apply);
+  // one (copied through `store`), then hands the new flags to `apply`. Before
+  // the first copy or change `release` runs; OK that changes nothing (no
+  // flag changed, every copy declined) changes nothing at all.
+  ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Release release,
+              Apply apply);
   ui::Form& form() { return form_; }
 
  private:
   void Ok();
+  bool Released();
 
   ui::Host& host_;
   PetStore store_;
+  ShareFlags original_;
+  Release release_;
+  bool released_ = false;
   Apply apply_;
   ui::Form form_{"Form4"};
   ui::Messenger say_{host_, kLauncherTitle, &form_};

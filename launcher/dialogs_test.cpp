@@ -38,6 +38,9 @@ class ShareDialogTest : public ::testing::Test {
     hf.Write("ミミ_おやつ/c.pac", "c");
     hf.Write("共有/おやつ/old.pac", "old snack");
     std::filesystem::create_directories(hf / "共有/宝物");
+    // ソラ is current; her folders are there and the host holds nothing yet.
+    for (const char* d : {"宝物", "受信フォルダ", "送信フォルダ", "おやつ"})
+      std::filesystem::create_directories(hf / (std::string("ソラ_") + d));
     launcher = hf.MakeLauncher(host);
     ASSERT_EQ(launcher->Start(""), StartOutcome::Shown);
   }
@@ -88,8 +91,9 @@ TEST_F(ShareDialogTest, YesCopiesThePetsDataOverTheSharedCopies) {
   EXPECT_EQ(launcher->grid().CellColour(2, 1), kSharedColour);
   EXPECT_EQ(launcher->grid().CellColour(2, 4), kPerPetColour);
   EXPECT_EQ(hf.Read("lupina3.dat"), HostFolder::Cp932("\"ソラ\",0,0,0,0\r\n\"ミミ\",1,1,1,0\r\n"));
+  // The current pet was put away and forgotten, in memory too.
   EXPECT_FALSE(hf.Exists("lupina.dat"));
-  EXPECT_EQ(launcher->settings().currentPetName, "ソラ");
+  EXPECT_EQ(launcher->settings().currentPetName, "");
   // The pet's own copies stay.
   EXPECT_EQ(hf.Read("ミミ_おともだち帳"), "mimi friends");
   EXPECT_EQ(test::NamesIn(hf / "ミミ_おやつ"), "a.pac|b.pac|c.pac");
@@ -112,13 +116,14 @@ TEST_F(ShareDialogTest, NoChangesOnlyTheFlagAndUntickingCopiesNothing) {
   EXPECT_FALSE(hf.Exists("lupina.dat"));
 }
 
-TEST_F(ShareDialogTest, OkWithoutChangesStillAsksSavesAndForgetsTheCurrentPet) {
-  hf.Write("lupina3.dat", "");
+TEST_F(ShareDialogTest, OkWithoutAChangeChangesNothing) {
+  const std::string list = hf.Read("lupina3.dat");
   ScriptDialog([&](ui::Form& f) { host.Click(f, "Command1"); });
   host.ExpectMessage(Answer::kNo).TextHas("のおやつを共有に");
   CtrlClickMimi();
-  EXPECT_EQ(hf.Read("lupina3.dat"), HostFolder::Cp932("\"ソラ\",0,0,0,0\r\n\"ミミ\",0,0,1,0\r\n"));
-  EXPECT_FALSE(hf.Exists("lupina.dat"));
+  EXPECT_EQ(hf.Read("lupina3.dat"), list);
+  EXPECT_EQ(hf.CurrentOnDisk(), "ソラ");
+  EXPECT_EQ(launcher->settings().currentPetName, "ソラ");
 }
 
 TEST_F(ShareDialogTest, TheCloseBoxChangesNothing) {
@@ -136,9 +141,10 @@ TEST_F(ShareDialogTest, TheCloseBoxChangesNothing) {
 TEST_F(ShareDialogTest, AFailedCopyNamesTheFileAndNeverEmptiesTheSharedCopy) {
   FileOps ops;
   ScopedFileOps scoped(ops);
-  // The second snack file cannot be written.
+  // The second snack file cannot be written (the first operation forgets
+  // the current pet, whose host copies hold nothing to put away).
   ScriptDialog([&](ui::Form& f) {
-    ops.FailAt(2, std::make_error_code(std::errc::no_space_on_device));
+    ops.FailAt(3, std::make_error_code(std::errc::no_space_on_device));
     host.Click(f, "Command1");
   });
   host.ExpectMessage(Answer::kYes).TextHas("のおやつを共有に");
@@ -173,6 +179,75 @@ TEST_F(ShareDialogTest, AMissingPetFriendBookIsNotCopiedAndNotReported) {
   host.ExpectMessage(Answer::kNo).TextHas("おやつ");
   CtrlClickMimi();
   EXPECT_EQ(hf.Read("共有/おともだち帳"), "shared friends");
+}
+
+// The current pet's latest data is never dropped by the share settings.
+TEST_F(ShareDialogTest, ChangingTheCurrentPetsFlagsFilesHerDataByTheOldFlagsFirst) {
+  hf.Write("おともだち帳", "ソラ's newest friends");
+  hf.Write("受信フォルダ/new.mail", "ソラ's newest mail");
+  host.ExpectModal("Form4", [&](ui::Form& f) {
+    Tick(f, 1, 1);  // her friend book becomes shared ...
+    host.Click(f, "Command1");
+  });
+  host.ExpectMessage(Answer::kNo).TextHas("ソラのおともだち帳を共有に");  // ... keeping the shared one
+  host.ClickCell(launcher->form(), "List1", 1, 0, ui::kCtrlKey);
+  EXPECT_EQ(hf.Read("ソラ_おともだち帳"), "ソラ's newest friends");
+  EXPECT_EQ(hf.Read("ソラ_受信フォルダ/new.mail"), "ソラ's newest mail");
+  EXPECT_EQ(hf.Read("共有/おともだち帳"), "shared friends");
+  // Memory and disk agree: no pet is current, and quitting keeps it so.
+  EXPECT_FALSE(hf.Exists("lupina.dat"));
+  EXPECT_EQ(launcher->settings().currentPetName, "");
+  EXPECT_EQ(launcher->form().Get<ui::Label>("Label1").Caption(), "現在どのペットも選択されていません");
+  host.Click(launcher->form(), "Command1");
+  EXPECT_EQ(hf.CurrentOnDisk(), "");
+}
+
+TEST_F(ShareDialogTest, AfterOkWithoutAChangeTheNextLauncherStillPutsTheCurrentPetAway) {
+  hf.Write("受信フォルダ/new.mail", "ソラ's newest mail");
+  hf.AddPet("ソラ", "ソラ settings");
+  ScriptDialog([&](ui::Form& f) { host.Click(f, "Command1"); });
+  host.ExpectMessage(Answer::kNo).TextHas("のおやつを共有に");
+  CtrlClickMimi();
+  host.CloseBox(launcher->form());
+
+  hf.PutPet("ミミ");
+  HeadlessHost next;
+  auto again = hf.MakeLauncher(next);
+  again->env().callPet = [](CallPetContext& c) { return CallPet(c); };
+  ASSERT_EQ(again->Start("ミミ"), StartOutcome::Called);
+  EXPECT_EQ(hf.Read("ソラ_受信フォルダ/new.mail"), "ソラ's newest mail");
+  EXPECT_EQ(hf.CurrentOnDisk(), "ミミ");
+}
+
+TEST_F(ShareDialogTest, ACurrentPetThatCannotBeSavedLeavesEverythingAsItWas) {
+  hf.Write("受信フォルダ/new.mail", "ソラ's newest mail");
+  const std::string list = hf.Read("lupina3.dat");
+  FileOps ops;
+  ScopedFileOps scoped(ops);
+  ScriptDialog([&](ui::Form& f) {
+    ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device));
+    Tick(f, 1, 1);
+    host.Click(f, "Command1");
+    host.CloseBox(f);
+  });
+  host.ExpectMessage(Answer::kYes).TextHas("のおともだち帳を共有に");
+  host.ExpectMessage(Answer::kOk).TextHas("ソラのデータを保存できなかったため").With(ui::Icon::kCritical);
+  CtrlClickMimi();
+  EXPECT_EQ(hf.Read("共有/おともだち帳"), "shared friends");
+  EXPECT_EQ(hf.Read("lupina3.dat"), list);
+  EXPECT_EQ(hf.CurrentOnDisk(), "ソラ");
+  EXPECT_EQ(launcher->settings().currentPetName, "ソラ");
+}
+
+TEST_F(ShareDialogTest, APetFolderThatCannotBeListedIsToldAndTheSharedCopyStays) {
+  FileOps ops;
+  ScopedFileOps scoped(ops);
+  ops.FailReadsOf(hf / "ミミ_おやつ", std::make_error_code(std::errc::permission_denied));
+  ScriptDialog([&](ui::Form& f) { host.Click(f, "Command1"); });
+  host.ExpectMessage(Answer::kYes).TextHas("のおやつを共有に");
+  host.ExpectMessage(Answer::kOk).TextHas(PathText(hf / "ミミ_おやつ"));
+  CtrlClickMimi();
+  EXPECT_EQ(test::NamesIn(hf / "共有/おやつ"), "old.pac");
 }
 
 // ---- detailed settings ----------------------------------------------------

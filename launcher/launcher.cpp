@@ -85,9 +85,7 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
   // Never beside the host: it holds the data we would move.
   settings_.hostExeName = ReadHostExeName(env_.store);
   if (HostRunning()) {
-    say_.Tell(std::string("ポストペットが起動中です") + kCrLf +
-                  "lupina.exeはポストペット起動中に実行する事は出来ません",
-              ui::Icon::kCritical);
+    say_.Tell(HostRunningText(), ui::Icon::kCritical);
     return StartOutcome::Ended;
   }
 
@@ -189,16 +187,31 @@ void Launcher::CountPets() {
   const int count = static_cast<int>(pets_.size());
   const int stored = ReadPetCount(env_.store);
   if (stored != -1 && stored != count) {
-    // Pets were registered or deleted since the last start: the host copies
-    // no longer belong to a known pet.
-    settings_.currentPetName.clear();
-    if (say_.TellFailure(Store().ForgetCurrent())) {
-      // The old name is still on disk: keep the old count so that the next
-      // start forgets it again.
+    // Pets were registered or deleted since the last start: from now on the
+    // host copies belong to no pet, but what they hold of the current pet is
+    // saved first.
+    if (!ReleaseCurrent()) {
+      // The current pet stays current: keep the old count so that the next
+      // start tries again.
       return;
     }
   }
   if (stored == -1 || stored != count) say_.TellFailure(WritePetCount(env_.store, count));
+}
+
+bool Launcher::ReleaseCurrent() {
+  const std::string current = settings_.currentPetName;
+  const OpResult released = Store().ReleaseCurrent();
+  if (!released.ok()) {
+    say_.Tell(current + "のデータを保存できなかったため、" + current +
+                  "を前回呼び出したペットのままにしておきます" + kCrLf + released.Describe(),
+              ui::Icon::kCritical);
+    return false;
+  }
+  // Memory and disk agree: no pet is current.
+  settings_.currentPetName.clear();
+  if (status_) ShowStatus();
+  return true;
 }
 
 void Launcher::ShowStatus() {
@@ -212,7 +225,8 @@ void Launcher::ShowStatus() {
 void Launcher::PrepareSharedFolder() {
   const std::vector<OpResult> problems = Store().PrepareSharedCopies();
   if (problems.empty()) return;
-  std::string text = "共有フォルダ " + PathText(settings_.SharedFolder()) + " の準備中に失敗しました";
+  std::string text =
+      "共有フォルダ " + PathText(settings_.SharedFolder()) + " の準備中に失敗しました";
   for (const OpResult& p : problems) text += kCrLf + p.Describe();
   say_.Tell(text);
 }
@@ -263,21 +277,21 @@ void Launcher::OnGridMouseDown(const ui::MouseEvent& e) {
 }
 
 void Launcher::OpenShareDialog(int row) {
-  ShareDialog dialog(env_.host, Store(), row, pets_.at(static_cast<std::size_t>(row - 1)),
-                     [this](int r, const ShareFlags& flags) { ApplyShareFlags(r, flags); });
+  ShareDialog dialog(
+      env_.host, Store(), row, pets_.at(static_cast<std::size_t>(row - 1)),
+      [this] { return ReleaseCurrent(); },
+      [this](int r, const ShareFlags& flags) { ApplyShareFlags(r, flags); });
   env_.host.ShowModal(dialog.form(), &form_);
 }
 
-// The share dialog's OK: the row and the list file take the new flags, and
-// the host copies, which may hold data filed under the old flags, belong to
-// no pet from the next start on.
+// The share dialog's OK: the row and the list file take the new flags (the
+// current pet was saved and forgotten before the first change).
 void Launcher::ApplyShareFlags(int row, const ShareFlags& flags) {
   if (row < 1 || row > static_cast<int>(pets_.size())) return;
   pets_[static_cast<std::size_t>(row - 1)].flags = flags;
   grid_->SetRow(row);
   DrawRow(row);
   say_.TellFailure(SavePlist());
-  say_.TellFailure(Store().ForgetCurrent());
 }
 
 void Launcher::OpenSettingsDialog() {

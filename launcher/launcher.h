@@ -88,6 +88,9 @@ class Launcher {
   bool FillList();
   void DrawRow(int row);
   void CountPets();
+  // The current pet's data saved and the pet forgotten, in memory and on
+  // disk; false (told) when its data could not be saved.
+  bool ReleaseCurrent();
   void ShowStatus();
   void PrepareSharedFolder();
   StartOutcome CommandLinePet(std::string name);

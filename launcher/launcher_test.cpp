@@ -259,22 +259,70 @@ TEST_F(LauncherTest, AnUnchangedCountIsNotRewritten) {
   EXPECT_EQ(hf.Setting("cnt_pet"), "1");
 }
 
-TEST_F(LauncherTest, WhenTheOldCurrentPetCannotBeForgottenTheOldCountStays) {
-  hf.AddPet("ミミ");
-  hf.store.Set("cnt_pet", "5");
-  hf.Write("lupina.dat", HostFolder::Cp932("\"ミミ\"\r\n"));
-  hf.Write("lupina3.dat", "");
-  hf.Write("共有/おともだち帳", "");
-  for (const char* d : {"宝物", "受信フォルダ", "送信フォルダ", "おやつ"}) {
-    std::filesystem::create_directories(hf / (std::string("共有/") + d));
+// A changed count: the current pet's data is saved before she is forgotten.
+class CountChangeTest : public LauncherTest {
+ protected:
+  void SetUp() override {
+    hf.AddPet("ミミ");
+    hf.AddPet("ソラ");
+    hf.store.Set("cnt_pet", "5");
+    hf.Write("lupina.dat", HostFolder::Cp932("\"ミミ\"\r\n"));
+    hf.Write("lupina3.dat", HostFolder::Cp932("\"ミミ\",0,0,1,0\r\n"));
+    hf.Write("共有/おともだち帳", "");
+    for (const char* d : {"宝物", "受信フォルダ", "送信フォルダ", "おやつ"}) {
+      std::filesystem::create_directories(hf / (std::string("共有/") + d));
+      std::filesystem::create_directories(hf / (std::string("ミミ_") + d));
+    }
   }
+};
+
+TEST_F(CountChangeTest, TheCurrentPetIsPutAwayBeforeSheIsForgotten) {
+  hf.Write("おともだち帳", "ミミ's friends, one more");
+  hf.Write("受信フォルダ/new.mail", "ミミ's newest mail");
+  hf.Write("おやつ/cake.pac", "a snack she shares");
+  EXPECT_EQ(StartWith(), StartOutcome::Shown);
+  EXPECT_EQ(hf.Read("ミミ_おともだち帳"), "ミミ's friends, one more");
+  EXPECT_EQ(hf.Read("ミミ_受信フォルダ/new.mail"), "ミミ's newest mail");
+  EXPECT_EQ(hf.Read("共有/おやつ/cake.pac"), "a snack she shares");
+  EXPECT_FALSE(hf.Exists("lupina.dat"));
+  EXPECT_EQ(hf.Setting("cnt_pet"), "2");
+  EXPECT_EQ(launcher->settings().currentPetName, "");
+  EXPECT_EQ(Status(), "現在どのペットも選択されていません");
+}
+
+TEST_F(CountChangeTest, WhenTheCurrentPetCannotBeSavedSheStaysCurrentAndTheOldCountStays) {
+  hf.Write("受信フォルダ/new.mail", "ミミ's newest mail");
+  FileOps ops;
+  ScopedFileOps scoped(ops);
+  ops.FailAt(1, std::make_error_code(std::errc::permission_denied));
+  host.ExpectMessage(Answer::kOk)
+      .TextHas("ミミのデータを保存できなかったため")
+      .TextHas(PathText(hf / "ミミ_受信フォルダ/new.mail"))
+      .With(ui::Icon::kCritical);
+  EXPECT_EQ(StartWith(), StartOutcome::Shown);
+  EXPECT_EQ(hf.Setting("cnt_pet"), "5");
+  EXPECT_EQ(hf.CurrentOnDisk(), "ミミ");
+  EXPECT_EQ(Status(), "前回呼び出したペットは ミミ です");
+}
+
+TEST_F(CountChangeTest, WhenTheOldCurrentPetCannotBeForgottenTheOldCountStays) {
+  // Nothing of ミミ's in the host copies: the first operation is the removal.
   FileOps ops;
   ScopedFileOps scoped(ops);
   ops.FailAt(1, std::make_error_code(std::errc::permission_denied));
   host.ExpectMessage(Answer::kOk).TextHas(PathText(hf / "lupina.dat") + " を削除できませんでした");
   EXPECT_EQ(StartWith(), StartOutcome::Shown);
   EXPECT_EQ(hf.Setting("cnt_pet"), "5");
-  EXPECT_EQ(Status(), "現在どのペットも選択されていません");
+  EXPECT_EQ(hf.CurrentOnDisk(), "ミミ");
+}
+
+TEST_F(CountChangeTest, APetNoLongerRegisteredIsForgottenWithoutAPutAway) {
+  hf.Remove("ミミ_PostPet設定.ppc");
+  hf.Write("受信フォルダ/new.mail", "whose is unknown");
+  EXPECT_EQ(StartWith(), StartOutcome::Shown);
+  EXPECT_FALSE(hf.Exists("ミミ_受信フォルダ/new.mail"));
+  EXPECT_FALSE(hf.Exists("lupina.dat"));
+  EXPECT_EQ(hf.Setting("cnt_pet"), "1");
 }
 
 TEST_F(LauncherTest, NoPetsMeansOnlyTheHeaderAndClicksDoNothing) {

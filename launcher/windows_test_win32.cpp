@@ -141,7 +141,7 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
 
 TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
   ShareDialog dialog(*host, PetStore(launcher->settings()), 2, launcher->pets().at(1),
-                     [](int, const ShareFlags&) {});
+                     [] { return true; }, [](int, const ShareFlags&) {});
   host->Show(dialog.form());
   Settle();
   const ui::Form& f = dialog.form();

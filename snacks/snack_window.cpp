@@ -202,11 +202,18 @@ bool SnackWindow::CheckHost() {
   return false;
 }
 
+// Whose snacks the live folder holds. Read again before every action: a pet
+// may have been called since the window was opened. An unreadable list is
+// told once, not at every action.
 void SnackWindow::ReadCurrentPet() {
   currentPetName_.clear();
   liveOwner_.reset();
   const LiveSnackOwner owner = ReadLiveSnackOwner(hostFolder_);
   currentPetName_ = owner.pet;
+  if (owner.state != LiveSnackOwner::State::kPet && owner.state != LiveSnackOwner::State::kNobody) {
+    if (toldUnknownOwner_) return;
+    toldUnknownOwner_ = true;
+  }
   switch (owner.state) {
     case LiveSnackOwner::State::kNobody:
       return;
@@ -333,6 +340,7 @@ std::vector<OpResult> SnackWindow::ChangeSelected(const FileChange& change,
 
 void SnackWindow::SetCount() {
   if (!HasSnackRows()) return;
+  ReadCurrentPet();
   const std::optional<int> count = ParseCountText(countBox_->Text());
   if (!count) {
     say_.Tell("おやつの数は整数で入力してください（-1なら∞）" + std::string(kCrLf) + "「" +
@@ -349,6 +357,7 @@ void SnackWindow::SetCount() {
 
 void SnackWindow::MakeUnopened() {
   if (!HasSnackRows()) return;
+  ReadCurrentPet();
   const std::vector<OpResult> failures =
       ChangeSelected([](const fs::path& f) { return MarkSnackUnopened(f); },
                      [&](int row) {
@@ -362,6 +371,7 @@ void SnackWindow::MakeUnopened() {
 
 void SnackWindow::CopySnacks(bool move) {
   if (!HasSnackRows()) return;
+  ReadCurrentPet();
   const std::string source = SourceEntry(), target = TargetEntry();
   if (SameEntry(source, target)) return;
   const fs::path sourceFolder = ResolveSnackFolder(hostFolder_, source);
@@ -401,6 +411,7 @@ void SnackWindow::CopySnacks(bool move) {
 
 void SnackWindow::Discard() {
   if (!HasSnackRows()) return;
+  ReadCurrentPet();
   ReportFailures("次のおやつを捨てられませんでした", ChangeSelected(DeleteSnackFile, {}));
   AfterRemoval();
 }

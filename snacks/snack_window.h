@@ -147,6 +147,7 @@ class SnackWindow {
   std::string currentPetName_;
   std::optional<std::string> liveOwner_;
   int lastClickedRow_ = 0;
+  bool toldUnknownOwner_ = false;
 };
 
 }  // namespace lup::snacks

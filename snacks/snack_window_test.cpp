@@ -584,6 +584,57 @@ TEST_F(MirrorTest, AnUnreadableCurrentPetFileIsReportedAndNothingIsMirrored) {
   EXPECT_TRUE(fs::exists(LiveX()));
 }
 
+TEST_F(MirrorTest, ACallMadeWhileTheWindowIsOpenMovesTheLiveFolderToTheCalledPet) {
+  Open();
+  EXPECT_EQ(window->liveOwner(), std::optional<std::string>("a"));
+  // The launcher calls b meanwhile: the live folder holds b's snacks now.
+  SetCurrentPet("b");
+  OnX("a");
+  Click("btn_del");
+  EXPECT_FALSE(fs::exists(SnackFile("a", "x.pac")));
+  EXPECT_TRUE(fs::exists(LiveX())) << "b's live snack was discarded with a's";
+  OnX("b");
+  Click("btn_del");
+  EXPECT_FALSE(fs::exists(LiveX()));
+  EXPECT_EQ(window->liveOwner(), std::optional<std::string>("b"));
+}
+
+TEST_F(SnackWindowTest, NamesThatDifferInLetterCaseAreOneFolder) {
+  // On Windows "Mimi_おやつ" and "mimi_おやつ" are one folder: one entry, and a
+  // move between two names of it never deletes the only copy.
+  Put("Mimi", "x.pac", Fresh("えくす"));
+  Put("ソラ", "y.pac", Fresh("わい"));
+  WriteBytes(D() / U8Path("mimi_2_おやつ"), "an older file of the same pet");
+  Open();
+  ASSERT_EQ(list(0).Items().size(), 2u);
+  EXPECT_EQ(list(0).Item(0), "ソラ");
+  EXPECT_TRUE(SameEntry(list(0).Item(1), "Mimi"));
+  EXPECT_TRUE(SameEntry("Mimi", "MIMI"));
+  EXPECT_FALSE(SameEntry("ミミ", "ソラ"));
+}
+
+TEST_F(SnackWindowTest, AHostFolderThatCannotBeListedIsToldNotShownEmpty) {
+  Put("a", "x.pac", Fresh("えくす"));
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(D(), std::make_error_code(std::errc::permission_denied));
+  host.ExpectMessage(Answer::kOk).Title(kTitle).TextHas("ペットのおやつフォルダを一覧にできませんでした");
+  // Only the live folder is offered, and it is not there.
+  host.ExpectMessage(Answer::kOk).TextHas(PathText(Live()));
+  Open();
+  EXPECT_EQ(list(0).Items(), std::vector<std::string>{kLiveEntry});
+}
+
+TEST_F(SnackWindowTest, ASnackFolderThatCannotBeListedIsToldNotShownEmpty) {
+  Put("a", "x.pac", Fresh("えくす"));
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(Folder("a"), std::make_error_code(std::errc::permission_denied));
+  host.ExpectMessage(Answer::kOk).Title(kTitle).TextHas(PathText(Folder("a")) + " のおやつを一覧にできませんでした");
+  Open();
+  EXPECT_EQ(grid().Rows(), 1);
+}
+
 // ---- lastClickedRow and the top row after a refill ---------------------------
 
 TEST_F(SnackWindowTest, TopRowAfterDiscardFollowsTheLastClickedRow) {
