@@ -279,19 +279,25 @@ PetStore::BringInEnd PetStore::BringInPetFile(std::string_view pet, StoreQuestio
   return BringInEnd::kFailed;
 }
 
+// Where an item comes in from: the pet's own copy, or the shared one.
+const fs::path& PetStore::CopyFor(const ItemPaths& p, bool shared) {
+  return shared ? p.shared : p.pet;
+}
+
 OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const {
   const ItemPaths p = PathsFor(Item::kFriendBook, pet);
-  const OpResult nothing = OpResult::Ok(Action::Copy);
-  if (shared) return FileExists(p.shared) ? CopyOneFile(p.shared, p.host) : nothing;
-  if (FileExists(p.pet)) return CopyOneFile(p.pet, p.host);
-  if (q.MakeItemNew(pet, s_.friendBookName)) {
+  const fs::path& from = CopyFor(p, shared);
+  if (FileExists(from)) return CopyOneFile(from, p.host);
+  // The copy is missing: never leave another pet's friend book in the host
+  // to be put away as this one's.
+  if (q.MakeItemNew(pet, s_.friendBookName, shared)) {
     if (FileExists(p.host)) {
       OpResult removed = Fs().Delete(p.host);
       if (!removed.ok()) return removed;
     }
-    return Fs().Write(p.pet, "");
+    return Fs().Write(from, "");
   }
-  return FileExists(p.host) ? CopyOneFile(p.host, p.pet) : nothing;
+  return FileExists(p.host) ? CopyOneFile(p.host, from) : OpResult::Ok(Action::Copy);
 }
 
 std::optional<OpResult> PetStore::RecoverBox(const fs::path& folder, StoreQuestions& q) const {
@@ -317,66 +323,70 @@ OpResult PetStore::TreasureFrom(const fs::path& source, StoreQuestions& q) const
   return CopyOneFile(Box(source), Box(host));
 }
 
-// A new, empty box: only the box file stays in the host's treasure folder.
-OpResult PetStore::NewTreasure(const ItemPaths& p, StoreQuestions& q) const {
-  const fs::path hostBox = Box(p.host);
+// A new, empty box: only the box file stays in the host's treasure folder,
+// and `copy` gets the box too.
+OpResult PetStore::NewTreasure(const fs::path& host, const fs::path& copy,
+                               StoreQuestions& q) const {
+  const fs::path hostBox = Box(host);
   bool haveBox = FileExists(hostBox);
   if (!haveBox) {
-    const std::optional<OpResult> recovered = RecoverBox(p.host, q);
+    const std::optional<OpResult> recovered = RecoverBox(host, q);
     if (recovered && !recovered->ok()) return *recovered;
     haveBox = recovered.has_value();
   }
   if (haveBox) {
-    OpResult copied = CopyOneFile(hostBox, Box(p.pet));
+    OpResult copied = CopyOneFile(hostBox, Box(copy));
     if (!copied.ok()) return copied;
   }
   // The previous pet's treasures go even when no box was chosen: left in
   // the host's folder they would be put away as the called pet's.
   std::vector<std::string> names;
-  OpResult listed = ListMatching(p.host, "*.*", Pick::Files, &names);
+  OpResult listed = ListMatching(host, "*.*", Pick::Files, &names);
   if (!listed.ok()) return listed;
   for (const std::string& name : names) {
     // The box file is kept whatever the letter case of its name on disk.
     if (haveBox && SameFileName(s_.treasureBoxName, name)) continue;
-    OpResult removed = Fs().Delete(p.host / U8Path(name));
+    OpResult removed = Fs().Delete(host / U8Path(name));
     if (!removed.ok()) return removed;
   }
   if (!haveBox) return OpResult::Ok(Action::Edit);
-  OpResult reset = ResetTreasureTags(Box(p.pet));
+  OpResult reset = ResetTreasureTags(Box(copy));
   return reset.ok() ? ResetTreasureTags(hostBox) : reset;
 }
 
-// The pet's new treasure folder is a copy of what the host holds now.
-OpResult PetStore::CopyCurrentTreasure(const ItemPaths& p, StoreQuestions& q) const {
-  OpResult copied = CopyAllFiles(p.host, p.pet);
+// The new `copy` of the treasure folder is a copy of what the host holds now.
+OpResult PetStore::CopyCurrentTreasure(const fs::path& host, const fs::path& copy,
+                                       StoreQuestions& q) const {
+  OpResult copied = CopyAllFiles(host, copy);
   if (!copied.ok()) return copied;
-  if (FileExists(Box(p.host))) return OpResult::Ok(Action::Copy);
-  const std::optional<OpResult> recovered = RecoverBox(p.host, q);
+  if (FileExists(Box(host))) return OpResult::Ok(Action::Copy);
+  const std::optional<OpResult> recovered = RecoverBox(host, q);
   if (!recovered || !recovered->ok()) return recovered.value_or(OpResult::Ok(Action::Copy));
-  return CopyOneFile(Box(p.host), Box(p.pet));
+  return CopyOneFile(Box(host), Box(copy));
 }
 
 OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const {
   const ItemPaths p = PathsFor(Item::kTreasure, pet);
-  if (shared) return TreasureFrom(p.shared, q);
-  if (IsFolder(p.pet)) return TreasureFrom(p.pet, q);
-  OpResult made = MakeFolder(p.pet);
+  const fs::path& from = CopyFor(p, shared);
+  if (IsFolder(from)) return TreasureFrom(from, q);
+  OpResult made = MakeFolder(from);
   if (!made.ok()) return made;
-  return q.MakeItemNew(pet, s_.treasureFolderName) ? NewTreasure(p, q) : CopyCurrentTreasure(p, q);
+  return q.MakeItemNew(pet, s_.treasureFolderName, shared) ? NewTreasure(p.host, from, q)
+                                                           : CopyCurrentTreasure(p.host, from, q);
 }
 
 // A received, sent or snack folder.
 OpResult PetStore::BringInFolder(std::string_view pet, Item item, bool shared,
                                  StoreQuestions& q) const {
   const ItemPaths p = PathsFor(item, pet);
-  if (shared) return MirrorFolder(p.shared, p.host);
-  if (IsFolder(p.pet)) return MirrorFolder(p.pet, p.host);
-  OpResult made = MakeFolder(p.pet);
+  const fs::path& from = CopyFor(p, shared);
+  if (IsFolder(from)) return MirrorFolder(from, p.host);
+  OpResult made = MakeFolder(from);
   if (!made.ok()) return made;
-  // New: the host starts with an empty folder. Otherwise the pet's new
-  // folder is a copy of the host's.
-  if (q.MakeItemNew(pet, s_.NameOf(item))) return MirrorFolder(p.pet, p.host);
-  return CopyAllFiles(p.host, p.pet);
+  // New: the host starts with an empty folder. Otherwise the new copy is a
+  // copy of the host's folder.
+  if (q.MakeItemNew(pet, s_.NameOf(item), shared)) return MirrorFolder(from, p.host);
+  return CopyAllFiles(p.host, from);
 }
 
 PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags& flags,

@@ -40,9 +40,10 @@ class StoreQuestions {
   // `pet` has no settings file of its own; the host's is about to become it.
   // Told, not asked.
   virtual void PetFileWillBeMade(std::string_view pet) = 0;
-  // `pet` has no own copy of the item named `itemName`: true to start it new
-  // and empty, false to make it a copy of what the host holds now.
-  virtual bool MakeItemNew(std::string_view pet, std::string_view itemName) = 0;
+  // `pet` has no own copy of the item named `itemName` (or, when `shared`,
+  // there is no shared copy of it): true to start it new and empty, false to
+  // make the missing copy a copy of what the host holds now.
+  virtual bool MakeItemNew(std::string_view pet, std::string_view itemName, bool shared) = 0;
   // The treasure folder `folder` has no box file: the box to make one from
   // (usually another pet's), or nullopt when the user chose none.
   virtual std::optional<std::filesystem::path> ChooseBoxSource(
@@ -184,9 +185,10 @@ class PetStore {
     OpResult failure;
   };
   // `pet`'s copies (own, or shared by `flags`) replace the host copies. A
-  // missing own item is made as `questions` answers; a treasure folder
-  // without its box file gets one made from a box the user chooses. Shared
-  // items that do not exist leave the host copy as it is.
+  // missing copy, own or shared, is made as `questions` answers (new and
+  // empty, or from what the host holds): the host never keeps another pet's
+  // data unasked. A treasure folder without its box file gets one made from
+  // a box the user chooses.
   BringInResult BringIn(std::string_view pet, const ShareFlags& flags,
                         StoreQuestions& questions) const;
 
@@ -212,8 +214,11 @@ class PetStore {
   OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const;
   OpResult BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const;
   OpResult TreasureFrom(const std::filesystem::path& source, StoreQuestions& q) const;
-  OpResult NewTreasure(const ItemPaths& paths, StoreQuestions& q) const;
-  OpResult CopyCurrentTreasure(const ItemPaths& paths, StoreQuestions& q) const;
+  OpResult NewTreasure(const std::filesystem::path& host, const std::filesystem::path& copy,
+                       StoreQuestions& q) const;
+  OpResult CopyCurrentTreasure(const std::filesystem::path& host, const std::filesystem::path& copy,
+                               StoreQuestions& q) const;
+  static const std::filesystem::path& CopyFor(const ItemPaths& paths, bool shared);
   OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q) const;
   std::filesystem::path Box(const std::filesystem::path& treasureFolder) const {
     return s_.BoxFile(treasureFolder);

@@ -147,7 +147,7 @@ class ChooseOnly final : public StoreQuestions {
  public:
   explicit ChooseOnly(std::optional<fs::path> answer) : answer_(std::move(answer)) {}
   void PetFileWillBeMade(std::string_view) override { ADD_FAILURE() << "not told here"; }
-  bool MakeItemNew(std::string_view, std::string_view) override {
+  bool MakeItemNew(std::string_view, std::string_view, bool) override {
     ADD_FAILURE() << "not asked here";
     return false;
   }

@@ -46,9 +46,10 @@ class CallQuestions final : public StoreQuestions {
               "をコピーして作成します");
   }
 
-  bool MakeItemNew(std::string_view pet, std::string_view itemName) override {
+  bool MakeItemNew(std::string_view pet, std::string_view itemName, bool shared) override {
     const std::string item(itemName);
-    const std::string text = std::string(pet) + "_" + item + "が見つかりません" + kCrLf +
+    const std::string missing = shared ? "共有の" + item : std::string(pet) + "_" + item;
+    const std::string text = missing + "が見つかりません" + kCrLf +
                              "新規作成しますか？" + kCrLf + "「いいえ」を押すと現在の" + kCrLf +
                              item + "をコピーして作成します";
     return say_.Ask(text, ui::Buttons::kYesNo, ui::Icon::kQuestion) == ui::Answer::kYes;

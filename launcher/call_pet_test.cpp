@@ -249,17 +249,44 @@ TEST_F(CallPetTest, QuestionsComeInTheOrderOfTheItems) {
   EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
 }
 
-TEST_F(CallPetTest, AllSharedKindsAskNothingAndMissingSharedCopiesAreNotCopied) {
+TEST_F(CallPetTest, AllSharedKindsAskNothingWhenTheSharedCopiesExist) {
   Prepare(kPerPet, kAllShared);
-  Remove("共有/受信フォルダ");
-  Remove("共有/おやつ");
+  Files model = Disk();
+  ModelPutAway(model, "ミミ", kPerPet);
+  ModelBringIn(model, "ポチ", kAllShared);
   EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
   EXPECT_TRUE(ui.messages().empty());
-  // A missing shared folder leaves the host's folder empty (ミミ's mails are
-  // in her copy), never ミミ's files under another name.
-  EXPECT_EQ(ItemOf(Disk(), "受信フォルダ"), Files{});
-  EXPECT_EQ(ItemOf(Disk(), "おやつ"), Files{});
-  EXPECT_EQ(test::ReadBytes(At("ミミ_受信フォルダ/ミミ-new.txt")), "ミミ new mail");
+  EXPECT_EQ(Disk(), model);
+}
+
+// A shared kind without a shared copy: the host never keeps the previous
+// pet's data to be put away as the shared one; the user says what to do.
+TEST_F(CallPetTest, AMissingSharedCopyIsAskedForLikeAMissingOwnOne) {
+  Prepare(kPerPet, kAllShared);
+  Remove("共有/おともだち帳");
+  Remove("共有/受信フォルダ");
+  Remove("共有/おやつ");
+  ui.ExpectMessage(Answer::kYes)
+      .Text("共有のおともだち帳が見つかりません\r\n新規作成しますか？\r\n「いいえ」を押すと現在の\r\n"
+            "おともだち帳をコピーして作成します")
+      .With(ui::Buttons::kYesNo)
+      .With(ui::Icon::kQuestion);
+  ui.ExpectMessage(Answer::kYes).TextHas("共有の受信フォルダが見つかりません");
+  ui.ExpectMessage(Answer::kNo).TextHas("共有のおやつが見つかりません");
+  const Files hostSnacks = ItemOf(Disk(), "おやつ");
+  EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
+  const Files disk = Disk();
+  // Yes: the kind starts empty, and so does its new shared copy.
+  EXPECT_EQ(disk.count("おともだち帳"), 0u);
+  EXPECT_EQ(disk.at("共有/おともだち帳"), "");
+  EXPECT_EQ(ItemOf(disk, "受信フォルダ"), Files{});
+  EXPECT_TRUE(std::filesystem::is_directory(At("共有/受信フォルダ")));
+  // No: the host's snacks stay and become the shared copy.
+  EXPECT_EQ(ItemOf(disk, "おやつ"), hostSnacks);
+  EXPECT_EQ(ItemOf(disk, "共有/おやつ"), hostSnacks);
+  // ミミ's own data was put away first, whatever was answered.
+  EXPECT_EQ(disk.at("ミミ_おともだち帳"), "ミミ friends, one more");
+  EXPECT_EQ(disk.at("ミミ_受信フォルダ/ミミ-new.txt"), "ミミ new mail");
 }
 
 // ---- a missing pet settings file -------------------------------------------
