@@ -2,7 +2,8 @@
 #   make check   install what is missing (as root), build both trees, run all tests
 #   make demo    run the launcher on a demo installation under Wine
 #   make bench   time switching pets against a plain copy of the same files
-.PHONY: check demo deps bench clean
+#   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
+.PHONY: check demo deps bench stress clean
 
 check:
 	@mkdir -p build && bash scripts/check.sh
@@ -12,6 +13,9 @@ demo:
 
 bench:
 	@bash scripts/deps.sh && cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build/bench --target swap_bench && build/bench/bench/swap_bench
+
+stress:
+	@mkdir -p build && bash scripts/stress.sh
 
 deps:
 	@bash scripts/deps.sh
