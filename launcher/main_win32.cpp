@@ -11,6 +11,7 @@
 #include "ui/win32/host_win32.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  lup::HardenLibrarySearch();
   // Held until the launcher ends, so that a second launcher ends at once.
   lup::SingleInstanceGuard guard("Lupina.lupina");
   std::unique_ptr<lup::ui::Host> host = lup::ui::win32::NewHost();

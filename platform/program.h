@@ -30,6 +30,12 @@ VersionNumber ProgramVersion();
 // The project version the library was built with.
 VersionNumber BuiltVersion();
 
+// Called first thing by every program: libraries loaded after start-up come
+// from the system folder only, never from the program's folder or the
+// working folder, where somebody could have dropped a DLL of that name.
+// Does nothing where there are no DLLs.
+void HardenLibrarySearch();
+
 // The program's arguments, without the program name, UTF-8. On Windows the
 // command line is split by the system's own rules (quotes group words).
 std::vector<std::string> ProgramArguments();

@@ -10,6 +10,7 @@
 #include "ui/win32/host_win32.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  lup::HardenLibrarySearch();
   std::unique_ptr<lup::ui::Host> host = lup::ui::win32::NewHost();
   host->SetAppTitle(lup::snacks::kTitle);
   std::unique_ptr<lup::SettingsStore> store = lup::OpenUserSettings();

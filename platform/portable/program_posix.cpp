@@ -17,6 +17,8 @@ std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
 
 VersionNumber ProgramVersion() { return BuiltVersion(); }
 
+void HardenLibrarySearch() {}
+
 std::vector<std::string> ProgramArguments() {
   std::ifstream in("/proc/self/cmdline", std::ios::binary);
   const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -153,6 +153,31 @@ TEST(ProgramWin32, VersionTextsAreJapanese) {
   EXPECT_EQ(text(L"OriginalFilename"), "platform_win32_test.exe");
 }
 
+// A DLL of a name the program might ask for, dropped beside it or in the
+// working folder, is never loaded once the library search is hardened.
+TEST(ProgramWin32, APlantedLibraryIsNeverLoaded) {
+  TempFolder tmp("planted");
+  const std::filesystem::path marker = tmp / "loaded.txt";
+  SetEnvironmentVariableW(L"LUP_PLANTED_MARKER", marker.c_str());
+  std::filesystem::copy_file(ProgramFolder() / "lup_planted.dll", tmp / "lup_planted.dll");
+  // Without the hardening the DLL beside the program is found by its name:
+  // the test can tell.
+  HMODULE before = LoadLibraryW(L"lup_planted.dll");
+  ASSERT_NE(before, nullptr);
+  FreeLibrary(before);
+  ASSERT_TRUE(std::filesystem::exists(marker));
+  std::filesystem::remove(marker);
+
+  HardenLibrarySearch();
+  SetCurrentDirectoryW(tmp.path().c_str());
+  EXPECT_EQ(LoadLibraryW(L"lup_planted.dll"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  // The system's own libraries still load.
+  EXPECT_NE(LoadLibraryW(L"shell32.dll"), nullptr);
+  SetCurrentDirectoryW(ProgramFolder().c_str());
+  SetEnvironmentVariableW(L"LUP_PLANTED_MARKER", nullptr);
+}
+
 TEST(ProgramWin32, AFileWithoutVersionHasNone) {
   TempFolder tmp("noversion");
   testing::WriteBytes(tmp / "plain.exe", "MZ not really");

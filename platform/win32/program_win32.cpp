@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/program.h"
@@ -26,24 +27,52 @@ std::filesystem::path ProgramPath() {
 
 std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
 
-std::optional<VersionNumber> FileVersion(const std::filesystem::path& file) {
-  const std::wstring name = file.wstring();
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(name.c_str(), &ignored);
-  if (size == 0) return std::nullopt;
-  std::vector<unsigned char> data(size);
-  if (!GetFileVersionInfoW(name.c_str(), 0, size, data.data())) return std::nullopt;
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
-      info == nullptr || length < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD) {
-    return std::nullopt;
+namespace {
+
+// The fixed part of a module's version resource. Read straight from the
+// resource, so that no program of ours needs version.dll, which Windows
+// would look for beside the program first.
+std::optional<VersionNumber> ModuleVersion(HMODULE module) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  if (found == nullptr) return std::nullopt;
+  HGLOBAL loaded = LoadResource(module, found);
+  const DWORD size = SizeofResource(module, found);
+  const auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+  if (bytes == nullptr) return std::nullopt;
+  // VS_FIXEDFILEINFO starts with its signature, on a 4-byte boundary.
+  for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, bytes + at, sizeof info);
+    if (info.dwSignature != 0xFEEF04BD) continue;
+    return VersionNumber{HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS),
+                         LOWORD(info.dwFileVersionLS)};
   }
-  return VersionNumber{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                       LOWORD(info->dwFileVersionLS)};
+  return std::nullopt;
 }
 
-VersionNumber ProgramVersion() { return FileVersion(ProgramPath()).value_or(BuiltVersion()); }
+}  // namespace
+
+std::optional<VersionNumber> FileVersion(const std::filesystem::path& file) {
+  // As data only: nothing of the file runs.
+  HMODULE module = LoadLibraryExW(file.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module == nullptr) return std::nullopt;
+  const std::optional<VersionNumber> version = ModuleVersion(module);
+  FreeLibrary(module);
+  return version;
+}
+
+VersionNumber ProgramVersion() {
+  return ModuleVersion(GetModuleHandleW(nullptr)).value_or(BuiltVersion());
+}
+
+void HardenLibrarySearch() {
+  // Libraries loaded later come from the system folder only: a DLL dropped
+  // beside the program, in the host folder or in the working folder is
+  // never loaded.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+}
 
 std::vector<std::string> ProgramArguments() {
   std::vector<std::string> words;
