@@ -229,7 +229,40 @@ struct Run {
   bool killed = false;   // ended by us
   DWORD exitCode = 0;
   double seconds = 0;
+  std::string shown;     // what its windows said when it did not end
 };
+
+// The texts of the windows of process `pid` (a message box nobody answers).
+std::string WindowTexts(DWORD pid) {
+  struct Found {
+    DWORD pid;
+    std::string text;
+  } found{pid, {}};
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(param);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != f->pid || !IsWindowVisible(window)) return TRUE;
+        auto add = [&](HWND w) {
+          wchar_t buffer[2048];
+          if (GetWindowTextW(w, buffer, 2048) > 0) f->text += "[" + lup::Narrow(buffer) + "] ";
+        };
+        add(window);
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM p) -> BOOL {
+              wchar_t buffer[2048];
+              if (GetWindowTextW(child, buffer, 2048) > 0)
+                reinterpret_cast<Found*>(p)->text += "[" + lup::Narrow(buffer) + "] ";
+              return TRUE;
+            },
+            param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.text;
+}
 
 // Starts lupina.exe with `pet` on its command line and the host script in
 // `script`; ends it after `killAfter` (none: waits up to a minute).
@@ -261,6 +294,7 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
   } else {
     waited = WaitForSingleObject(pi.hProcess, 60000);
     if (waited == WAIT_TIMEOUT) {
+      run.shown = WindowTexts(pi.dwProcessId);
       TerminateProcess(pi.hProcess, 98);
       WaitForSingleObject(pi.hProcess, INFINITE);
       run.killed = true;  // hung: a message box nobody answers
@@ -374,7 +408,8 @@ int wmain(int argc, wchar_t** argv) {
                 next.c_str(), before.c_str(), ok ? "ok" : "FAILED", inst.Strays());
     if (!ok) {
       ++failures;
-      if (fresh.killed) std::printf("  the fresh call did not end (a message box?)\n");
+      if (fresh.killed)
+        std::printf("  the fresh call did not end; its windows: %s\n", fresh.shown.c_str());
       if (fresh.exitCode != 0) std::printf("  the fresh call ended with %lu\n", fresh.exitCode);
       for (std::size_t i = 0; i < problems.size() && i < 20; ++i)
         std::printf("  %s\n", problems[i].c_str());
