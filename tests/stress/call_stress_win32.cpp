@@ -219,9 +219,15 @@ bool HostRunning() {
   return false;
 }
 
+// A launcher killed just after it started the host leaves a host that may
+// show in the process list only a moment later: the host counts as ended
+// when it has not been seen for a whole second.
 void WaitForHostToEnd() {
-  for (int i = 0; i < 1200 && HostRunning(); ++i)
+  int quiet = 0;
+  for (int i = 0; i < 2400 && quiet < 20; ++i) {
+    quiet = HostRunning() ? 0 : quiet + 1;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
 }
 
 struct Run {
