@@ -22,7 +22,7 @@ struct Shortcut {
   std::filesystem::path workingFolder;  // "" = none
   std::filesystem::path iconFile;       // "" = the target's own icon
   int iconIndex = 0;
-  int showCommand = 0;
+  int showCommand = 0;                  // read back: see KnownShowCommand
   int hotKey = 0;                       // 0 = none
   bool operator==(const Shortcut&) const = default;
 };
@@ -32,6 +32,11 @@ struct ShortcutBytes {
   std::error_code error; // why it could not be made
   bool ok() const { return !error; }
 };
+
+// How the link format takes a show command: a normal window (1), maximised
+// (3) or minimised without focus (7); every other value means a normal
+// window. ReadShortcut answers with these values.
+int KnownShowCommand(int showCommand);
 
 // The content of a shortcut file for `link`. An empty target is refused.
 ShortcutBytes EncodeShortcut(const Shortcut& link);

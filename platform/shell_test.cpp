@@ -40,7 +40,7 @@ TEST(Shortcut, EveryFieldComesBackAsWrittenWithCharactersOutsideTheCodePages) {
   EXPECT_EQ(PathText(back->workingFolder), PathText(link.workingFolder));
   EXPECT_EQ(PathText(back->iconFile), PathText(link.iconFile));
   EXPECT_EQ(back->iconIndex, 2);
-  EXPECT_EQ(back->showCommand, 0);
+  EXPECT_EQ(back->showCommand, 1);  // 0 is a normal window to the link format
   EXPECT_EQ(back->hotKey, 0);
 }
 
@@ -64,6 +64,14 @@ TEST(Shortcut, EmptyFieldsStayUnsetAndAnEmptyTargetIsRefused) {
   EXPECT_FALSE(ReadShortcut(temp / "not a link.lnk", &error));
   EXPECT_TRUE(error);
   EXPECT_FALSE(ReadShortcut(temp / "missing.lnk"));
+}
+
+TEST(Shortcut, ShowCommandsTheLinkFormatDoesNotKnowMeanANormalWindow) {
+  EXPECT_EQ(KnownShowCommand(0), 1);
+  EXPECT_EQ(KnownShowCommand(1), 1);
+  EXPECT_EQ(KnownShowCommand(3), 3);
+  EXPECT_EQ(KnownShowCommand(7), 7);
+  EXPECT_EQ(KnownShowCommand(2), 1);
 }
 
 TEST(IconStart, OnlyAWritableOrdinaryFileCounts) {

@@ -153,7 +153,7 @@ TEST_F(ShortcutTest, AShortcutStartsTheLauncherWithThePetsName) {
   EXPECT_EQ(link->workingFolder, hf.D());
   EXPECT_EQ(link->iconFile, Launcher());
   EXPECT_EQ(link->iconIndex, 0);
-  EXPECT_EQ(link->showCommand, 0);
+  EXPECT_EQ(link->showCommand, 1);  // written 0: a normal window
   EXPECT_EQ(link->hotKey, 0);
   EXPECT_EQ(test::NamesIn(links), "ミミ.LNK");
   EXPECT_TRUE(hf.Exists("lupina.dat"));  // nothing else changes

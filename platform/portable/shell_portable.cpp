@@ -52,7 +52,7 @@ std::optional<Shortcut> ReadShortcut(const std::filesystem::path& path, std::err
       else if (key == "workdir") s.workingFolder = U8Path(value);
       else if (key == "icon") s.iconFile = U8Path(value);
       else if (key == "iconindex") s.iconIndex = std::stoi(value);
-      else if (key == "showcmd") s.showCommand = std::stoi(value);
+      else if (key == "showcmd") s.showCommand = KnownShowCommand(std::stoi(value));
       else if (key == "hotkey") s.hotKey = std::stoi(value);
     } catch (const std::exception&) {
       e = std::make_error_code(std::errc::illegal_byte_sequence);

@@ -66,6 +66,20 @@ std::wstring Buffered(const std::function<HRESULT(wchar_t*, int)>& get, HRESULT*
   return std::wstring(buffer.data());
 }
 
+// The target from the link's item list, whose names are Unicode; the path
+// the link also keeps is in the ANSI code page (a system with another code
+// page than the link's maker reads question marks there).
+std::filesystem::path TargetOf(IShellLinkW* link, HRESULT* hr) {
+  PIDLIST_ABSOLUTE items = nullptr;
+  if (SUCCEEDED(link->GetIDList(&items)) && items) {
+    std::vector<wchar_t> buffer(32768, L'\0');
+    const BOOL ok = SHGetPathFromIDListW(items, buffer.data());
+    CoTaskMemFree(items);
+    if (ok && buffer[0]) return std::filesystem::path(std::wstring(buffer.data()));
+  }
+  return Buffered([&](wchar_t* b, int n) { return link->GetPath(b, n, nullptr, SLGP_RAWPATH); }, hr);
+}
+
 }  // namespace
 
 ShortcutBytes EncodeShortcut(const Shortcut& s) {
@@ -114,9 +128,7 @@ std::optional<Shortcut> ReadShortcut(const std::filesystem::path& path, std::err
   if (SUCCEEDED(hr)) hr = link->QueryInterface(IID_IPersistFile, file.out());
   if (SUCCEEDED(hr)) hr = file->Load(path.wstring().c_str(), STGM_READ);
   Shortcut s;
-  if (SUCCEEDED(hr)) {
-    s.target = Buffered([&](wchar_t* b, int n) { return link->GetPath(b, n, nullptr, SLGP_RAWPATH); }, &hr);
-  }
+  if (SUCCEEDED(hr)) s.target = TargetOf(link.get(), &hr);
   if (SUCCEEDED(hr)) s.arguments = Narrow(Buffered([&](wchar_t* b, int n) { return link->GetArguments(b, n); }, &hr));
   if (SUCCEEDED(hr)) {
     s.workingFolder = Buffered([&](wchar_t* b, int n) { return link->GetWorkingDirectory(b, n); }, &hr);
@@ -131,7 +143,7 @@ std::optional<Shortcut> ReadShortcut(const std::filesystem::path& path, std::err
   s.hotKey = hotKey;
   int show = 0;
   if (SUCCEEDED(hr)) hr = link->GetShowCmd(&show);
-  s.showCommand = show;
+  s.showCommand = KnownShowCommand(show);
   if (FAILED(hr)) {
     if (error) *error = ErrorOf(hr);
     return std::nullopt;
