@@ -179,5 +179,34 @@ TEST_F(UtilityWindowsTest, ThePetSelectionDialog) {
   EXPECT_EQ(menu->state().selectedPet, "");
 }
 
+// Presses the Down key in the list once the dialog runs its modal loop.
+ui::ListBox* g_list = nullptr;
+void CALLBACK PressDown(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND list = ui::win32::WindowOf(*g_list);
+  SetFocus(list);
+  PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+}
+
+// The keyboard picks as a click does: the dialog goes (inside the list's own
+// notification) and the task starts.
+TEST_F(UtilityWindowsTest, APickByTheKeyboardClosesTheDialogAndStartsItsTask) {
+  hf.Write("bak/ソラ_PostPet設定.ppc.bak", "backup");
+  std::string repaired;
+  bool dialogGone = false;
+  menu->env().more.repair = [&](UtilityState& s) {
+    repaired = s.selectedPet;
+    dialogGone = !menu->selection().form().Loaded();
+    return true;
+  };
+  menu->selection().SetForm(1);
+  g_list = &menu->selection().list();
+  SetTimer(nullptr, 0, 50, &PressDown);
+  menu->selection().ShowAndRun();
+  EXPECT_EQ(repaired, "ソラ");
+  EXPECT_TRUE(dialogGone);
+  EXPECT_TRUE(IsWindowEnabled(ui::win32::WindowOf(menu->form())));
+}
+
 }  // namespace
 }  // namespace lup

@@ -147,6 +147,11 @@ TEST_F(Win32ExampleTest, EveryControlHasTheJapaneseFont) {
     EXPECT_EQ(lf.lfWeight, c->GetFont().bold ? FW_BOLD : FW_NORMAL) << c->Label();
   }
   EXPECT_EQ(windows, 16);
+  // A check box made bold at run time (a shared item's caption).
+  form().Get<CheckBox>("Check1").SetBold(true);
+  LOGFONTW bold{};
+  ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Win("Check1"), WM_GETFONT, 0, 0)), sizeof bold, &bold));
+  EXPECT_EQ(bold.lfWeight, FW_BOLD);
 }
 
 TEST_F(Win32ExampleTest, GridShowsHeadersCellsWidthsAndColours) {
