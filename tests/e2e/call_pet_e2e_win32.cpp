@@ -239,29 +239,30 @@ TEST_F(CallPetEndToEnd, ASpecialKindPetRunsThePatchedHost) {
 // A per-pet shortcut as the utility writes it (the real writer), read back
 // by the shell-link object, starts the launcher for its pet.
 TEST_F(CallPetEndToEnd, APerPetShortcutStartsTheLauncherWithThePetsName) {
+  CallPet("ポチ", "");  // ポチ is current when the shortcut calls ミミ back
   // "ŝ" lies outside the Japanese and the Western code pages.
   const fs::path links = tmp_ / "リンク ŝ";
   fs::create_directories(links);
   lup::Shortcut link;
   link.target = lupina_;
-  link.arguments = "ポチ";
+  link.arguments = "ミミ";
   link.workingFolder = d_;
   link.iconFile = lupina_;
-  const fs::path file = links / U8Path(lup::ShortcutFileName("ポチ"));
+  const fs::path file = links / U8Path(lup::ShortcutFileName("ミミ"));
   ASSERT_TRUE(lup::WriteShortcut(file, link).ok());
 
   const std::optional<lup::Shortcut> back = lup::ReadShortcut(file);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->target, lupina_);
-  EXPECT_EQ(back->arguments, "ポチ");
+  EXPECT_EQ(back->arguments, "ミミ");
   EXPECT_EQ(back->workingFolder, d_);
   EXPECT_EQ(back->iconFile, lupina_);
   EXPECT_EQ(back->showCommand, 1);  // written 0: a normal window
   EXPECT_EQ(back->hotKey, 0);
 
   Run(back->target, back->arguments, back->workingFolder, "");
-  EXPECT_EQ(LastStart().pet, "ポチ");
-  EXPECT_EQ(lup::test::ReadBytes(At("lupina.dat")), std::string("\"") + kPochiCp932 + "\"\r\n");
+  EXPECT_EQ(LastStart().pet, "ミミ");
+  EXPECT_EQ(lup::test::ReadBytes(At("lupina.dat")), std::string("\"") + kMimiCp932 + "\"\r\n");
   std::printf("shortcut %s: %s %s -> the host runs with %s\n", PathText(file).c_str(),
               PathText(back->target).c_str(), back->arguments.c_str(), LastStart().pet.c_str());
 }
