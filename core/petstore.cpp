@@ -21,7 +21,8 @@ OpResult CopyAllFiles(const fs::path& from, const fs::path& to) {
   return ShellFileOp(AllFiles(from), to, ShellOp::Copy).result;
 }
 
-// The kind an item belongs to; the pet settings file has none.
+}  // namespace
+
 std::optional<DataKind> KindOf(Item item) {
   switch (item) {
     case Item::kFriendBook:
@@ -38,6 +39,8 @@ std::optional<DataKind> KindOf(Item item) {
   }
   return std::nullopt;
 }
+
+namespace {
 
 bool IsShared(const ShareFlags& flags, Item item) {
   const std::optional<DataKind> kind = KindOf(item);

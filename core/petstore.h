@@ -61,6 +61,9 @@ class StoreQuestions {
 OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
                       std::string_view keep = {});
 
+// The data kind an item belongs to; the pet settings file has none.
+std::optional<DataKind> KindOf(Item item);
+
 // Names compared as the Windows file system compares them (letter case
 // ignored for the letters it folds).
 bool SameFileName(std::string_view a, std::string_view b);
@@ -205,6 +208,71 @@ class PetStore {
   // nullopt when the user chose none (nothing is changed).
   std::optional<OpResult> RecoverBox(const std::filesystem::path& folder,
                                      StoreQuestions& questions) const;
+
+  // ---- registering pets and emptying treasure boxes (the utility) -----------
+
+  // D\ppc_name + "bak": the host's own settings file, set aside while the host
+  // makes a new pet.
+  std::filesystem::path SetAsideFile() const;
+  // D\ppc_name renamed to SetAsideFile(); nothing to do when there is none.
+  // Never replaces anything: a set-aside file already there is AlreadyExists.
+  OpResult SetAsideHostPetFile() const;
+  // SetAsideFile() renamed back to D\ppc_name; nothing to do when there is
+  // none. When D\ppc_name exists as well nothing changes (AlreadyExists).
+  OpResult GiveBackHostPetFile() const;
+
+  // True when `pet` has its own settings file D\P_ppc_name.
+  bool IsRegistered(std::string_view pet) const;
+
+  struct Registration {
+    OpResult petFile;  // D\P_ppc_name written (the pet is registered)
+    OpResult backup;   // D\bak\P_ppc_name.bak written (not tried when petFile failed)
+    bool ok() const { return petFile.ok() && backup.ok(); }
+  };
+  // `pet` registered from the settings file `source`: copied to
+  // D\P_ppc_name, then that copy to its backup (D\bak made when missing).
+  Registration RegisterPet(std::string_view pet, const std::filesystem::path& source) const;
+
+  enum class TakeOverEnd {
+    kCopied,
+    kAlreadyThere,   // `path`, the pet's own copy, exists: left as it is
+    kSourceMissing,  // `path`, the source, does not exist: nothing copied
+    kFailed,         // `failure` names the file
+  };
+  struct TakeOver {
+    Item item = Item::kFriendBook;
+    TakeOverEnd end = TakeOverEnd::kCopied;
+    std::filesystem::path path;
+    OpResult failure;
+  };
+  // `pet` takes over the items of `kind` from `sourceFolder` (the folder of
+  // the settings file it was registered from), item by item: a file is
+  // copied, a folder made and its top-level files copied in. An own copy
+  // that exists already is never touched.
+  std::vector<TakeOver> TakeOverKind(std::string_view pet, DataKind kind,
+                                     const std::filesystem::path& sourceFolder) const;
+
+  // The share flags of `pet`: those of its first record in \lupina3.dat;
+  // a pet without a record shares nothing. `error` when the file is missing
+  // or cannot be read.
+  struct FlagsRead {
+    ShareFlags flags{};
+    OpResult error;
+  };
+  FlagsRead ReadFlags(std::string_view pet) const;
+
+  // The pets with a backup of their settings file (D\bak\P_ppc_name.bak),
+  // in listing order; an error when D\bak cannot be listed.
+  OpResult BackedUpPetNames(std::vector<std::string>* pets) const;
+
+  // Empties `pet`'s treasure box, or the shared one when `shared`: the
+  // current pet's data is put away first (SaveCurrent), then the box's
+  // pet-kind values are reset (a missing box is first made from the box the
+  // user chooses, RecoverBox), then \lupina.dat is removed, so that the next
+  // call brings the emptied box in and puts nothing old over it. nullopt
+  // when the user chose no box; otherwise the first failure.
+  std::optional<OpResult> EmptyTreasureBox(std::string_view pet, bool shared,
+                                           StoreQuestions& questions) const;
 
  private:
   // The three copies of `item` with the pet field set for `pet`.

@@ -58,6 +58,7 @@ ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet
   ok.SetCaption("OK");
   ok.SetTabIndex(1);
   ok.on_click = [this] { Ok(); };
+  form_.SetDefaultButton(&ok);
 
   // What the pet list hands over: the row, the name and the four flags.
   form_.tag = std::to_string(row);
@@ -174,6 +175,7 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsStore& store, ui::Hos
   ok.SetCaption("OK");
   ok.SetTabIndex(10);
   ok.on_click = [this] { Ok(); };
+  form_.SetDefaultButton(&ok);
 
   form_.on_load = [this] { Load(); };
 }
@@ -257,6 +259,7 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
   ok.SetCaption("OK");
   ok.SetTabIndex(6);
   ok.on_click = [this] { host_.Unload(form_); };
+  form_.SetDefaultButton(&ok);
 
   form_.on_load = [this] { Load(); };
   // Every way out saves, the close box too.

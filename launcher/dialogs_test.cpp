@@ -469,5 +469,15 @@ TEST_F(SpecialDialogTest, AFailedCopyIsReportedNamingTheFile) {
   EXPECT_EQ(hf.Setting("ppexe2"), Patched());
 }
 
+// Enter in a text box presses OK, as in every dialog of the three programs.
+TEST_F(SettingsDialogTest, EnterInAFieldPressesOk) {
+  SettingsDialog dialog(settings, hf.store, host);
+  host.Show(dialog.form());
+  host.Type(dialog.form(), {"Text1", 0}, "Host.exe");
+  host.PressEnter(dialog.form());
+  EXPECT_FALSE(dialog.form().Loaded());
+  EXPECT_EQ(hf.Setting("pp_name"), "Host.exe");
+}
+
 }  // namespace
 }  // namespace lup

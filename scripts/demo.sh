@@ -14,11 +14,11 @@ bash scripts/deps.sh
 
 echo "== building the Windows programs in $BUILD"
 mkdir -p "$BUILD" "$OUT"
+BUILD=$(cd "$BUILD" && pwd)
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >"$OUT/configure.log" 2>&1 \
   || { cat "$OUT/configure.log"; exit 1; }
-targets=(lupina hostsim)
-if ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q '^lupsnack:'; then targets+=(lupsnack); fi
+targets=(lupina hostsim lupsnack lupset e2e_call_pet_test)
 cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target "${targets[@]}"
 
 # Never the user's own Wine prefix: the demo replaces a host folder in it.
@@ -126,7 +126,7 @@ wine reg delete 'HKCU\Software\VB and VBA Program Settings\Lupina' /f >/dev/null
 
 mkdir -p "$PROGRAMS"
 cp "$BUILD/launcher/lupina.exe" "$PROGRAMS/"
-if [ -f "$BUILD/snacks/lupsnack.exe" ]; then cp "$BUILD/snacks/lupsnack.exe" "$PROGRAMS/"; fi
+cp "$BUILD/snacks/lupsnack.exe" "$BUILD/utility/lupset.exe" "$PROGRAMS/"
 
 echo "== starting C:\\ルピナ\\lupina.exe"
 cd "$PROGRAMS"
@@ -201,12 +201,41 @@ if [ $status -eq 0 ]; then
 fi
 
 # The snack manager on the same installation: expired snacks are red.
-if [ $status -eq 0 ] && [ -f "$PROGRAMS/lupsnack.exe" ]; then
+if [ $status -eq 0 ]; then
   wine 'C:\ルピナ\lupsnack.exe' &
   SNACK_PID=$!
   step "the snack manager" "$OUT/lupsnack.png"
   kill "$SNACK_PID" 2>/dev/null || true
   wait "$SNACK_PID" 2>/dev/null || true
+fi
+
+# The utility beside the launcher: its menu, then the pet selection dialog of
+# "ペット別のショートカット作成" (the button at 2520 twips from the top).
+if [ $status -eq 0 ]; then
+  wine 'C:\ルピナ\lupset.exe' &
+  UTILITY_PID=$!
+  step "the utility's menu" "$OUT/lupset.png"
+  wid=$(xdotool search --sync --onlyvisible --name '^ルピナ・ヴィラ用ユーティリティ$' | head -n1)
+  xdotool mousemove --window "$wid" 120 180 click 1
+  sleep 2
+  step "the pet selection dialog (ペット別のショートカット作成)" "$OUT/lupset-selection.png"
+  kill "$UTILITY_PID" 2>/dev/null || true
+  wait "$UTILITY_PID" 2>/dev/null || true
+fi
+
+# A per-pet shortcut written by the utility's writer starts lupina.exe with
+# the pet's name: the end-to-end test writes one, reads it back through the
+# shell and starts what it names.
+if [ $status -eq 0 ]; then
+  echo "== a per-pet shortcut"
+  if wine "$BUILD/tests/e2e/e2e_call_pet_test.exe" --gtest_filter='*PerPetShortcut*' \
+       >"$OUT/shortcut.log" 2>&1 </dev/null; then
+    grep '^shortcut ' "$OUT/shortcut.log" || true
+  else
+    cat "$OUT/shortcut.log" >&2
+    echo "the shortcut did not start lupina.exe with its pet" >&2
+    status=1
+  fi
 fi
 lup_wine_down
 exit $status

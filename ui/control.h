@@ -82,6 +82,7 @@ enum class Prop {
   kCell,                   // a = row, b = column: text or colour
   kGridSelection,          // current row/column or selection end
   kTopRow,                 // a = the row asked for
+  kDefaultButton,          // the form's default button changed
 };
 
 class Control;

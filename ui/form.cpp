@@ -41,6 +41,22 @@ void Form::SetFocusTo(Control* c) {
   Notify(Prop::kFocus);
 }
 
+void Form::SetDefaultButton(Button* b) {
+  if (default_button_ == b) return;
+  default_button_ = b;
+  Notify(Prop::kDefaultButton);
+}
+
+Button* Form::EnterTarget() const {
+  auto* focused = dynamic_cast<Button*>(focused_);
+  Button* b = focused ? focused : default_button_;
+  return b && b->Reachable() ? b : nullptr;
+}
+
+Button* Form::EscapeTarget() const {
+  return cancel_button_ && cancel_button_->Reachable() ? cancel_button_ : nullptr;
+}
+
 template <typename T, typename... A>
 T& Form::Add(std::string name, int index, A&&... args) {
   if (Find(name, index)) {

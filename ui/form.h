@@ -38,7 +38,8 @@ class Form;
 class FormPeer {
  public:
   virtual ~FormPeer() = default;
-  // Caption, enabled, visible or focus changed (Prop::kText, kEnabled, kVisible, kFocus).
+  // Caption, enabled, visible, focus or default button changed (Prop::kText,
+  // kEnabled, kVisible, kFocus, kDefaultButton).
   virtual void FormChanged(Form& form, Prop prop) = 0;
   // The control was added after the form was shown.
   virtual void ControlAdded(Control& control) = 0;
@@ -119,6 +120,18 @@ class Form {
   // The control with the keyboard focus, or nullptr.
   Control* Focused() const { return focused_; }
 
+  // The buttons that Enter and Esc press (nullptr: none). Enter presses the
+  // focused button when a button has the focus, otherwise the default
+  // button; Esc presses the cancel button. A button the user cannot reach
+  // (disabled or hidden) is not pressed.
+  void SetDefaultButton(Button* b);
+  void SetCancelButton(Button* b) { cancel_button_ = b; }
+  Button* DefaultButton() const { return default_button_; }
+  Button* CancelButton() const { return cancel_button_; }
+  // The button a key press would press now, or nullptr.
+  Button* EnterTarget() const;
+  Button* EscapeTarget() const;
+
   std::function<void()> on_load;
   std::function<void(UnloadReason)> on_unload;
   // The mouse moves over the form's own background (not over a control).
@@ -150,6 +163,8 @@ class Form {
   bool enabled_ = true, visible_ = false, loaded_ = false;
   std::vector<std::unique_ptr<Control>> controls_;
   Control* focused_ = nullptr;
+  Button* default_button_ = nullptr;
+  Button* cancel_button_ = nullptr;
   FormPeer* peer_ = nullptr;
 };
 

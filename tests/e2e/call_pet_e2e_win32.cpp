@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "tests/support/temp_folder.h"
+#include "core/shortcut.h"
 #include "base/text.h"
 #include "platform/process.h"
 #include "platform/program.h"
@@ -130,17 +132,23 @@ class CallPetEndToEnd : public ::testing::Test {
   // Runs lupina.exe with `arguments` and the stand-in host's `script`, and
   // waits until the launcher and the host it started have both ended.
   void CallPet(const std::string& arguments, const std::string& script) {
+    Run(lupina_, arguments, tmp_.path(), script);
+  }
+
+  // Runs `program` with `arguments` in `folder` as CallPet does.
+  void Run(const fs::path& program, const std::string& arguments, const fs::path& folder,
+           const std::string& script) {
     const size_t startsBefore = hostsim::ReadStartLog(d_).size();
     const fs::path scriptFile = tmp_ / "script.txt";
     Put(scriptFile, script);
     SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", scriptFile.c_str());
 
-    std::wstring cmd = L"\"" + lupina_.wstring() + L"\" " + lup::Wide(arguments);
+    std::wstring cmd = L"\"" + program.wstring() + L"\" " + lup::Wide(arguments);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(lupina_.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               tmp_.path().c_str(), &si, &pi));
+    ASSERT_TRUE(CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               folder.c_str(), &si, &pi));
     const DWORD waited = WaitForSingleObject(pi.hProcess, 60000);
     if (waited != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
     CloseHandle(pi.hThread);
@@ -226,6 +234,37 @@ TEST_F(CallPetEndToEnd, ASpecialKindPetRunsThePatchedHost) {
   CallPet("ミミ", "");
   EXPECT_EQ(LastStart().cmd, Quoted(At("通常用_PostPet20.exe")));
   EXPECT_EQ(LastStart().pet, "ミミ");
+}
+
+// A per-pet shortcut as the utility writes it (the real writer), read back
+// by the shell-link object, starts the launcher for its pet.
+TEST_F(CallPetEndToEnd, APerPetShortcutStartsTheLauncherWithThePetsName) {
+  CallPet("ポチ", "");  // ポチ is current when the shortcut calls ミミ back
+  // "ŝ" lies outside the Japanese and the Western code pages.
+  const fs::path links = tmp_ / "リンク ŝ";
+  fs::create_directories(links);
+  lup::Shortcut link;
+  link.target = lupina_;
+  link.arguments = "ミミ";
+  link.workingFolder = d_;
+  link.iconFile = lupina_;
+  const fs::path file = links / U8Path(lup::ShortcutFileName("ミミ"));
+  ASSERT_TRUE(lup::WriteShortcut(file, link).ok());
+
+  const std::optional<lup::Shortcut> back = lup::ReadShortcut(file);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->target, lupina_);
+  EXPECT_EQ(back->arguments, "ミミ");
+  EXPECT_EQ(back->workingFolder, d_);
+  EXPECT_EQ(back->iconFile, lupina_);
+  EXPECT_EQ(back->showCommand, 1);  // written 0: a normal window
+  EXPECT_EQ(back->hotKey, 0);
+
+  Run(back->target, back->arguments, back->workingFolder, "");
+  EXPECT_EQ(LastStart().pet, "ミミ");
+  EXPECT_EQ(lup::test::ReadBytes(At("lupina.dat")), std::string("\"") + kMimiCp932 + "\"\r\n");
+  std::printf("shortcut %s: %s %s -> the host runs with %s\n", PathText(file).c_str(),
+              PathText(back->target).c_str(), back->arguments.c_str(), LastStart().pet.c_str());
 }
 
 }  // namespace

@@ -649,6 +649,16 @@ void HeadlessHost::ScrollTo(Form& form, const Ref& ref, int row) {
   if (Grid* g = ReachGrid(form, ref, "scrolling")) g->UserSetTopRow(row);
 }
 
+void HeadlessHost::PressEnter(Form& form) {
+  if (!FormTakesInput(form, "Enter")) return;
+  if (Button* b = form.EnterTarget()) b->Fire(b->on_click);
+}
+
+void HeadlessHost::PressEscape(Form& form) {
+  if (!FormTakesInput(form, "Esc")) return;
+  if (Button* b = form.EscapeTarget()) b->Fire(b->on_click);
+}
+
 void HeadlessHost::CloseBox(Form& form) {
   if (FormTakesInput(form, "close box")) UnloadWith(form, UnloadReason::kCloseBox);
 }

@@ -148,6 +148,11 @@ class HeadlessHost final : public Host {
   void DragRows(Form& form, const Ref& ref, int from, int to);
   // Grid: scroll so that `row` is the first row in view.
   void ScrollTo(Form& form, const Ref& ref, int row);
+  // The Enter key: presses the focused button, else the form's default
+  // button (Form::EnterTarget); the Esc key: its cancel button. A key with no
+  // button to press does nothing.
+  void PressEnter(Form& form);
+  void PressEscape(Form& form);
   // The form's close box.
   void CloseBox(Form& form);
   // One tick of a running timer, now.

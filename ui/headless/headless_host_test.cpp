@@ -355,6 +355,46 @@ TEST(HeadlessHostForms, DestroyingALoadedFormDetachesIt) {
   EXPECT_TRUE(host.LoadedForms().empty());
 }
 
+TEST(HeadlessHostKeys, EnterPressesTheFocusedOrDefaultButtonAndEscTheCancelButton) {
+  HeadlessHost host;
+  Form dialog("Form2");
+  auto& name = dialog.AddTextBox("Text1", {0, 240, 3735, 270});
+  auto& ok = dialog.AddButton("Command1", {3840, 240, 855, 255});
+  auto& other = dialog.AddButton("Command2", {3840, 600, 855, 255});
+  auto& cancel = dialog.AddButton("Command3", {3840, 960, 855, 255});
+  std::string pressed;
+  ok.on_click = [&] { pressed += "ok "; };
+  other.on_click = [&] { pressed += "other "; };
+  cancel.on_click = [&] { pressed += "cancel "; };
+  host.Show(dialog);
+  // Without named buttons the keys press nothing.
+  host.PressEnter(dialog);
+  host.PressEscape(dialog);
+  EXPECT_EQ(pressed, "");
+
+  dialog.SetDefaultButton(&ok);
+  dialog.SetCancelButton(&cancel);
+  host.Type(dialog, "Text1", "ミミ");
+  host.PressEnter(dialog);
+  host.PressEscape(dialog);
+  EXPECT_EQ(pressed, "ok cancel ");
+  // A focused button takes Enter; Esc stays with the cancel button.
+  host.Click(dialog, "Command2");
+  pressed.clear();
+  host.PressEnter(dialog);
+  host.PressEscape(dialog);
+  EXPECT_EQ(pressed, "other cancel ");
+  // Buttons the user cannot reach are not pressed.
+  name.SetFocus();
+  ok.SetEnabled(false);
+  cancel.SetVisible(false);
+  pressed.clear();
+  host.PressEnter(dialog);
+  host.PressEscape(dialog);
+  EXPECT_EQ(pressed, "");
+  EXPECT_EQ(dialog.EnterTarget(), nullptr);
+}
+
 TEST(HeadlessHostQuestions, EmptyTitleBearsTheProgramTitleAndChoosersAnswer) {
   HeadlessHost host;
   host.SetAppTitle("ルピナ・ヴィラ用ユーティリティ");

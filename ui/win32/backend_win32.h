@@ -130,6 +130,12 @@ class FormWindow final : public FormPeer {
   void FormDestroyed(Form& form) override;
 
   void ReorderTabs();
+  // Enter and Esc (keys_win32.cpp): the id of the button Enter presses, as
+  // DM_GETDEFID answers it (0: none); the cancel button pressed; the default
+  // button drawn as such.
+  LRESULT DefaultButtonId() const;
+  void PressCancel();
+  void MarkDefaultButton();
   // Every control placed in `frame`, at any depth.
   void ForEachInside(const Control& frame, const std::function<void(ControlWindow&)>& action);
   ControlWindow* ById(int id) const;

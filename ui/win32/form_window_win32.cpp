@@ -142,6 +142,7 @@ FormWindow::FormWindow(Win32Host& host, Form& form, HWND owner) : host_(host), f
   form.AttachPeer(this);
   for (const auto& c : form.Controls()) ControlAdded(*c);
   ReorderTabs();
+  MarkDefaultButton();
 }
 
 FormWindow::~FormWindow() {
@@ -225,6 +226,7 @@ void FormWindow::FormChanged(Form&, Prop prop) {
         if (c->hwnd()) SetFocus(c->hwnd());
       }
       break;
+    case Prop::kDefaultButton: MarkDefaultButton(); break;
     default: break;
   }
 }
@@ -307,8 +309,12 @@ LRESULT FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (lp) {
         if (ControlWindow* c = ById(LOWORD(wp))) c->OnCommand(HIWORD(wp));
+      } else if (LOWORD(wp) == IDCANCEL) {
+        PressCancel();  // Esc
       }
       return 0;
+    case DM_GETDEFID:
+      return DefaultButtonId();
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lp);
       // Column widths belong to the window code: the user cannot drag them.

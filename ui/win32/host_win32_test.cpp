@@ -147,6 +147,11 @@ TEST_F(Win32ExampleTest, EveryControlHasTheJapaneseFont) {
     EXPECT_EQ(lf.lfWeight, c->GetFont().bold ? FW_BOLD : FW_NORMAL) << c->Label();
   }
   EXPECT_EQ(windows, 16);
+  // A check box made bold at run time (a shared item's caption).
+  form().Get<CheckBox>("Check1").SetBold(true);
+  LOGFONTW bold{};
+  ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Win("Check1"), WM_GETFONT, 0, 0)), sizeof bold, &bold));
+  EXPECT_EQ(bold.lfWeight, FW_BOLD);
 }
 
 TEST_F(Win32ExampleTest, GridShowsHeadersCellsWidthsAndColours) {
@@ -574,6 +579,67 @@ TEST(Win32Host, AHiddenFormIsShownModallyWithoutASecondLoad) {
   EXPECT_TRUE(IsWindowEnabled(WindowOf(main)));
   EXPECT_EQ(loads, 1);
   EXPECT_FALSE(list.Loaded());
+}
+
+// Keys as the user presses them: posted to the focused control and taken
+// off the queue by the host's loop, which hands them to the dialog manager.
+void PressKey(Host& host, HWND control, WPARAM key) {
+  PostMessageW(control, WM_KEYDOWN, key, 1);
+  PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+  for (int i = 0; i < 5; ++i) host.DoEvents();
+}
+
+TEST(Win32Host, EnterAndEscPressTheDefaultFocusedAndCancelButtons) {
+  auto host = NewHost();
+  Form dialog("Form2");
+  dialog.SetCaption("キー");
+  auto& text = dialog.AddTextBox("Text1", {120, 120, 2000, 300});
+  auto& ok = dialog.AddButton("Command1", {120, 600, 900, 375});
+  auto& other = dialog.AddButton("Command2", {1200, 600, 900, 375});
+  auto& cancel = dialog.AddButton("Command3", {2280, 600, 900, 375});
+  auto& list = dialog.AddListBox("List1", {120, 1080, 2000, 900});
+  list.AddItem("ミミ");
+  list.AddItem("ソラ");
+  std::string pressed;
+  ok.on_click = [&] { pressed += "ok "; };
+  other.on_click = [&] { pressed += "other "; };
+  cancel.on_click = [&] { pressed += "cancel "; };
+  list.on_select = [&] { pressed += "select" + std::to_string(list.ListIndex()) + " "; };
+  dialog.SetDefaultButton(&ok);
+  dialog.SetCancelButton(&cancel);
+  host->Show(dialog);
+  EXPECT_EQ(GetWindowLongPtrW(WindowOf(ok), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  EXPECT_EQ(GetWindowLongPtrW(WindowOf(other), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+
+  text.SetFocus();
+  ASSERT_EQ(GetFocus(), WindowOf(text));
+  PressKey(*host, WindowOf(text), VK_RETURN);
+  PressKey(*host, WindowOf(text), VK_ESCAPE);
+  EXPECT_EQ(pressed, "ok cancel ");
+
+  // Enter on a focused button presses that button.
+  other.SetFocus();
+  pressed.clear();
+  PressKey(*host, WindowOf(other), VK_RETURN);
+  EXPECT_EQ(pressed, "other ");
+
+  // A change of the list's entry by the keyboard is a selection too.
+  list.SetFocus();
+  pressed.clear();
+  PressKey(*host, WindowOf(list), VK_DOWN);
+  EXPECT_EQ(pressed, "select0 ");
+  PressKey(*host, WindowOf(list), VK_DOWN);
+  EXPECT_EQ(pressed, "select0 select1 ");
+
+  // A disabled default button is not pressed; no cancel button, no Esc.
+  ok.SetEnabled(false);
+  dialog.SetCancelButton(nullptr);
+  text.SetFocus();
+  pressed.clear();
+  PressKey(*host, WindowOf(text), VK_RETURN);
+  PressKey(*host, WindowOf(text), VK_ESCAPE);
+  EXPECT_EQ(pressed, "");
+  host->Unload(dialog);
 }
 
 TEST(Win32Host, LoadHandlerThatUnloadsShowsNoWindow) {

@@ -1,0 +1,212 @@
+// The utility's windows built by the real backend under Wine: controls,
+// captions and places read back through the Win32 API, the hover
+// descriptions and keys as the user gives them, and a screenshot of each
+// window for a person to look at.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "base/text.h"
+#include "platform/win32/wide.h"
+#include "ui/win32/host_win32.h"
+#include "ui/win32/readback_win32.h"
+#include "utility/register.h"
+#include "utility/select.h"
+#include "utility/utility_fixture.h"
+
+namespace lup {
+namespace {
+
+using namespace ui::win32::readback;
+using test::UtilityFolder;
+
+std::filesystem::path ScreenshotFile(const char* name) {
+  const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder / U8Path(name);
+}
+
+class UtilityWindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hf.AddPet("ミミ");
+    hf.AddPet("ソラ");
+    hf.AddPet("能登");
+    // The pointer away from the windows: the menu's label follows it.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    host = ui::win32::NewHost();
+    menu = hf.MakeMenu(*host);
+    ASSERT_TRUE(menu->Start());
+    Settle();
+  }
+  void TearDown() override {
+    menu.reset();
+    host.reset();
+  }
+  void Settle() {
+    for (int i = 0; i < 20; ++i) host->DoEvents();
+  }
+  bool Screenshot(HWND window, const char* name) {
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    for (int i = 0; i < 5; ++i) {
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      Settle();
+      Sleep(40);
+    }
+    return ui::win32::SaveScreenshot(window, ScreenshotFile(name));
+  }
+  int Px(const ui::Form& f, ui::Twips t) { return MulDiv(t, static_cast<int>(ui::win32::DpiOf(f)), 1440); }
+  HWND Win(const ui::Form& f, const char* name, int index = -1) {
+    return ui::win32::WindowOf(f.GetControl(name, index));
+  }
+  void ExpectControl(const ui::Form& f, const char* name, const wchar_t* cls, const std::string& text) {
+    HWND h = Win(f, name);
+    ASSERT_TRUE(h) << name;
+    EXPECT_EQ(ClassOf(h), cls) << name;
+    EXPECT_EQ(Narrow(TextOf(h)), text) << name;
+    EXPECT_TRUE(IsWindowVisible(h)) << name;
+  }
+  void ExpectClientSize(HWND window, const ui::Form& f) {
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, Px(f, f.ClientWidth()));
+    EXPECT_EQ(client.bottom, Px(f, f.ClientHeight()));
+  }
+
+  UtilityFolder hf;
+  std::unique_ptr<ui::Host> host;
+  std::unique_ptr<MenuWindow> menu;
+};
+
+TEST_F(UtilityWindowsTest, TheMenuWindow) {
+  const ui::Form& f = menu->form();
+  HWND main = ui::win32::WindowOf(f);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Narrow(TextOf(main)), "ルピナ・ヴィラ用ユーティリティ");
+  ExpectClientSize(main, f);
+  const LONG_PTR style = GetWindowLongPtrW(main, GWL_STYLE);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  ExpectControl(f, "Command1", L"Button", "新しいペットを飼う");
+  ExpectControl(f, "Command2", L"Button", "飼っているペットのデータを変換");
+  ExpectControl(f, "Command6", L"Button", "ペットの削除");
+  ExpectControl(f, "Command5", L"Button", "データのバックアップ");
+  ExpectControl(f, "Command4", L"Button", "壊れてしまったデータの修復");
+  ExpectControl(f, "Command7", L"Button", "ペット別のショートカット作成");
+  ExpectControl(f, "Command8", L"Button", "宝箱を空にする");
+  ExpectControl(f, "Command3", L"Button", "終了");
+  ExpectControl(f, "Label1", L"Static", kMenuHint);
+  const RECT place = PlaceOf(Win(f, "Command4"));
+  EXPECT_EQ(place.left, Px(f, 120));
+  EXPECT_EQ(place.top, Px(f, 2040));
+  EXPECT_EQ(place.right - place.left, Px(f, 3735));
+
+  // The tab order the menu gives.
+  const char* order[] = {"Command1", "Command2", "Command3", "Command6", "Command5",
+                         "Command4", "Command7", "Command8", "Command1"};
+  for (int i = 0; i + 1 < 9; ++i) {
+    EXPECT_EQ(GetNextDlgTabItem(main, Win(f, order[i]), FALSE), Win(f, order[i + 1])) << order[i];
+  }
+
+  EXPECT_TRUE(Screenshot(main, "utility_menu.png"));
+
+  // The descriptions follow the mouse; the background brings the hint back.
+  SendMessageW(Win(f, "Command7"), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(Narrow(TextOf(Win(f, "Label1"))), "ペットの名前をスイッチ指定したルピナヴィラのショートカットを作成します");
+  SendMessageW(Win(f, "Command8"), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(Narrow(TextOf(Win(f, "Label1"))), "ペットの名前をスイッチ指定したルピナヴィラのショートカットを作成します");
+  SendMessageW(main, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(Narrow(TextOf(Win(f, "Label1"))), kMenuHint);
+}
+
+TEST_F(UtilityWindowsTest, ThePetNameDialog) {
+  PetNameDialog dialog(*host, menu->state().settings, "新しいペットの名前を入力してください",
+                       hf / "PostPet設定.ppc", true);
+  host->Show(dialog.form());
+  Settle();
+  const ui::Form& f = dialog.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "");
+  ExpectClientSize(window, f);
+  ExpectControl(f, "Label1", L"Static", "新しいペットの名前を入力してください");
+  ExpectControl(f, "Text1", L"Edit", "");
+  ExpectControl(f, "Command1", L"Button", "OK");
+  EXPECT_FALSE(IsWindowEnabled(Win(f, "Command1")));
+  EXPECT_EQ(GetWindowLongPtrW(Win(f, "Command1"), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+  SetWindowTextW(Win(f, "Text1"), L"ハナ");  // as the user types
+  EXPECT_TRUE(IsWindowEnabled(Win(f, "Command1")));
+  EXPECT_TRUE(Screenshot(window, "utility_pet_name.png"));
+  host->Unload(dialog.form());
+  EXPECT_FALSE(hf.Exists("ハナ_PostPet設定.ppc"));
+}
+
+TEST_F(UtilityWindowsTest, ThePetSelectionDialog) {
+  PetSelectDialog& selection = menu->selection();
+  selection.SetForm(3);
+  host->Show(selection.form());
+  Settle();
+  const ui::Form& f = selection.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "スイッチに指定するペットの選択");
+  ExpectClientSize(window, f);
+  HWND list = Win(f, "List1");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(ClassOf(list), L"ListBox");
+  ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 3);
+  const char* pets[] = {"ソラ", "ミミ", "能登"};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t text[64] = {};
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(Narrow(text), pets[i]);
+  }
+  EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR);
+  ExpectControl(f, "Command1", L"Button", "キャンセル");
+  EXPECT_TRUE(Screenshot(window, "utility_pet_selection.png"));
+
+  // Esc is the cancel button: the dialog goes, nothing is picked.
+  selection.list().SetFocus();
+  PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+  Settle();
+  EXPECT_FALSE(f.Loaded());
+  EXPECT_EQ(menu->state().selectedPet, "");
+}
+
+// Presses the Down key in the list once the dialog runs its modal loop.
+ui::ListBox* g_list = nullptr;
+void CALLBACK PressDown(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND list = ui::win32::WindowOf(*g_list);
+  SetFocus(list);
+  PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+}
+
+// The keyboard picks as a click does: the dialog goes (inside the list's own
+// notification) and the task starts.
+TEST_F(UtilityWindowsTest, APickByTheKeyboardClosesTheDialogAndStartsItsTask) {
+  hf.Write("bak/ソラ_PostPet設定.ppc.bak", "backup");
+  std::string repaired;
+  bool dialogGone = false;
+  menu->env().more.repair = [&](UtilityState& s) {
+    repaired = s.selectedPet;
+    dialogGone = !menu->selection().form().Loaded();
+    return true;
+  };
+  menu->selection().SetForm(1);
+  g_list = &menu->selection().list();
+  SetTimer(nullptr, 0, 50, &PressDown);
+  menu->selection().ShowAndRun();
+  EXPECT_EQ(repaired, "ソラ");
+  EXPECT_TRUE(dialogGone);
+  EXPECT_TRUE(IsWindowEnabled(ui::win32::WindowOf(menu->form())));
+}
+
+}  // namespace
+}  // namespace lup
