@@ -3,7 +3,8 @@
 #   make demo    run the launcher on a demo installation under Wine
 #   make bench   time switching pets against a plain copy of the same files
 #   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
-.PHONY: check demo deps bench stress clean
+#   make dist    the release zip and its checksum in dist/, built twice and compared
+.PHONY: check demo deps bench stress dist clean
 
 check:
 	@mkdir -p build && bash scripts/check.sh
@@ -16,6 +17,9 @@ bench:
 
 stress:
 	@mkdir -p build && bash scripts/stress.sh
+
+dist:
+	@mkdir -p build && bash scripts/dist.sh
 
 deps:
 	@bash scripts/deps.sh

@@ -3,7 +3,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-      libbenchmark-dev wine64 wine xvfb x11-apps xdotool imagemagick fonts-ipafont-gothic)
+      libbenchmark-dev wine64 wine xvfb x11-apps xdotool imagemagick fonts-ipafont-gothic
+      python3-markdown)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
