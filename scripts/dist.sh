@@ -32,7 +32,7 @@ rm -rf "$stage"
 mkdir -p "$stage" dist
 for p in "${programs[@]}"; do cp "build/dist-one/$p" "$stage/"; done
 cp LICENSE "$stage/LICENSE.txt"
-/usr/bin/python3 scripts/guide_html.py docs/guide-ja.md "$stage/ガイド.html"
+/usr/bin/python3 scripts/guide_html.py docs/guide-ja.md "$stage/lupina-villa-guide-ja.html"
 
 zip="dist/lupina-villa-$version-win64.zip"
 /usr/bin/python3 scripts/make_zip.py "$stage" "$zip"
