@@ -305,6 +305,24 @@ HWND Win32Host::OwnerWindow(const Form* owner) const {
   return nullptr;
 }
 
+// --- changes waiting for the windows ---
+
+void Win32Host::Pending(ControlWindow* window) { pending_.push_back(window); }
+
+void Win32Host::NotPending(ControlWindow* window) {
+  pending_.erase(std::remove(pending_.begin(), pending_.end(), window), pending_.end());
+}
+
+void Win32Host::FlushAll() {
+  // Applying changes runs no window code, so nothing new waits afterwards;
+  // the loop only makes sure of it.
+  for (int round = 0; round < 4 && !pending_.empty(); ++round) {
+    std::vector<ControlWindow*> now;
+    now.swap(pending_);
+    for (ControlWindow* w : now) w->Flush();
+  }
+}
+
 // --- loops ---
 
 void Win32Host::Dispatch(MSG& msg) {
@@ -328,6 +346,8 @@ void Win32Host::Dispatch(MSG& msg) {
 }
 
 bool Win32Host::Pump(bool wait) {
+  // The windows show what the Form holds before anything is drawn or read.
+  FlushAll();
   MSG msg;
   if (wait) {
     const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
@@ -373,6 +393,7 @@ int Win32Host::Run() {
 // --- questions ---
 
 Answer Win32Host::Ask(const Message& message, const Form* owner) {
+  FlushAll();  // the box runs a loop of its own
   HWND owner_window = OwnerWindow(owner);
   UINT flags = MessageFlags(message);
   if (!owner_window) flags |= MB_TASKMODAL;
@@ -388,6 +409,7 @@ Answer Win32Host::Ask(const Message& message, const Form* owner) {
 }
 
 std::filesystem::path Win32Host::ChooseOpenFile(const OpenFileRequest& request) {
+  FlushAll();
   std::wstring filter;
   for (const auto& f : request.filters) {
     filter += Wide(f.description);
@@ -414,6 +436,7 @@ std::filesystem::path Win32Host::ChooseOpenFile(const OpenFileRequest& request) 
 }
 
 std::filesystem::path Win32Host::ChooseFolder(const std::string& title, const Form* owner) {
+  FlushAll();
   const std::wstring text = Wide(title);
   BROWSEINFOW info{};
   info.hwndOwner = OwnerWindow(owner);
@@ -434,6 +457,7 @@ std::filesystem::path Win32Host::ChooseFolder(const std::string& title, const Fo
 }
 
 std::optional<IconChoice> Win32Host::ChooseIcon(const IconChoice& start, const Form* owner) {
+  FlushAll();
   std::vector<wchar_t> path(MAX_PATH * 4, L'\0');
   const std::wstring from = start.file.wstring();
   lstrcpynW(path.data(), from.c_str(), static_cast<int>(path.size()));
