@@ -1,5 +1,7 @@
 #include "launcher/dialogs.h"
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/fileops.h"
@@ -339,11 +341,15 @@ void SpecialDialog::Load() {
   if (!FileExists(SpecialMarksFile(D))) TellFailureIn(host_, form_, WriteSpecialMarks(D, {}));
   const SpecialMarksRead marks = ReadSpecialMarks(D);
   TellFailureIn(host_, form_, marks.error);
+  // The entries of each name (two settings files can register one name):
+  // every mark finds its entries at once, however many pets there are.
+  std::unordered_map<std::string, std::vector<int>> entries;
+  for (int i = 0; i < list.Count(); ++i) entries[list.Item(i)].push_back(i);
   for (const SpecialMark& mark : marks.records) {
     if (!mark.usable) continue;
-    for (int i = 0; i < list.Count(); ++i) {
-      if (list.Item(i) == mark.name) list.SetChecked(i, mark.patched);
-    }
+    const auto found = entries.find(mark.name);
+    if (found == entries.end()) continue;
+    for (int i : found->second) list.SetChecked(i, mark.patched);
   }
   list.SetVisible(true);
 }

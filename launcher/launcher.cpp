@@ -1,5 +1,7 @@
 #include "launcher/launcher.h"
 
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "core/fileops.h"
@@ -169,13 +171,19 @@ StartOutcome Launcher::Start(std::string_view commandLine) {
     TellFailure(shares.error, "共有・非共有の設定が分からないため終了します");
     return StartOutcome::Ended;
   }
+  // Each name's flags (the first record of a name counts, as FindShareFlags
+  // has it): found at once however many pets there are.
+  std::unordered_map<std::string, ShareFlags> flagsOf;
+  for (const ShareRecord& record : shares.records) {
+    if (record.usable) flagsOf.emplace(record.name, record.flags);
+  }
   grid_->SetVisible(false);
   for (const std::string& pet : ListPets(settings_.ppDir, settings_.ppcName)) {
     const int row = grid_->AddRow();
     grid_->SetCell(row, 0, pet);
-    const std::optional<ShareFlags> flags = FindShareFlags(shares.records, pet);
+    const auto flags = flagsOf.find(pet);
     for (int k = 0; k < 4; ++k) {
-      const int flag = flags ? (*flags)[k] : 0;
+      const int flag = flags != flagsOf.end() ? flags->second[k] : 0;
       ShowFlag(row, k, flag != 0);
       grid_->SetCell(row, kFirstFlagCol + k, std::to_string(flag));
     }
