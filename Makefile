@@ -4,7 +4,8 @@
 #   make bench   time switching pets against a plain copy of the same files
 #   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
 #   make dist    the release zip and its checksum in dist/, built twice and compared
-.PHONY: check demo deps bench stress dist clean
+#   make bench-windows   time the real programs' lists under Wine, from outside
+.PHONY: check demo deps bench bench-windows stress dist clean
 
 check:
 	@mkdir -p build && bash scripts/check.sh
@@ -20,6 +21,9 @@ stress:
 
 dist:
 	@mkdir -p build && bash scripts/dist.sh
+
+bench-windows:
+	@mkdir -p build && bash scripts/bench-windows.sh
 
 deps:
 	@bash scripts/deps.sh

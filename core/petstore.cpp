@@ -4,6 +4,8 @@
 // bring-in stops at the first failure and says which file failed.
 #include "core/petstore.h"
 
+#include <unordered_map>
+
 #include "base/text.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
@@ -142,10 +144,16 @@ PetsRead PetStore::ReadPets() const {
   std::vector<std::string> names;
   out.error = PetNames(&names);
   if (!out.error.ok()) return out;
+  // Each name's flags, the first usable record of a name counting: found at
+  // once however many pets there are.
+  std::unordered_map<std::string, ShareFlags> flagsOf;
+  for (const ShareRecord& record : shares.records)
+    if (record.usable) flagsOf.emplace(record.name, record.flags);
   for (const std::string& name : names) {
     Pet pet;
     pet.name = name;
-    pet.flags = FindShareFlags(shares.records, name).value_or(ShareFlags{});
+    const auto found = flagsOf.find(name);
+    if (found != flagsOf.end()) pet.flags = found->second;
     out.pets.push_back(std::move(pet));
   }
   return out;

@@ -1,5 +1,6 @@
 #include "launcher/dialogs.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "base/text.h"
@@ -289,11 +290,15 @@ void SpecialDialog::Load() {
   if (!FileExists(SpecialMarksFile(D))) say_.TellFailure(store.SavePatchedMarks({}));
   const SpecialMarksRead marks = store.ReadPatchedMarks();
   say_.TellFailure(marks.error);
+  // The entries of each name (two settings files can register one name):
+  // every mark finds its entries at once, however many pets there are.
+  std::unordered_map<std::string, std::vector<int>> entries;
+  for (int i = 0; i < list.Count(); ++i) entries[list.Item(i)].push_back(i);
   for (const SpecialMark& mark : marks.records) {
     if (!mark.usable) continue;
-    for (int i = 0; i < list.Count(); ++i) {
-      if (list.Item(i) == mark.name) list.SetChecked(i, mark.patched);
-    }
+    const auto found = entries.find(mark.name);
+    if (found == entries.end()) continue;
+    for (int i : found->second) list.SetChecked(i, mark.patched);
   }
   list.SetVisible(true);
 }

@@ -367,6 +367,20 @@ TEST_F(SpecialDialogTest, LoadListsThePetsAndTheirMarks) {
   EXPECT_TRUE(List(*d).Visible());
 }
 
+TEST_F(SpecialDialogTest, ARepeatedMarkCountsLastAndAPetListedTwiceIsTickedInBothPlaces) {
+  hf.Write("ミミ_別_PostPet設定.ppc", "name=ミミ\r\n");  // a second settings file naming ミミ
+  hf.Write("lupina2.dat", HostFolder::Cp932("\"能登\",#TRUE#\r\n\"ミミ\",#FALSE#\r\n\"ミミ\",#TRUE#\r\n"
+                                            "\"能登\",#FALSE#\r\n"));
+  auto d = Open();
+  const ui::ListBox& list = List(*d);
+  int mimi = 0;
+  for (int i = 0; i < list.Count(); ++i) {
+    if (list.Item(i) == "ミミ") ++mimi;
+    EXPECT_EQ(list.Checked(i), list.Item(i) == "ミミ") << list.Item(i);
+  }
+  EXPECT_EQ(mimi, 2);
+}
+
 TEST_F(SpecialDialogTest, SavingTwoNewLocationsKeepsCopiesAndSaysSo) {
   auto d = Open();
   ui::Form& f = d->form();

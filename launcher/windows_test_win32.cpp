@@ -18,6 +18,7 @@
 #include "ui/headless/headless_host.h"
 #include "ui/win32/host_win32.h"
 #include "ui/win32/readback_win32.h"
+#include "ui/win32/screenshot_win32.h"
 
 namespace lup {
 namespace {

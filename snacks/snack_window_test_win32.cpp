@@ -17,6 +17,7 @@
 #include "snacks/snack_window.h"
 #include "ui/win32/host_win32.h"
 #include "ui/win32/readback_win32.h"
+#include "ui/win32/screenshot_win32.h"
 
 namespace lup::snacks {
 namespace {

@@ -14,6 +14,7 @@
 #include "platform/win32/wide.h"
 #include "ui/win32/host_win32.h"
 #include "ui/win32/readback_win32.h"
+#include "ui/win32/screenshot_win32.h"
 #include "utility/register.h"
 #include "utility/select.h"
 #include "utility/utility_fixture.h"

@@ -15,6 +15,8 @@
 // Exit code 0 when every check held.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -219,13 +221,27 @@ bool HostRunning() {
   return false;
 }
 
-// A launcher killed just after it started the host leaves a host that may
-// show in the process list only a moment later: the host counts as ended
-// when it has not been seen for a whole second.
-void WaitForHostToEnd() {
+// True while a process started by process `parent` runs (a host that a
+// killed launcher had just started may not carry its name yet).
+bool ChildRunning(DWORD parent) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
+       more = Process32NextW(snapshot, &entry))
+    found = entry.th32ParentProcessID == parent;
+  CloseHandle(snapshot);
+  return found;
+}
+
+// The host counts as ended when neither it nor anything the launcher
+// `launcher` started has been seen for a whole second.
+void WaitForHostToEnd(DWORD launcher = 0) {
   int quiet = 0;
   for (int i = 0; i < 2400 && quiet < 20; ++i) {
-    quiet = HostRunning() ? 0 : quiet + 1;
+    quiet = HostRunning() || (launcher != 0 && ChildRunning(launcher)) ? 0 : quiet + 1;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 }
@@ -310,7 +326,7 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
   GetExitCodeProcess(pi.hProcess, &run.exitCode);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  WaitForHostToEnd();
+  WaitForHostToEnd(pi.dwProcessId);
   SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr);
   return run;
 }

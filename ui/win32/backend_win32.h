@@ -9,6 +9,18 @@
 // of the window code may unload forms at any time, so unloaded windows are
 // destroyed at once but their objects are kept until the outermost event
 // loop is back in control.
+//
+// What a list holds (entries, ticks, rows, cells, colours, the selection)
+// reaches its window in batches: a change only marks what is to be done
+// (ControlWindow::Defer), and everything marked is applied in one go from
+// the Form as it then stands (ControlWindow::Flush) before the window can
+// be seen or asked: when the event loop is about to wait or look for input,
+// before a message box, a common dialog or a modal loop, when the form or
+// the control is shown, when the window code asks for live state (Query)
+// and when any message reaches the control's window (a read-back, a paint,
+// the user's input). Filling a list of n rows costs n changes of the Form
+// and one pass over the window; a change of the selection touches only the
+// rows whose state changes.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -60,20 +72,40 @@ class ControlWindow final : public ControlPeer {
   void Detach();
 
   void Changed(Control& control, Prop prop, int a, int b) override;
+  // Applies what is waiting first: the live value is that of the window as
+  // the Form has it.
   std::optional<int> Query(const Control& control, Prop prop) const override;
+
+  // Applies every change waiting for this window (see the top of this file).
+  void Flush();
 
   void OnCommand(UINT code);
   LRESULT OnNotify(NMHDR* header, bool* handled);
   void OnTimer();
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  // In front of the control's own window procedure (class_proc_).
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   MouseEvent MakeMouse(MouseButton button, WPARAM wp, LPARAM lp) const;
   bool ShownInFrames() const;
   bool EnabledInFrames() const;
   void Create();
+  // What waits for the window: a change marks it, Flush applies it.
+  enum Pending : unsigned {
+    kItemsPending = 1u << 0,      // every entry of a list (with its tick)
+    kTicksPending = 1u << 1,      // the ticks of the entries in ticks_pending_
+    kIndexPending = 1u << 2,      // the selected entry of a list
+    kColumnsPending = 1u << 3,    // the grid's columns, their widths and headers
+    kRowsPending = 1u << 4,       // the grid's row count
+    kCellsPending = 1u << 5,      // texts and colours of the grid's cells
+    kSelectionPending = 1u << 6,  // the grid's current row and selection
+    kTopRowPending = 1u << 7,     // the grid's row to scroll to the top
+  };
+  void Defer(unsigned what);
+  bool IsCheckList() const;
   void SyncItems();
+  void SyncTicks();
   void SyncListIndex();
   void SyncTimer();
   void SyncTip();
@@ -92,6 +124,7 @@ class ControlWindow final : public ControlPeer {
   Control& control_;
   int id_;
   HWND hwnd_ = nullptr;
+  WNDPROC class_proc_ = nullptr;
   bool detached_ = false;
   bool syncing_ = false;   // our own changes to the window: no user events
   bool tip_added_ = false;
@@ -100,6 +133,20 @@ class ControlWindow final : public ControlPeer {
   bool dragging_ = false;
   bool after_double_click_ = false;
   std::wstring text_buffer_;  // the last text handed to the list view
+  unsigned pending_ = 0;      // Pending bits
+  bool listed_ = false;       // in the host's list of windows with changes waiting
+  bool flushing_ = false;
+  std::vector<int> ticks_pending_;  // check list entries whose tick changed
+  int top_row_pending_ = 0;
+  // The selection the list view shows, as this window last set it: list
+  // view items first..last (-1: none) and the focused item. Not known after
+  // the list view changed it itself (the user's keys) or after its item
+  // count changed; then it is read back.
+  struct ShownSelection {
+    int first = -1, last = -1, focus = -1;
+    bool known = true;
+  };
+  ShownSelection shown_;
 };
 
 class FormWindow final : public FormPeer {
@@ -180,6 +227,11 @@ class Win32Host final : public Host {
 
   bool busy() const { return busy_; }
   HINSTANCE instance() const { return instance_; }
+  // A control window has changes waiting; FlushAll applies them.
+  void Pending(ControlWindow* window);
+  void NotPending(ControlWindow* window);
+  // Applies the waiting changes of every window.
+  void FlushAll();
   // The user closed a form by its close box (or Alt+F4).
   void CloseBox(Form& form);
   // Drops a loaded form without its unload handler (the Form is going away).
@@ -208,6 +260,7 @@ class Win32Host final : public Host {
   int exit_code_ = 0;
   int depth_ = 0;
   std::vector<Form*> loaded_;
+  std::vector<ControlWindow*> pending_;
   std::vector<Modal> modals_;
   std::map<Form*, std::unique_ptr<FormWindow>> windows_;
   std::vector<std::unique_ptr<FormWindow>> graveyard_;

@@ -194,6 +194,7 @@ void FormWindow::SyncEnabled() {
 
 void FormWindow::Show() {
   if (!hwnd_) return;
+  for (auto& c : controls_) c->Flush();
   ShowWindow(hwnd_, SW_SHOW);
   SetForegroundWindow(hwnd_);
   if (ControlWindow* c = WindowFor(form_.Focused())) SetFocus(c->hwnd());
@@ -385,12 +386,15 @@ ControlWindow::~ControlWindow() { Detach(); }
 void ControlWindow::Detach() {
   if (detached_) return;
   detached_ = true;
+  owner_.host().NotPending(this);
+  pending_ = 0;
   if (control_.peer() == this) control_.AttachPeer(nullptr);
   if (timer_set_ && owner_.hwnd()) KillTimer(owner_.hwnd(), static_cast<UINT_PTR>(id_));
   timer_set_ = false;
   if (hwnd_) {
-    RemoveWindowSubclass(hwnd_, &ControlWindow::SubclassProc, 1);
-    hwnd_ = nullptr;  // destroyed with the form's window
+    // Until it goes with the form's window, the control works on its own.
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    hwnd_ = nullptr;
   }
 }
 
@@ -451,7 +455,13 @@ void ControlWindow::Create() {
   const std::wstring text = control_.kind() == ControlKind::kGrid ? std::wstring() : Wide(control_.Text());
   hwnd_ = CreateWindowExW(ex_style, cls, text.c_str(), style, 0, 0, 10, 10, owner_.hwnd(),
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), owner_.host().instance(), nullptr);
-  SetWindowSubclass(hwnd_, &ControlWindow::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  // Our window procedure goes in front of the control's own, the classic
+  // way: the common controls' subclassing looks up window properties for
+  // every message, which under Wine asks the server each time and makes
+  // filling a list of thousands of entries ten times slower.
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  class_proc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindow::WindowProc)));
   ApplyFont();
   Layout();
   switch (control_.kind()) {
@@ -459,29 +469,28 @@ void ControlWindow::Create() {
       SendMessageW(hwnd_, BM_SETCHECK, static_cast<CheckBox&>(control_).Value() ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
     case ControlKind::kListBox:
-      if (static_cast<ListBox&>(control_).HasCheckBoxes()) {
+      if (IsCheckList()) {
         ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
         LVCOLUMNW col{};
         col.mask = LVCF_WIDTH;
         col.cx = owner_.Px(control_.Geometry().width) - GetSystemMetrics(SM_CXVSCROLL) - 4;
         ListView_InsertColumn(hwnd_, 0, &col);
       }
-      SyncItems();
+      Defer(kItemsPending);
       break;
     case ControlKind::kComboBox:
-      SyncItems();
+      Defer(kItemsPending);
       break;
     case ControlKind::kGrid:
       ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
       if (HWND header = ListView_GetHeader(hwnd_)) {
         SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_NOSIZING);
       }
-      GridCreateColumns();
-      GridSyncShape();
-      GridSyncSelection();
+      Defer(kColumnsPending | kRowsPending | kSelectionPending);
       break;
     default: break;
   }
+  Flush();
   SyncTip();
 }
 
@@ -502,7 +511,10 @@ bool ControlWindow::EnabledInFrames() const {
 void ControlWindow::SyncState() {
   if (!hwnd_) return;
   EnableWindow(hwnd_, EnabledInFrames());
-  ShowWindow(hwnd_, ShownInFrames() ? SW_SHOWNA : SW_HIDE);
+  const bool shown = ShownInFrames();
+  // A list filled while hidden is complete when it appears.
+  if (shown) Flush();
+  ShowWindow(hwnd_, shown ? SW_SHOWNA : SW_HIDE);
 }
 
 void ControlWindow::ApplyFont() {
@@ -564,29 +576,77 @@ void ControlWindow::OnTimer() {
   in_tick_ = false;
 }
 
+bool ControlWindow::IsCheckList() const {
+  return control_.kind() == ControlKind::kListBox && static_cast<const ListBox&>(control_).HasCheckBoxes();
+}
+
+void ControlWindow::Defer(unsigned what) {
+  if (detached_ || !what) return;
+  pending_ |= what;
+  if (!listed_) {
+    listed_ = true;
+    owner_.host().Pending(this);
+  }
+}
+
+void ControlWindow::Flush() {
+  listed_ = false;
+  if (!pending_ || flushing_ || detached_) return;
+  if (!hwnd_) {
+    pending_ = 0;
+    return;
+  }
+  flushing_ = true;
+  const unsigned what = pending_;
+  pending_ = 0;
+  if (what & kItemsPending) {
+    ticks_pending_.clear();
+    SyncItems();  // with every tick and the selected entry
+  } else {
+    if (what & kTicksPending) SyncTicks();
+    if (what & kIndexPending) SyncListIndex();
+  }
+  if (control_.kind() == ControlKind::kGrid) {
+    if (what & kColumnsPending) GridCreateColumns();
+    if (what & kRowsPending) GridSyncShape();
+    if (what & kCellsPending) InvalidateRect(hwnd_, nullptr, FALSE);
+    if (what & kSelectionPending) GridSyncSelection();
+    if (what & kTopRowPending) GridScrollTo(top_row_pending_);
+  }
+  flushing_ = false;
+}
+
 void ControlWindow::SyncItems() {
   syncing_ = true;
   auto& list = static_cast<ListControl&>(control_);
+  const auto count = static_cast<WPARAM>(list.Count());
   SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
   if (control_.kind() == ControlKind::kComboBox) {
     SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+    SendMessageW(hwnd_, CB_INITSTORAGE, count, static_cast<LPARAM>(count * 32));
     for (const auto& item : list.Items()) {
       SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
     }
-  } else if (static_cast<ListBox&>(control_).HasCheckBoxes()) {
+  } else if (IsCheckList()) {
     auto& box = static_cast<ListBox&>(control_);
     ListView_DeleteAllItems(hwnd_);
+    ListView_SetItemCount(hwnd_, box.Count());
     for (int i = 0; i < box.Count(); ++i) {
       std::wstring text = Wide(box.Item(i));
       LVITEMW item{};
-      item.mask = LVIF_TEXT;
+      item.mask = LVIF_TEXT | LVIF_STATE;
       item.iItem = i;
       item.pszText = text.data();
+      item.state = INDEXTOSTATEIMAGEMASK(box.Checked(i) ? 2 : 1);
+      item.stateMask = LVIS_STATEIMAGEMASK;
       ListView_InsertItem(hwnd_, &item);
-      ListView_SetCheckState(hwnd_, i, box.Checked(i));
+      // Some list views (Wine's) insert every entry unticked.
+      if (box.Checked(i)) ListView_SetCheckState(hwnd_, i, TRUE);
     }
+    shown_ = ShownSelection{};  // nothing selected in a list just filled
   } else {
     SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+    SendMessageW(hwnd_, LB_INITSTORAGE, count, static_cast<LPARAM>(count * 32));
     for (const auto& item : list.Items()) {
       SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
     }
@@ -597,16 +657,35 @@ void ControlWindow::SyncItems() {
   SyncListIndex();
 }
 
+void ControlWindow::SyncTicks() {
+  auto& box = static_cast<ListBox&>(control_);
+  syncing_ = true;
+  for (int i : ticks_pending_) {
+    if (i < box.Count()) ListView_SetCheckState(hwnd_, i, box.Checked(i));
+  }
+  ticks_pending_.clear();
+  syncing_ = false;
+}
+
 void ControlWindow::SyncListIndex() {
   syncing_ = true;
   const int i = static_cast<ListControl&>(control_).ListIndex();
   if (control_.kind() == ControlKind::kComboBox) {
     SendMessageW(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
-  } else if (static_cast<ListBox&>(control_).HasCheckBoxes()) {
-    ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    if (i >= 0) {
+  } else if (IsCheckList()) {
+    // One entry is selected at a time: only the one that was and the one
+    // that is change.
+    if (!shown_.known) {
+      shown_.first = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+      shown_.focus = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+      shown_.known = true;
+    }
+    if (shown_.first >= 0 && shown_.first != i) ListView_SetItemState(hwnd_, shown_.first, 0, LVIS_SELECTED);
+    if (shown_.focus >= 0 && shown_.focus != i) ListView_SetItemState(hwnd_, shown_.focus, 0, LVIS_FOCUSED);
+    if (i >= 0 && (shown_.first != i || shown_.focus != i)) {
       ListView_SetItemState(hwnd_, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
+    shown_.first = shown_.last = shown_.focus = i;
   } else {
     SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
   }
@@ -620,6 +699,7 @@ void ControlWindow::Changed(Control&, Prop prop, int a, int b) {
     return;
   }
   if (!hwnd_) return;
+  (void)b;
   switch (prop) {
     case Prop::kText:
       syncing_ = true;
@@ -642,26 +722,28 @@ void ControlWindow::Changed(Control&, Prop prop, int a, int b) {
     case Prop::kValue:
       SendMessageW(hwnd_, BM_SETCHECK, static_cast<CheckBox&>(control_).Value() ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
-    case Prop::kItems: SyncItems(); break;
-    case Prop::kListIndex: SyncListIndex(); break;
+    // Lists: marked now, applied by Flush.
+    case Prop::kItems: Defer(kItemsPending); break;
+    case Prop::kListIndex: Defer(kIndexPending); break;
     case Prop::kItemChecked:
-      syncing_ = true;
-      ListView_SetCheckState(hwnd_, a, static_cast<ListBox&>(control_).Checked(a));
-      syncing_ = false;
+      if (!(pending_ & kItemsPending)) {
+        ticks_pending_.push_back(a);
+        // Ticked and unticked over and over: the whole list is cheaper.
+        if (ticks_pending_.size() > static_cast<size_t>(static_cast<ListBox&>(control_).Count())) {
+          Defer(kItemsPending);
+          break;
+        }
+      }
+      Defer(kTicksPending);
       break;
-    case Prop::kGridShape:
-      GridCreateColumns();
-      GridSyncShape();
-      GridSyncSelection();
+    case Prop::kGridShape: Defer(kColumnsPending | kRowsPending | kSelectionPending); break;
+    case Prop::kColWidth: Defer(kColumnsPending); break;
+    case Prop::kCell: Defer(a == 0 ? kColumnsPending : kCellsPending); break;
+    case Prop::kGridSelection: Defer(kSelectionPending); break;
+    case Prop::kTopRow:
+      top_row_pending_ = a;
+      Defer(kTopRowPending);
       break;
-    case Prop::kColWidth: GridCreateColumns(); break;
-    case Prop::kCell:
-      if (a == 0) GridCreateColumns();
-      else ListView_RedrawItems(hwnd_, a - 1, a - 1);
-      (void)b;
-      break;
-    case Prop::kGridSelection: GridSyncSelection(); break;
-    case Prop::kTopRow: GridScrollTo(a); break;
     default: break;
   }
 }
@@ -669,6 +751,8 @@ void ControlWindow::Changed(Control&, Prop prop, int a, int b) {
 std::optional<int> ControlWindow::Query(const Control&, Prop prop) const {
   if (detached_ || !hwnd_ || prop != Prop::kTopRow || control_.kind() != ControlKind::kGrid) return std::nullopt;
   if (static_cast<const Grid&>(control_).Rows() < 2) return std::nullopt;
+  // The rows and a scroll asked for may still wait.
+  const_cast<ControlWindow*>(this)->Flush();
   return ListView_GetTopIndex(hwnd_) + 1;
 }
 
@@ -734,13 +818,17 @@ LRESULT ControlWindow::OnNotify(NMHDR* header, bool* handled) {
         return GridCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
       case LVN_ITEMCHANGED:
       case LVN_ODSTATECHANGED:
-        if (!syncing_) GridFromView();
+        if (!syncing_) {
+          shown_.known = false;  // the list view changed its selection itself
+          GridFromView();
+        }
         *handled = true;
         return 0;
       default: return 0;
     }
   }
   if (check_list && header->code == LVN_ITEMCHANGED && !syncing_) {
+    shown_.known = false;
     auto* change = reinterpret_cast<NMLISTVIEW*>(header);
     auto& box = static_cast<ListBox&>(control_);
     if (change->iItem < 0 || change->iItem >= box.Count() || !(change->uChanged & LVIF_STATE)) return 0;
@@ -762,14 +850,21 @@ MouseEvent ControlWindow::MakeMouse(MouseButton button, WPARAM wp, LPARAM lp) co
   return MouseEvent{button, KeysOf(wp), owner_.ToTwips(GET_X_LPARAM(lp)), owner_.ToTwips(GET_Y_LPARAM(lp))};
 }
 
-LRESULT CALLBACK ControlWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
-  auto* c = reinterpret_cast<ControlWindow*>(self);
-  if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, &ControlWindow::SubclassProc, 1);
-    if (c) c->hwnd_ = nullptr;
-    return DefSubclassProc(hwnd, msg, wp, lp);
+LRESULT CALLBACK ControlWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* c = reinterpret_cast<ControlWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!c) {
+    const auto own = reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC));
+    return CallWindowProcW(own, hwnd, msg, wp, lp);
   }
-  if (!c || c->detached_) return DefSubclassProc(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    c->hwnd_ = nullptr;
+    return CallWindowProcW(c->class_proc_, hwnd, msg, wp, lp);
+  }
+  if (c->detached_) return CallWindowProcW(c->class_proc_, hwnd, msg, wp, lp);
+  // Whatever reaches the window (a paint, a read-back, the user's input)
+  // meets it as the Form has it.
+  if (c->pending_ && !c->flushing_) c->Flush();
   return c->Handle(msg, wp, lp);
 }
 
@@ -822,13 +917,13 @@ LRESULT ControlWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       if (detached_) return 0;
       break;
     case WM_LBUTTONDBLCLK: {
-      LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+      LRESULT r = CallWindowProcW(class_proc_, hwnd, msg, wp, lp);
       if (!detached_) control_.Fire(control_.on_dbl_click);
       return r;
     }
     default: break;
   }
-  return DefSubclassProc(hwnd, msg, wp, lp);
+  return CallWindowProcW(class_proc_, hwnd, msg, wp, lp);
 }
 
 }  // namespace lup::ui::win32

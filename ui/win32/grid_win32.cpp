@@ -8,6 +8,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/wide.h"
 #include "ui/win32/backend_win32.h"
@@ -36,27 +38,79 @@ void ControlWindow::GridSyncShape() {
   if (!hwnd_) return;
   auto& grid = static_cast<Grid&>(control_);
   syncing_ = true;
-  ListView_SetItemCountEx(hwnd_, grid.Rows() - 1, LVSICF_NOSCROLL);
+  if (ListView_GetItemCount(hwnd_) != grid.Rows() - 1) {
+    ListView_SetItemCountEx(hwnd_, grid.Rows() - 1, LVSICF_NOSCROLL);
+    // Rows past the end lose their selection: read it back when next needed.
+    shown_.known = false;
+  }
+  // Rows removed or added in between move the others.
   InvalidateRect(hwnd_, nullptr, TRUE);
   syncing_ = false;
 }
 
+namespace {
+
+using Span = std::pair<int, int>;  // list view items first..last
+
+void SetSpanState(HWND list, Span span, UINT state, UINT mask) {
+  for (int i = span.first; i <= span.second; ++i) ListView_SetItemState(list, i, state, mask);
+}
+
+// The items the list view shows selected, as ascending spans.
+std::vector<Span> SelectedSpans(HWND list) {
+  std::vector<Span> spans;
+  for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(list, i, LVNI_SELECTED)) {
+    if (!spans.empty() && spans.back().second + 1 == i) spans.back().second = i;
+    else spans.emplace_back(i, i);
+  }
+  return spans;
+}
+
+}  // namespace
+
+// Only the rows whose state changes are touched: those leaving the selection,
+// those entering it, and the focused row when it moves.
 void ControlWindow::GridSyncSelection() {
   if (!hwnd_) return;
   auto& grid = static_cast<Grid&>(control_);
-  syncing_ = true;
-  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  Span want{-1, -2};  // empty
+  int focus = -1, mark = -1;
   if (grid.Row() >= 1) {
-    for (int r = std::max(1, grid.FirstSelectedRow()); r <= grid.LastSelectedRow(); ++r) {
-      ListView_SetItemState(hwnd_, r - 1, LVIS_SELECTED, LVIS_SELECTED);
-    }
-    if (grid.RowSel() >= 1) ListView_SetItemState(hwnd_, grid.RowSel() - 1, LVIS_FOCUSED, LVIS_FOCUSED);
-    ListView_SetSelectionMark(hwnd_, grid.Row() - 1);
-  } else {
-    ListView_SetSelectionMark(hwnd_, -1);
+    want = Span{std::max(1, grid.FirstSelectedRow()) - 1, grid.LastSelectedRow() - 1};
+    if (grid.RowSel() >= 1) focus = grid.RowSel() - 1;
+    mark = grid.Row() - 1;
   }
+  std::vector<Span> shown;
+  int shown_focus = -1;
+  if (shown_.known) {
+    if (shown_.first >= 0) shown.emplace_back(shown_.first, shown_.last);
+    shown_focus = shown_.focus;
+  } else {
+    shown = SelectedSpans(hwnd_);
+    shown_focus = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  }
+  syncing_ = true;
+  int next = want.first;  // the first wanted item not yet known to be selected
+  for (const Span& s : shown) {
+    // Before and after the wanted span: no longer selected.
+    SetSpanState(hwnd_, Span{s.first, std::min(s.second, want.first - 1)}, 0, LVIS_SELECTED);
+    SetSpanState(hwnd_, Span{std::max(s.first, want.second + 1), s.second}, 0, LVIS_SELECTED);
+    // Wanted and not shown before this span: selected now.
+    SetSpanState(hwnd_, Span{next, std::min(s.first - 1, want.second)}, LVIS_SELECTED, LVIS_SELECTED);
+    next = std::max(next, s.second + 1);
+  }
+  SetSpanState(hwnd_, Span{next, want.second}, LVIS_SELECTED, LVIS_SELECTED);
+  // Focusing a row takes the focus from the one that had it.
+  if (focus != shown_focus && focus >= 0) {
+    ListView_SetItemState(hwnd_, focus, LVIS_FOCUSED, LVIS_FOCUSED);
+  } else if (focus != shown_focus && shown_focus >= 0) {
+    ListView_SetItemState(hwnd_, shown_focus, 0, LVIS_FOCUSED);
+  }
+  ListView_SetSelectionMark(hwnd_, mark);
+  // The current row is drawn apart from the rest of the selection.
   InvalidateRect(hwnd_, nullptr, FALSE);
   syncing_ = false;
+  shown_ = ShownSelection{want.first >= 0 ? want.first : -1, want.first >= 0 ? want.second : -1, focus, true};
 }
 
 void ControlWindow::GridScrollTo(int row) {
@@ -91,7 +145,7 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
       if (hit && row != grid.RowSel()) {
         grid.UserSetSelection(grid.Row() >= 1 ? grid.Row() : row, grid.Col(), row);
-        if (!detached_) GridSyncSelection();
+        Defer(kSelectionPending);
       }
       return 0;
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
@@ -101,7 +155,7 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
         if ((e.keys & kShiftKey) && grid.Row() >= 1) grid.UserSetSelection(grid.Row(), col, row);
         else grid.UserSetSelection(row, col, row);
         if (detached_) return 0;
-        GridSyncSelection();
+        Defer(kSelectionPending);
       }
       control_.FireMouse(control_.on_mouse_down, e);
       if (detached_) return 0;

@@ -7,11 +7,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <fstream>
 #include <vector>
 
 #include "platform/win32/wide.h"
-#include "ui/testing/png.h"
 #include "ui/win32/backend_win32.h"
 
 namespace lup::ui::win32 {
@@ -305,6 +303,24 @@ HWND Win32Host::OwnerWindow(const Form* owner) const {
   return nullptr;
 }
 
+// --- changes waiting for the windows ---
+
+void Win32Host::Pending(ControlWindow* window) { pending_.push_back(window); }
+
+void Win32Host::NotPending(ControlWindow* window) {
+  pending_.erase(std::remove(pending_.begin(), pending_.end(), window), pending_.end());
+}
+
+void Win32Host::FlushAll() {
+  // Applying changes runs no window code, so nothing new waits afterwards;
+  // the loop only makes sure of it.
+  for (int round = 0; round < 4 && !pending_.empty(); ++round) {
+    std::vector<ControlWindow*> now;
+    now.swap(pending_);
+    for (ControlWindow* w : now) w->Flush();
+  }
+}
+
 // --- loops ---
 
 void Win32Host::Dispatch(MSG& msg) {
@@ -328,6 +344,8 @@ void Win32Host::Dispatch(MSG& msg) {
 }
 
 bool Win32Host::Pump(bool wait) {
+  // The windows show what the Form holds before anything is drawn or read.
+  FlushAll();
   MSG msg;
   if (wait) {
     const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
@@ -373,6 +391,7 @@ int Win32Host::Run() {
 // --- questions ---
 
 Answer Win32Host::Ask(const Message& message, const Form* owner) {
+  FlushAll();  // the box runs a loop of its own
   HWND owner_window = OwnerWindow(owner);
   UINT flags = MessageFlags(message);
   if (!owner_window) flags |= MB_TASKMODAL;
@@ -388,6 +407,7 @@ Answer Win32Host::Ask(const Message& message, const Form* owner) {
 }
 
 std::filesystem::path Win32Host::ChooseOpenFile(const OpenFileRequest& request) {
+  FlushAll();
   std::wstring filter;
   for (const auto& f : request.filters) {
     filter += Wide(f.description);
@@ -414,6 +434,7 @@ std::filesystem::path Win32Host::ChooseOpenFile(const OpenFileRequest& request) 
 }
 
 std::filesystem::path Win32Host::ChooseFolder(const std::string& title, const Form* owner) {
+  FlushAll();
   const std::wstring text = Wide(title);
   BROWSEINFOW info{};
   info.hwndOwner = OwnerWindow(owner);
@@ -434,6 +455,7 @@ std::filesystem::path Win32Host::ChooseFolder(const std::string& title, const Fo
 }
 
 std::optional<IconChoice> Win32Host::ChooseIcon(const IconChoice& start, const Form* owner) {
+  FlushAll();
   std::vector<wchar_t> path(MAX_PATH * 4, L'\0');
   const std::wstring from = start.file.wstring();
   lstrcpynW(path.data(), from.c_str(), static_cast<int>(path.size()));
@@ -453,63 +475,6 @@ std::optional<IconChoice> Win32Host::ChooseIcon(const IconChoice& start, const F
 void Win32Host::SetBusy(bool on) {
   busy_ = on;
   SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
-}
-
-// --- screenshots ---
-
-bool SaveScreenshot(HWND window, const std::filesystem::path& png) {
-  RECT r{};
-  if (!window || !GetClientRect(window, &r)) return false;
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  // Let the painting reach the screen (Wine hands window contents to the X
-  // server a little later). Peeking dispatches nothing.
-  for (int i = 0; i < 4; ++i) {
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    Sleep(25);
-  }
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top row first
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
-  if (bitmap && bits) {
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    ok = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != 0;
-    SelectObject(mem, old);
-    GdiFlush();
-  }
-  std::vector<std::uint8_t> rgb;
-  if (ok) {
-    rgb.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
-    const auto* px = static_cast<const std::uint8_t*>(bits);
-    for (size_t i = 0, n = static_cast<size_t>(w) * static_cast<size_t>(h); i < n; ++i) {
-      rgb[i * 3 + 0] = px[i * 4 + 2];
-      rgb[i * 3 + 1] = px[i * 4 + 1];
-      rgb[i * 3 + 2] = px[i * 4 + 0];
-    }
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  if (!ok) return false;
-  std::error_code ec;
-  std::filesystem::create_directories(png.parent_path(), ec);
-  std::ofstream out(png, std::ios::binary | std::ios::trunc);
-  const std::string data = testing::EncodePng(w, h, rgb);
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  out.close();
-  return static_cast<bool>(out);
 }
 
 }  // namespace lup::ui::win32

@@ -9,7 +9,6 @@
 // Only the program's entry point and the Wine tests include this header.
 #include <windows.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "ui/host.h"
@@ -21,18 +20,12 @@ namespace lup::ui::win32 {
 std::unique_ptr<Host> NewHost();
 
 // The window of a loaded form or of one of its controls; nullptr when the
-// form is not loaded or the control has no window (timers). For tests and
-// screenshots: window code never touches a window handle.
+// form is not loaded or the control has no window (timers). For tests
+// (ui/win32/screenshot_win32.h): window code never touches a window handle.
 HWND WindowOf(const Form& form);
 HWND WindowOf(const Control& control);
 
 // The dots per inch the form's window is laid out for (96 at 100 %).
 unsigned DpiOf(const Form& form);
-
-// Saves what the screen shows of a window's client area as a PNG file (the
-// caption is not drawn under Xvfb without a window manager; read it with
-// GetWindowTextW). The window must be visible and in front, as it always is
-// there. false when the capture or the write failed.
-bool SaveScreenshot(HWND window, const std::filesystem::path& png);
 
 }  // namespace lup::ui::win32

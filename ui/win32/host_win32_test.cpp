@@ -2,6 +2,7 @@
 // what it shows is read back through the Win32 API.
 #include "ui/win32/host_win32.h"
 #include "ui/win32/readback_win32.h"
+#include "ui/win32/screenshot_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
