@@ -348,9 +348,34 @@ void RunSnacks(const std::wstring& folder, int rows, const std::wstring& entry, 
   });
 }
 
+// The utility: its pet selection dialog, opened from the menu's shortcut
+// button, until its list box holds every pet.
+void RunUtility(const std::wstring& folder, int pets) {
+  UseHostFolder(folder);
+  std::string step = "utility selection list";
+  try {
+    Program program(Beside(L"lupset.exe"));
+    HWND menu = nullptr;
+    WaitFor(program, Now(), [&] { return (menu = program.Form(Wide(lup::kUtilityTitle))) != nullptr; });
+    HWND button = Child(menu, L"Button", L"ペット別のショートカット作成");
+    const double start = Now();
+    Press(menu, button);
+    HWND dialog = nullptr, list = nullptr;
+    Report(step.c_str(), pets, WaitFor(program, start, [&] {
+             if (!dialog) dialog = program.Form(L"スイッチに指定するペットの選択");
+             if (dialog && !list) list = Child(dialog, L"ListBox");
+             LRESULT n = -1;
+             return list && Ask(list, LB_GETCOUNT, 0, 0, &n) && n == pets;
+           }));
+  } catch (const TimedOut&) {
+    std::printf("%s\t%d\ttimeout\n", step.c_str(), pets);
+  }
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: window_bench launcher <host folder> <pets>\n"
+               "       window_bench utility <host folder> <pets>\n"
                "       window_bench snacks <host folder> <rows> <entry> <empty entry>\n");
   return 2;
 }
@@ -362,6 +387,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc > 1 ? argv[1] : L"";
     if (what == L"launcher" && argc == 4) {
       RunLauncher(argv[2], _wtoi(argv[3]));
+    } else if (what == L"utility" && argc == 4) {
+      RunUtility(argv[2], _wtoi(argv[3]));
     } else if (what == L"snacks" && argc == 6) {
       RunSnacks(argv[2], _wtoi(argv[3]), argv[4], argv[5]);
     } else {

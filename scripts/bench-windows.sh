@@ -27,7 +27,7 @@ mkdir -p "$BUILD" "$OUT"
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >"$OUT/configure.log" 2>&1 \
   || { cat "$OUT/configure.log"; exit 1; }
-cmake --build "$BUILD" -j "${JOBS:-2}" --target lupina lupsnack hostsim window_bench >"$OUT/build.log" 2>&1 \
+cmake --build "$BUILD" -j "${JOBS:-2}" --target lupina lupset lupsnack hostsim window_bench >"$OUT/build.log" 2>&1 \
   || { cat "$OUT/build.log"; exit 1; }
 
 export WINEPREFIX=$OUT/wineprefix
@@ -45,7 +45,8 @@ BENCH_C=$WINEPREFIX/drive_c/bench   # C:\bench
 PRISTINE=$OUT/hosts                 # the host folders as made, copied in before every run
 rm -rf "$BENCH_C"
 mkdir -p "$BENCH_C/programs" "$PRISTINE"
-cp "$BUILD/launcher/lupina.exe" "$BUILD/snacks/lupsnack.exe" "$BUILD/bench/window_bench.exe" "$BENCH_C/programs/"
+cp "$BUILD/launcher/lupina.exe" "$BUILD/utility/lupset.exe" "$BUILD/snacks/lupsnack.exe" \
+  "$BUILD/bench/window_bench.exe" "$BENCH_C/programs/"
 
 # ---- host folders ------------------------------------------------------------
 
@@ -132,11 +133,8 @@ for ((rep = 1; rep <= REPS; rep++)); do
   echo "== run $rep of $REPS" >&2
   for n in "${PET_SIZES[@]}"; do run "pets-$n" launcher "$n"; done
   for n in "${SNACK_SIZES[@]}"; do run "snacks-$n" snacks "$n" ミミ 空; done
-  # ---- the utility (lupset.exe) ---------------------------------------------
-  # TODO(bench-windows): the utility's pet selection dialog does not exist
-  # yet. Once it does, time it here as the launcher's special-kind list is
-  # timed: a "utility" scenario in window_bench that opens the dialog and
-  # waits until its list holds every pet, run for each size of PET_SIZES.
+  # The utility's pet selection dialog on the launcher's host folders.
+  for n in "${PET_SIZES[@]}"; do run "pets-$n" utility "$n"; done
 done
 
 # ---- the table ---------------------------------------------------------------
