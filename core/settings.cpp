@@ -8,11 +8,28 @@
 namespace lup {
 namespace fs = std::filesystem;
 
+namespace {
+
+// folder + separator + name. A name that starts with a separator or a drive
+// ("\受信フォルダ", "C:x") would start a new path under operator/ and lead
+// out of the folder; it is appended as text, so that it names an entry inside
+// the folder or none that can exist.
+fs::path Under(const fs::path& folder, std::string_view name) {
+  fs::path n = U8Path(name);
+  if (!n.has_root_path()) return folder / n;
+  fs::path p = folder;
+  p += fs::path::preferred_separator;
+  p += n;
+  return p;
+}
+
+}  // namespace
+
 void Settings::MakeHostPaths() {
   const fs::path shared = SharedFolder();
   auto set = [&](ItemPaths& paths, const std::string& item) {
-    paths.host = ppDir / U8Path(item);
-    paths.shared = shared / U8Path(item);
+    paths.host = Under(ppDir, item);
+    paths.shared = Under(shared, item);
   };
   set(ppcPaths, ppcName);
   set(friendPaths, friendName);
@@ -24,18 +41,18 @@ void Settings::MakeHostPaths() {
 
 void Settings::MakePetPaths(std::string_view petName) {
   const std::string prefix = std::string(petName) + "_";
-  ppcPaths.pet = ppDir / U8Path(prefix + ppcName);
-  friendPaths.pet = ppDir / U8Path(prefix + friendName);
-  tzPaths.pet = ppDir / U8Path(prefix + tzDir);
-  jyusinPaths.pet = ppDir / U8Path(prefix + jyusinDir);
-  sousinPaths.pet = ppDir / U8Path(prefix + sousinDir);
-  oyatsuPaths.pet = ppDir / U8Path(prefix + oyatsuDir);
+  ppcPaths.pet = Under(ppDir, prefix + ppcName);
+  friendPaths.pet = Under(ppDir, prefix + friendName);
+  tzPaths.pet = Under(ppDir, prefix + tzDir);
+  jyusinPaths.pet = Under(ppDir, prefix + jyusinDir);
+  sousinPaths.pet = Under(ppDir, prefix + sousinDir);
+  oyatsuPaths.pet = Under(ppDir, prefix + oyatsuDir);
 }
 
-fs::path Settings::HostExe() const { return ppDir / U8Path(ppName); }
+fs::path Settings::HostExe() const { return Under(ppDir, ppName); }
 fs::path Settings::SharedFolder() const { return ppDir / U8Path(kSharedFolderName); }
 fs::path Settings::BoxFile(const fs::path& treasureFolder) const {
-  return treasureFolder / U8Path(tzName);
+  return Under(treasureFolder, tzName);
 }
 
 fs::path DefaultHostFolder(const fs::path& programFolder) {
