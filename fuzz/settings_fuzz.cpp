@@ -63,6 +63,7 @@ void CheckPaths(const SettingsStore& store, const std::filesystem::path& program
   if (check.ok()) FUZZ_CHECK(CheckPetNameShape(pet).ok() && IsSafeNamePart(pet));
   const std::string shared = PathText(s.SharedFolder());
   for (const ItemPaths* t : Triples(s)) {
+    FUZZ_CHECK(PathText(t->host).starts_with(PathText(d)));
     FUZZ_CHECK(PathText(t->shared).starts_with(shared));
     FUZZ_CHECK(PathText(t->pet).starts_with(PathText(d)));
     if (IsSafeNamePart(pet)) FUZZ_CHECK(PathText(t->pet).starts_with(petPrefix));
