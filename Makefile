@@ -1,11 +1,13 @@
 # The two commands of the README.
-#   make check   install what is missing (as root), build both trees, run all tests
+#   make check   install what is missing (as root), build the native, sanitizer and
+#                Windows trees, run all tests
 #   make demo    run the launcher on a demo installation under Wine
 #   make bench   time switching pets against a plain copy of the same files
 #   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
 #   make dist    the release zip and its checksum in dist/, built twice and compared
 #   make bench-windows   time the real programs' lists under Wine, from outside
-.PHONY: check demo deps bench bench-windows stress dist clean
+#   make fuzz    run each fuzz target for FUZZ_SECONDS (20 by default), fuzz/README.md
+.PHONY: check demo deps bench bench-windows stress dist fuzz clean
 
 check:
 	@mkdir -p build && bash scripts/check.sh
@@ -24,6 +26,9 @@ dist:
 
 bench-windows:
 	@mkdir -p build && bash scripts/bench-windows.sh
+
+fuzz:
+	@bash fuzz/run.sh
 
 deps:
 	@bash scripts/deps.sh

@@ -46,12 +46,14 @@ bool GlobMatch(const std::u32string& p, const std::u32string& n) {
   std::size_t pi = 0, ni = 0;
   std::size_t starP = std::u32string::npos, starN = 0;
   while (ni < n.size()) {
-    if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
-      ++pi;
-      ++ni;
-    } else if (pi < p.size() && p[pi] == U'*') {
+    // A '*' in the pattern is a wild card even where the name holds a '*'
+    // (names may hold one off Windows).
+    if (pi < p.size() && p[pi] == U'*') {
       starP = pi++;
       starN = ni;
+    } else if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+      ++pi;
+      ++ni;
     } else if (starP != std::u32string::npos) {
       pi = starP + 1;
       ni = ++starN;

@@ -34,6 +34,16 @@ TEST(Wildcard, MatchesAsWindowsDoesIgnoringCase) {
   EXPECT_FALSE(WildcardMatch("あ", "ア"));
 }
 
+TEST(Wildcard, AStarInTheNameIsMatchedByTheWildCard) {
+  // Names off Windows may hold '*' and '?'; the pattern's '*' still stands for
+  // any run of characters there.
+  EXPECT_TRUE(WildcardMatch("*", "*\\"));
+  EXPECT_TRUE(WildcardMatch("*.pac", "*x.pac"));
+  EXPECT_TRUE(WildcardMatch("a*", "a*b"));
+  EXPECT_TRUE(WildcardMatch("*_PostPet設定.ppc", "*_PostPet設定.ppc"));
+  EXPECT_FALSE(WildcardMatch("*.pac", "*.pa"));
+}
+
 TEST(NameOrder, IsTheOrdinalOrderOfUpperCasedUtf16) {
   std::vector<std::string> names = {"_x", "b", "A", "Z", "a1", "ｂ", "Ａ", "𠮷", "ｱ", "あ", "é", "F"};
   std::sort(names.begin(), names.end(), NameOrderLess);

@@ -8,6 +8,23 @@
 namespace lup {
 namespace fs = std::filesystem;
 
+namespace {
+
+// folder + separator + name. A name that starts with a separator or a drive
+// ("\受信フォルダ", "C:x") would start a new path under operator/ and lead
+// out of the folder; it is appended as text, so that it names an entry inside
+// the folder or none that can exist.
+fs::path Under(const fs::path& folder, std::string_view name) {
+  fs::path n = U8Path(name);
+  if (!n.has_root_path()) return folder / n;
+  fs::path p = folder;
+  p += fs::path::preferred_separator;
+  p += n;
+  return p;
+}
+
+}  // namespace
+
 const std::string& Settings::NameOf(Item item) const {
   switch (item) {
     case Item::kPetFile:
@@ -51,23 +68,23 @@ const ItemPaths& Settings::PathsOf(Item item) const {
 void Settings::MakeHostPaths() {
   const fs::path shared = SharedFolder();
   for (Item item : kAllItems) {
-    PathsOf(item).host = hostFolder / U8Path(NameOf(item));
-    PathsOf(item).shared = shared / U8Path(NameOf(item));
+    PathsOf(item).host = Under(hostFolder, NameOf(item));
+    PathsOf(item).shared = Under(shared, NameOf(item));
   }
 }
 
 fs::path Settings::PetCopy(std::string_view petName, Item item) const {
-  return hostFolder / U8Path(std::string(petName) + "_" + NameOf(item));
+  return Under(hostFolder, std::string(petName) + "_" + NameOf(item));
 }
 
 void Settings::MakePetPaths(std::string_view petName) {
   for (Item item : kAllItems) PathsOf(item).pet = PetCopy(petName, item);
 }
 
-fs::path Settings::HostExe() const { return hostFolder / U8Path(hostExeName); }
+fs::path Settings::HostExe() const { return Under(hostFolder, hostExeName); }
 fs::path Settings::SharedFolder() const { return hostFolder / U8Path(kSharedFolderName); }
 fs::path Settings::BoxFile(const fs::path& treasureFolder) const {
-  return treasureFolder / U8Path(treasureBoxName);
+  return Under(treasureFolder, treasureBoxName);
 }
 
 fs::path DefaultHostFolder(const fs::path& programFolder) {

@@ -143,6 +143,32 @@ TEST_F(SettingsTest, PathTriples) {
   EXPECT_EQ(s.treasurePaths.pet, hostDir / U8Path("ソ_たから"));
 }
 
+TEST_F(SettingsTest, NamesThatLookLikePathsOfTheirOwnStayInTheHostFolder) {
+  // A folder or file name that starts with a separator (or, on Windows, a
+  // drive) is appended to the host folder as text: it names an entry of the
+  // host folder, or one that cannot exist, never a place elsewhere.
+  const std::string sep(1, static_cast<char>(fs::path::preferred_separator));
+  std::vector<std::string> names = {sep + "受信フォルダ", sep + "etc"};
+#ifdef _WIN32
+  names.push_back("C:\\Windows");
+  names.push_back("C:x");
+#endif
+  for (const std::string& name : names) {
+    for (const char* k : {"jyusin_dir", "pp_name", "tz_name"}) store.memory.Set(k, name);
+    Settings s = ReadSettings(store, dir.path());
+    s.MakePetPaths("ソ");
+    for (const fs::path& p : {s.receivedPaths.host, s.receivedPaths.pet, s.HostExe(),
+                              s.BoxFile(s.treasurePaths.host)})
+      EXPECT_TRUE(PathText(p).starts_with(PathText(hostDir) + sep)) << PathText(p);
+    EXPECT_TRUE(PathText(s.receivedPaths.shared).starts_with(PathText(s.SharedFolder()) + sep));
+  }
+  // "\受信フォルダ" is the host folder's received folder, as the host finds it.
+  store.memory.Set("jyusin_dir", sep + "受信フォルダ");
+  Settings s = ReadSettings(store, dir.path());
+  ASSERT_TRUE(Fs().MakeFolder(s.receivedPaths.host).ok());
+  EXPECT_TRUE(fs::is_directory(hostDir / U8Path("受信フォルダ")));
+}
+
 TEST_F(SettingsTest, SaveWritesTheCurrentPetThenTheKeysInOrder) {
   Settings s = LoadSettings(store, dir.path()).settings;
   s.currentPetName = "ミミ";

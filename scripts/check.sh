@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the native and the Windows trees, runs both test suites and prints
-# one closing line that counts them together.
+# Builds the native tree, the same tree with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build/asan) and the Windows tree, runs the three
+# test suites and prints one closing line that counts them together.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh || exit 1
@@ -25,6 +26,20 @@ if cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Debug >build/native.co
   count build/native.ctest.log
 else
   echo "native build failed"; status=1; failed=$((failed + 1))
+fi
+
+echo "== sanitizer build"
+# Every native test again, with memory faults, leaks and undefined behaviour
+# failing the test that causes them.
+if cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUP_SANITIZE=ON >build/asan.configure.log 2>&1 || { cat build/asan.configure.log; false; } \
+   && cmake --build build/asan -j "$jobs"; then
+  echo "== sanitizer tests"
+  (cd build/asan && ASAN_OPTIONS=detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+     UBSAN_OPTIONS=print_stacktrace=1 \
+     ctest --output-on-failure -j "$jobs" --timeout 300) | tee build/asan.ctest.log
+  count build/asan.ctest.log
+else
+  echo "sanitizer build failed"; status=1; failed=$((failed + 1))
 fi
 
 echo "== windows build"

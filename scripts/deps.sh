@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing and we are root.
 set -euo pipefail
+# clang and its runtimes (libFuzzer, the sanitizers) for make fuzz; g++'s
+# sanitizer runtimes for the sanitizer tree of make check.
 pkgs=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev
+      clang libclang-rt-14-dev libasan8 libubsan1
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
       libbenchmark-dev wine64 wine xvfb x11-apps xdotool imagemagick fonts-ipafont-gothic
       python3-markdown)
