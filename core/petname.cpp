@@ -34,6 +34,24 @@ bool IsDeviceName(std::string_view name) {
 
 }  // namespace
 
+std::string StoredPetName(std::string_view typed) {
+  bool valid = true;
+  std::u32string text = DecodeUtf8(typed, &valid);
+  if (!valid) return std::string(typed);
+  for (char32_t& c : text) {
+    switch (c) {
+      case U'\u301C': c = U'\uFF5E'; break;  // 〜 -> ～
+      case U'\u2016': c = U'\u2225'; break;  // ‖ -> ∥
+      case U'\u2212': c = U'\uFF0D'; break;  // − -> －
+      case U'\u00A2': c = U'\uFFE0'; break;  // ¢ -> ￠
+      case U'\u00A3': c = U'\uFFE1'; break;  // £ -> ￡
+      case U'\u00AC': c = U'\uFFE2'; break;  // ¬ -> ￢
+      default: break;
+    }
+  }
+  return EncodeUtf8(text);
+}
+
 PetNameCheck CheckPetNameShape(std::string_view name) {
   PetNameCheck check;
   auto fail = [&](PetNameProblem p) {

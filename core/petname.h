@@ -33,6 +33,13 @@ struct PetNameCheck {
   std::string Reason() const;
 };
 
+// The name as it will be stored: the few characters that Japanese input
+// gives in a form the ANSI code page (CP932) has under another code (the wave
+// dash 〜 for ～, ‖ for ∥, − for －, ¢ £ ¬ for ￠ ￡ ￢) are replaced by the
+// form CP932 keeps, so that the name reads back from the list files exactly
+// as its files are named. Everything else stays as typed.
+std::string StoredPetName(std::string_view typed);
+
 // Full check. The longest paths a pet's name takes part in are measured with
 // the folder and item names of `settings`; they lie in the backup folder:
 // D\bak\name_item.bak for the two file items, D\bak\name_item\file for the

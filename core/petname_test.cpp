@@ -1,5 +1,8 @@
 #include "core/petname.h"
 
+#include "base/codepage.h"
+#include "tests/support/pet_names.h"
+
 #include <gtest/gtest.h>
 
 #include "core/settings.h"
@@ -40,6 +43,37 @@ TEST(PetName, RejectsWhatCannotBeAPetsName) {
   EXPECT_EQ(Problem("\xff\xfe"), PetNameProblem::NotCp932);
   EXPECT_FALSE(CheckPetNameShape("_").Reason().empty());
   EXPECT_TRUE(CheckPetNameShape("ミミ").Reason().empty());
+}
+
+TEST(PetName, EveryHostileNameIsRefusedWithAReason) {
+  Settings s;
+  s.hostFolder = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");
+  for (const std::string& name : test::kHostilePetNames) {
+    const PetNameCheck check = CheckPetName(StoredPetName(name), s);
+    EXPECT_FALSE(check.ok()) << name;
+    EXPECT_FALSE(check.Reason().empty()) << name;
+  }
+  EXPECT_GE(test::kHostilePetNames.size(), 40u);
+}
+
+TEST(PetName, EveryOrdinaryNameWorksAsStoredAndReadsBackExactly) {
+  Settings s;
+  s.hostFolder = U8Path("C:\\Program Files\\So-net\\PostPet for Windows ver. 2.0");
+  for (const std::string& typed : test::kPetNames) {
+    const std::string name = StoredPetName(typed);
+    EXPECT_TRUE(CheckPetName(name, s).ok()) << typed << ": " << CheckPetName(name, s).Reason();
+    EXPECT_TRUE(IsSafeNamePart(name)) << typed;
+    // What the list files write is what they read back: the name is found.
+    const std::optional<std::string> bytes = Utf8ToCp932(name);
+    ASSERT_TRUE(bytes.has_value()) << typed;
+    EXPECT_EQ(Cp932ToUtf8(*bytes), name) << typed;
+  }
+  EXPECT_GE(test::kPetNames.size(), 20u);
+  // The forms Japanese input gives for characters CP932 keeps under
+  // another code become the ones it keeps; nothing else changes.
+  EXPECT_EQ(StoredPetName("〜ミミ〜"), "～ミミ～");
+  EXPECT_EQ(StoredPetName("a−b‖¢£¬"), "a－b∥￠￡￢");
+  EXPECT_EQ(StoredPetName("ミミ"), "ミミ");
 }
 
 TEST(PetName, TheLongestPathMustStayWithinWindowsLimits) {

@@ -1,6 +1,9 @@
 // Start-up and the pet list window, driven headless on temporary host folders.
 #include "launcher/launcher.h"
 
+#include "core/petname.h"
+#include "tests/support/pet_names.h"
+
 #include <gtest/gtest.h>
 
 #include "core/fileops.h"
@@ -496,6 +499,44 @@ TEST_F(LauncherTest, AnUnregisteredCommandLinePetIsReportedAndNothingIsCalled) {
   EXPECT_EQ(StartWith("ハナ"), StartOutcome::Ended);
   EXPECT_TRUE(hf.calls.empty());
   EXPECT_FALSE(launcher->form().Loaded());
+}
+
+TEST_F(LauncherTest, EveryHostileCommandLineNameIsToldAndNothingIsTouched) {
+  hf.AddPet("ミミ");
+  hf.AddPet("ソラ");
+  hf.Write("lupina3.dat", HostFolder::Cp932("\"ミミ\",0,0,0,0\r\n\"ソラ\",0,0,0,0\r\n"));
+  hf.WriteCurrent("ミミ");
+  hf.store.Set("cnt_pet", "2");
+  std::filesystem::create_directories(hf / "共有/宝物");
+  for (const char* d : {"受信フォルダ", "送信フォルダ", "おやつ"})
+    std::filesystem::create_directories(hf / (std::string("共有/") + d));
+  hf.Write("共有/おともだち帳", "");
+  const auto before = hf.Snapshot();
+  for (const std::string& name : test::kHostilePetNames) {
+    const std::string given = CommandLinePetName(name);
+    if (given.empty()) continue;  // no name: the window is shown
+    HeadlessHost fresh;
+    launcher = hf.MakeLauncher(fresh);
+    fresh.ExpectMessage(Answer::kOk).Text(given + "は存在しないペットです").With(ui::Icon::kCritical);
+    EXPECT_EQ(launcher->Start(name), StartOutcome::Ended) << name;
+    fresh.VerifyAllAnswered();
+  }
+  EXPECT_TRUE(hf.calls.empty());
+  EXPECT_EQ(hf.Snapshot(), before);
+}
+
+TEST_F(LauncherTest, EveryOrdinaryNameIsCalledFromTheCommandLine) {
+  for (const std::string& typed : test::kPetNames) hf.AddPet(StoredPetName(typed));
+  hf.store.Set("cnt_pet", std::to_string(test::kPetNames.size()));
+  for (const std::string& typed : test::kPetNames) {
+    const std::string name = StoredPetName(typed);
+    HeadlessHost fresh;
+    launcher = hf.MakeLauncher(fresh);
+    hf.calls.clear();
+    EXPECT_EQ(launcher->Start("\"" + name + "\""), StartOutcome::Called) << name;
+    ASSERT_EQ(hf.calls.size(), 1u) << name;
+    EXPECT_EQ(hf.calls[0].pets.at(hf.calls[0].called).name, name);
+  }
 }
 
 TEST_F(LauncherTest, ACommandLineNameThatCannotBeAPetNameTouchesNoPath) {

@@ -83,7 +83,7 @@ void PetNameDialog::Pause() {
 }
 
 void PetNameDialog::Ok() {
-  const std::string name = text_->Text();
+  const std::string name = StoredPetName(text_->Text());
   if (!NameAccepted(name)) return;
   name_ = name;
   Pause();

@@ -5,6 +5,8 @@
 #include "core/fileops.h"
 #include "ui/headless/headless_host.h"
 #include "utility/register.h"
+#include "core/petname.h"
+#include "tests/support/pet_names.h"
 #include "utility/utility_fixture.h"
 
 namespace lup {
@@ -368,6 +370,47 @@ TEST_F(CurrentPetTest, RegisteringFromTheHostsOwnFileTakesOverTheHostCopies) {
   EXPECT_FALSE(hf.Exists("ソラ_おやつ"));
   EXPECT_FALSE(hf.Exists("lupina.dat"));
   EXPECT_TRUE(hf.processes.started.empty());
+}
+
+TEST_F(CurrentPetTest, EveryHostileNameIsRefusedAndNothingIsWritten) {
+  Choose(hf / "PostPet設定.ppc");
+  const auto before = hf.Snapshot();
+  int refused = 0;
+  host.ExpectModal("Form2", [&](ui::Form& f) {
+    for (const std::string& name : test::kHostilePetNames) {
+      if (name.empty()) continue;  // OK is not even enabled
+      host.Type(f, "Text1", name);
+      host.Click(f, "Command1");
+      EXPECT_TRUE(f.Visible()) << name;
+      EXPECT_EQ(hf.Snapshot(), before) << name;
+      ++refused;
+    }
+    host.CloseBox(f);
+  });
+  for (const std::string& name : test::kHostilePetNames)
+    if (!name.empty()) host.ExpectMessage(ui::Answer::kOk).TextHas("別の名前を入力してください");
+  host.Click(Menu(), "Command2");
+  EXPECT_GE(refused, 40);
+  EXPECT_EQ(hf.Snapshot(), before);
+}
+
+TEST_F(CurrentPetTest, EveryOrdinaryNameIsRegisteredUnderTheNameThatReadsBack) {
+  for (const std::string& typed : test::kPetNames) {
+    const std::string name = StoredPetName(typed);
+    Choose(hf / "PostPet設定.ppc");
+    ExpectName(typed);
+    for (const char* q : {"現在のおともだち帳を引き継ぎますか？", "現在の宝箱を引き継ぎますか？",
+                          "現在の送受信簿を引き継ぎますか？", "現在のおやつを引き継ぎますか？"})
+      Reply(q, ui::Answer::kNo);
+    host.ExpectMessage(ui::Answer::kOk).Text(name + "をルピナ・ヴィラに登録しました");
+    host.Click(Menu(), "Command2");
+    EXPECT_EQ(hf.Read(name + "_PostPet設定.ppc"), "current pet") << typed;
+    EXPECT_TRUE(hf.Exists("bak/" + name + "_PostPet設定.ppc.bak")) << typed;
+  }
+  std::vector<std::string> pets;
+  ASSERT_TRUE(PetStore(ReadSettings(hf.store, hf.Programs())).PetNames(&pets).ok());
+  for (const std::string& typed : test::kPetNames)
+    EXPECT_NE(std::find(pets.begin(), pets.end(), StoredPetName(typed)), pets.end()) << typed;
 }
 
 TEST_F(CurrentPetTest, ItemsAlreadyThereOrMissingAreReportedAndPassedOver) {
