@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/host_check.h"
 #include "base/text.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
@@ -123,12 +124,10 @@ void Launcher::SetUpColumns() {
 // The host must be where the settings say; otherwise the user may correct
 // the settings, and starts the launcher again to use them.
 bool Launcher::HostFound() {
-  if (FileExists(settings_.HostExe())) return true;
+  if (lup::HostFound(settings_.hostFolder, settings_.hostExeName)) return true;
   const ui::Messenger unowned(env_.host, kLauncherTitle);
-  const std::string text = settings_.hostExeName + "が見つかりません" + kCrLf +
-                           "現在ポストペットのインストール先は" + PathText(settings_.hostFolder) +
-                           "になっています" + kCrLf +
-                           "詳細設定を変更する場合は「再試行」を押してください";
+  const std::string text = HostMissingText(settings_.hostFolder, settings_.hostExeName,
+                                           "詳細設定を変更する場合は「再試行」を押してください");
   if (unowned.Ask(text, ui::Buttons::kRetryCancel, ui::Icon::kExclamation) == ui::Answer::kRetry)
     OpenSettingsDialog();
   return false;

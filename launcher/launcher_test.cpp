@@ -501,6 +501,17 @@ TEST_F(LauncherTest, AnUnregisteredCommandLinePetIsReportedAndNothingIsCalled) {
   EXPECT_FALSE(launcher->form().Loaded());
 }
 
+TEST_F(LauncherTest, AHostFolderWithoutItsDriveIsNotTakenForOne) {
+  // A folder given without its drive would move with the working folder.
+  hf.store.Set("pp_dir", "PostPet for Windows ver. 2.0");
+  std::filesystem::current_path(hf.D().parent_path());
+  host.ExpectMessage(Answer::kCancel)
+      .TextHas("PostPet20.exeが見つかりません\r\n現在ポストペットのインストール先はPostPet for Windows ver. 2.0になっています")
+      .With(ui::Buttons::kRetryCancel);
+  EXPECT_EQ(StartWith(), StartOutcome::Ended);
+  std::filesystem::current_path(hf.Programs());
+}
+
 TEST_F(LauncherTest, EveryHostileCommandLineNameIsToldAndNothingIsTouched) {
   hf.AddPet("ミミ");
   hf.AddPet("ソラ");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/host_check.h"
 #include "base/text.h"
 #include "base/unicode.h"
 #include "core/fileops.h"
@@ -178,26 +179,9 @@ void SnackWindow::StartUp() {
 }
 
 bool SnackWindow::CheckHost() {
-  if (FileExists(hostFolder_ / U8Path(hostExeName_))) return true;
-  ui::Message m;
-  m.title = kTitle;
-  m.text = hostExeName_ + "が見つかりません" + kCrLf + "現在ポストペットのインストール先は" +
-           PathText(hostFolder_) + "になっています" + kCrLf +
-           "詳細設定を変更するため、ルピナ・ヴィラを起動します";
-  m.buttons = ui::Buttons::kOkCancel;
-  m.icon = ui::Icon::kExclamation;
-  if (host_.Ask(m) == ui::Answer::kOk) {
-    StartRequest request;
-    request.program = env_.programFolder / U8Path(kLauncherFileName);
-    request.workingFolder = env_.programFolder;
-    request.show = ShowState::MinimizedFocus;
-    StartResult started = env_.processes.Start(request);
-    if (!started.ok) {
-      std::string text = PathText(request.program) + " を起動できませんでした";
-      if (!started.errorText.empty()) text += "（" + started.errorText + "）";
-      say_.Tell(text, ui::Icon::kCritical);
-    }
-  }
+  if (HostFound(hostFolder_, hostExeName_)) return true;
+  OfferLauncherForSettings(host_, env_.processes, env_.programFolder, kTitle, hostFolder_,
+                           hostExeName_);
   host_.Quit(0);
   return false;
 }

@@ -1,6 +1,7 @@
 // The menu window and start-up.
 #include <utility>
 
+#include "app/host_check.h"
 #include "base/text.h"
 #include "core/fsquery.h"
 #include "core/listfiles.h"
@@ -99,22 +100,9 @@ bool MenuWindow::Start() {
 // so that the user can correct them there, and the utility ends.
 bool MenuWindow::HostFound() {
   const Settings& s = state_.settings;
-  if (FileExists(s.HostExe())) return true;
-  const ui::Messenger unowned(env_.host, kUtilityTitle);
-  const std::string text = s.hostExeName + "が見つかりません" + kCrLf + "現在ポストペットのインストール先は" +
-                           PathText(s.hostFolder) + "になっています" + kCrLf +
-                           "詳細設定を変更するため、ルピナ・ヴィラを起動します";
-  if (unowned.Ask(text, ui::Buttons::kOkCancel, ui::Icon::kExclamation) == ui::Answer::kOk) {
-    StartRequest request;
-    request.program = env_.programFolder / U8Path(kLauncherFileName);
-    request.workingFolder = env_.programFolder;
-    request.show = ShowState::MinimizedFocus;
-    const StartResult started = env_.processes.Start(request);
-    if (!started.ok) {
-      unowned.Tell(PathText(request.program) + " を起動できませんでした" + kCrLf + started.errorText,
-                   ui::Icon::kCritical);
-    }
-  }
+  if (lup::HostFound(s.hostFolder, s.hostExeName)) return true;
+  OfferLauncherForSettings(env_.host, env_.processes, env_.programFolder, kUtilityTitle,
+                           s.hostFolder, s.hostExeName);
   env_.host.Quit(0);
   return false;
 }

@@ -62,7 +62,7 @@ TEST_F(MenuTest, ALauncherThatCannotStartIsReportedAndTheUtilityEnds) {
   hf.processes.failStart = "指定されたファイルが見つかりません。";
   host.ExpectMessage(Answer::kOk).With(ui::Buttons::kOkCancel);
   host.ExpectMessage(Answer::kOk)
-      .Text(PathText(hf.Programs() / "lupina.exe") + " を起動できませんでした\r\n指定されたファイルが見つかりません。")
+      .Text(PathText(hf.Programs() / "lupina.exe") + " を起動できませんでした（指定されたファイルが見つかりません。）")
       .With(ui::Icon::kCritical);
   EXPECT_FALSE(Start());
   EXPECT_TRUE(host.ended());
