@@ -47,6 +47,27 @@ TEST_F(FileOpsTest, CopyThatFailsBeforeTheReplaceKeepsTheOldTarget) {
   EXPECT_EQ(NamesIn(dir.path()), "a|b");
 }
 
+// A file the user marked read-only (no write permission here, the read-only
+// attribute on Windows) is never replaced, changed or deleted, whatever the
+// program's rights: the step fails, names it, and the file stays.
+TEST_F(FileOpsTest, AReadOnlyFileIsNeverReplacedChangedOrDeleted) {
+  namespace fs = std::filesystem;
+  WriteBytes(dir / "new", "new bytes");
+  WriteBytes(dir / "kept", "the user's own");
+  fs::permissions(dir / "kept", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  for (const OpResult& r : {Fs().Copy(dir / "new", dir / "kept"), Fs().Write(dir / "kept", "x"),
+                            Fs().Move(dir / "new", dir / "kept"), Fs().Delete(dir / "kept"),
+                            Fs().EditBytes(dir / "kept", 0, "T")}) {
+    EXPECT_FALSE(r.ok()) << r.Describe();
+    EXPECT_EQ(r.FailingPath(), dir / "kept");
+    EXPECT_FALSE(ReasonText(r.error).empty());
+  }
+  EXPECT_EQ(ReadBytes(dir / "kept"), "the user's own");
+  EXPECT_EQ(ReadBytes(dir / "new"), "new bytes");
+  EXPECT_EQ(NamesIn(dir.path()), "kept|new");  // no temporary file left
+}
+
 TEST_F(FileOpsTest, CopyKeepsTheSourcesModificationTime) {
   WriteBytes(dir / "a", "x");
   auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);

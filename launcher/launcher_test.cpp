@@ -107,6 +107,48 @@ TEST_F(LauncherTest, AnUnreadableCurrentPetIsToldAndNoPetIsCurrent) {
   EXPECT_EQ(Status(), "現在どのペットも選択されていません");
 }
 
+// List files that other programs, older versions or a broken disk left: the
+// launcher starts, lists the pets, takes a flag only from a record it can
+// read, and never takes garbage for a pet's name.
+struct BadList {
+  const char* what;
+  std::string shareList;  // \lupina3.dat
+  const char* rows;       // what the list shows
+};
+
+class BadShareListTest : public LauncherTest, public ::testing::WithParamInterface<BadList> {};
+
+TEST_P(BadShareListTest, TheLauncherStartsAndReadsWhatItCan) {
+  hf.AddPet("ミミ");
+  hf.AddPet("ソラ");
+  hf.Write("lupina3.dat", GetParam().shareList);
+  hf.WriteCurrent("");
+  EXPECT_EQ(StartWith(), StartOutcome::Shown) << GetParam().what;
+  EXPECT_EQ(RowsText(), GetParam().rows) << GetParam().what;
+}
+
+std::string HugeShareList() {
+  std::string list;
+  for (int i = 0; list.size() < 10'000'000; ++i) list += "\"pet" + std::to_string(i) + "\",1,1,1,1\r\n";
+  return HostFolder::Cp932("\"ソラ\",0,1,0,0\r\n") + list;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, BadShareListTest,
+    ::testing::Values(
+        BadList{"empty", "", "ソラ:非非非非:0000 ミミ:非非非非:0000"},
+        BadList{"10 MB", HugeShareList(), "ソラ:非共非非:0100 ミミ:非非非非:0000"},
+        BadList{"cut in a record", HostFolder::Cp932("\"ソラ\",1,0,1,0\r\n\"ミミ\",1,"),
+                "ソラ:共非共非:1010 ミミ:共非非非:1000"},
+        BadList{"a quote never closed", HostFolder::Cp932("\"ミミ,1,1,1,1\r\n\"ソラ\",0,0,0,1\r\n"),
+                "ソラ:非非非共:0001 ミミ:非非非非:0000"},
+        BadList{"NUL bytes", "\"" + std::string(1, '\0') + HostFolder::Cp932("ミミ\",1,1,1,1\r\n") +
+                                 std::string(3, '\0') + "\r\n" +
+                                 HostFolder::Cp932("\"ソラ\",1,1,0,0\r\n"),
+                "ソラ:共共非非:1100 ミミ:非非非非:0000"},
+        BadList{"UTF-8 with a byte-order mark", "\xEF\xBB\xBF\"ミミ\",0,0,1,0\r\n",
+                "ソラ:非非非非:0000 ミミ:非非共非:0010"}));
+
 TEST_F(LauncherTest, MissingHostRetryOpensTheDetailedSettingsThenEnds) {
   std::filesystem::remove(hf / "PostPet20.exe");
   hf.Write("Other/Host.exe", "host");

@@ -11,6 +11,14 @@
 namespace lup::os {
 namespace {
 
+// A file without write permission stands for one the user marked read-only
+// on Windows: it is never replaced, changed or deleted, also when the
+// program could (as root does).
+bool MarkedReadOnly(const std::filesystem::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
 std::error_code LastError() { return std::error_code(errno, std::generic_category()); }
 
 std::error_code OpenWith(const std::filesystem::path& path, int flags, std::intptr_t* h) {
@@ -42,6 +50,7 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file) {
 
 std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   file->Close();
+  if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
   return OpenWith(path, O_RDWR, &file->h_);
 }
 
@@ -97,6 +106,7 @@ std::error_code File::Close() {
 }
 
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (MarkedReadOnly(to)) return std::make_error_code(std::errc::permission_denied);
   if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
   // Make the new name itself durable.
   int dir = ::open(to.parent_path().empty() ? "." : to.parent_path().c_str(), O_RDONLY | O_CLOEXEC);
@@ -118,6 +128,7 @@ std::error_code DeleteOneFile(const std::filesystem::path& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     return std::make_error_code(std::errc::is_a_directory);
+  if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
   if (::unlink(path.c_str()) != 0) return LastError();
   return {};
 }

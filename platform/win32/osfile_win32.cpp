@@ -6,6 +6,19 @@
 namespace lup::os {
 namespace {
 
+// A file the user marked read-only is never replaced, changed or deleted:
+// Windows refuses that; Wine does not, so the programs ask first and behave
+// the same on both.
+bool MarkedReadOnly(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::error_code ReadOnlyError() {
+  return std::error_code(ERROR_ACCESS_DENIED, std::system_category());
+}
+
 std::error_code LastError() {
   return std::error_code(static_cast<int>(GetLastError()), std::system_category());
 }
@@ -41,6 +54,7 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file) {
 
 std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   file->Close();
+  if (MarkedReadOnly(path)) return ReadOnlyError();
   return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
 }
 
@@ -94,7 +108,9 @@ std::error_code File::Close() {
   return {};
 }
 
+
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (MarkedReadOnly(to)) return ReadOnlyError();
   if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return LastError();
   return {};
@@ -109,6 +125,7 @@ std::error_code DeleteOneFile(const std::filesystem::path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return std::make_error_code(std::errc::is_a_directory);
+  if (MarkedReadOnly(path)) return ReadOnlyError();
   if (!DeleteFileW(path.c_str())) return LastError();
   return {};
 }
