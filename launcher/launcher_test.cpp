@@ -554,6 +554,17 @@ TEST_F(LauncherTest, AHostFolderWithoutItsDriveIsNotTakenForOne) {
   std::filesystem::current_path(hf.Programs());
 }
 
+TEST_F(LauncherTest, EnterOnThePetListCallsTheCurrentPetAsADoubleClickDoes) {
+  hf.AddPet("ミミ");
+  hf.AddPet("ソラ");
+  ASSERT_EQ(StartWith(), StartOutcome::Shown);
+  grid().SetFocus();
+  grid().SetRow(2);
+  host.PressEnter(launcher->form());
+  ASSERT_EQ(hf.calls.size(), 1u);
+  EXPECT_EQ(hf.calls[0].pets.at(hf.calls[0].called).name, "ミミ");
+}
+
 TEST_F(LauncherTest, EveryHostileCommandLineNameIsToldAndNothingIsTouched) {
   hf.AddPet("ミミ");
   hf.AddPet("ソラ");

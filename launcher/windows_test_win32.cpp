@@ -140,6 +140,31 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   EXPECT_TRUE(Screenshot(main, "launcher_pet_list.png"));
 }
 
+// Keys as the user presses them, on the focused control: posted, then taken
+// off the queue by the host's loop as the user's keys are.
+void PressKey(ui::Host& host, HWND control, WPARAM key) {
+  PostMessageW(control, WM_KEYDOWN, key, 1);
+  PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+  for (int i = 0; i < 10; ++i) host.DoEvents();
+}
+
+TEST_F(LauncherWindowsTest, ArrowKeysMoveTheCurrentPetAndEnterCallsIt) {
+  HWND list = Win(launcher->form(), "List1");
+  launcher->grid().SetFocus();
+  Settle();
+  ASSERT_EQ(GetFocus(), list);
+  ASSERT_EQ(launcher->grid().Row(), 1);
+  PressKey(*host, list, VK_DOWN);
+  EXPECT_EQ(launcher->grid().Row(), 2);
+  PressKey(*host, list, VK_DOWN);
+  PressKey(*host, list, VK_UP);
+  EXPECT_EQ(launcher->grid().Row(), 2);
+  EXPECT_TRUE(hf.calls.empty());  // moving calls nobody, even with one-click launch
+  PressKey(*host, list, VK_RETURN);
+  ASSERT_EQ(hf.calls.size(), 1u);
+  EXPECT_EQ(hf.calls[0].called, 1);
+}
+
 TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
   ShareDialog dialog(*host, PetStore(launcher->settings()), 2, launcher->pets().at(1),
                      [] { return true; }, [](int, const ShareFlags&) {});

@@ -88,6 +88,36 @@ class Win32SnackWindowTest : public ::testing::Test {
   std::unique_ptr<SnackWindow> window;
 };
 
+TEST_F(Win32SnackWindowTest, ShiftWithTheArrowKeysStretchesTheSelection) {
+  Pick(0, 1);  // ミミ's four snacks
+  Settle();
+  auto& grid = form().Get<ui::Grid>("Grid1");
+  HWND list = Win("Grid1");
+  ASSERT_GE(grid.Rows(), 5);
+  grid.SetFocus();
+  grid.SetRow(1);
+  Settle();
+  ASSERT_EQ(GetFocus(), list);
+  const auto press = [&](WPARAM key, bool shift) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    PostMessageW(list, WM_KEYDOWN, key, 1);
+    PostMessageW(list, WM_KEYUP, key, 0xC0000001);
+    for (int i = 0; i < 10; ++i) host->DoEvents();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+  };
+  press(VK_DOWN, true);
+  press(VK_DOWN, true);
+  EXPECT_EQ(grid.FirstSelectedRow(), 1);
+  EXPECT_EQ(grid.LastSelectedRow(), 3);
+  press(VK_DOWN, false);  // without Shift: one row again
+  EXPECT_EQ(grid.FirstSelectedRow(), 4);
+  EXPECT_EQ(grid.LastSelectedRow(), 4);
+}
+
 TEST_F(Win32SnackWindowTest, TheWindowAndItsControls) {
   HWND main = ui::win32::WindowOf(form());
   ASSERT_TRUE(main) << "loaded " << form().Loaded() << ", launcher starts "

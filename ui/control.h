@@ -155,7 +155,9 @@ class Control {
   // on_click means its value changed. On a grid the current row is already
   // the clicked one when on_mouse_down runs (left button; with Shift the
   // selection stretches from the current row). Moves over a disabled
-  // control go to the form's on_mouse_move.
+  // control go to the form's on_mouse_move. On a focused grid the arrow keys
+  // move the current row (with Shift they stretch the selection) and Enter
+  // does what a double click does.
   std::function<void()> on_click;
   std::function<void()> on_dbl_click;
   std::function<void(const MouseEvent&)> on_mouse_down;

@@ -651,6 +651,12 @@ void HeadlessHost::ScrollTo(Form& form, const Ref& ref, int row) {
 
 void HeadlessHost::PressEnter(Form& form) {
   if (!FormTakesInput(form, "Enter")) return;
+  // Enter on a focused grid does what a double click does.
+  Control* focused = form.Focused();
+  if (focused && focused->kind() == ControlKind::kGrid && focused->Reachable()) {
+    focused->Fire(focused->on_dbl_click);
+    return;
+  }
   if (Button* b = form.EnterTarget()) b->Fire(b->on_click);
 }
 

@@ -148,9 +148,10 @@ class HeadlessHost final : public Host {
   void DragRows(Form& form, const Ref& ref, int from, int to);
   // Grid: scroll so that `row` is the first row in view.
   void ScrollTo(Form& form, const Ref& ref, int row);
-  // The Enter key: presses the focused button, else the form's default
-  // button (Form::EnterTarget); the Esc key: its cancel button. A key with no
-  // button to press does nothing.
+  // The Enter key: on a focused grid it does what a double click does;
+  // otherwise it presses the focused button, else the form's default button
+  // (Form::EnterTarget). The Esc key: the cancel button. A key with nothing
+  // to press does nothing.
   void PressEnter(Form& form);
   void PressEscape(Form& form);
   // The form's close box.

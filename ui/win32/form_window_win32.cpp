@@ -879,6 +879,20 @@ LRESULT ControlWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       case WM_MOUSEMOVE:
         if (dragging_) GridMouse(msg, wp, lp);
         break;
+      case WM_GETDLGCODE: {
+        // Enter on a grid is the grid's own, not the form's default button.
+        const LRESULT code = CallWindowProcW(class_proc_, hwnd, msg, wp, lp);
+        const auto* key = reinterpret_cast<const MSG*>(lp);
+        if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) return code | DLGC_WANTMESSAGE;
+        return code;
+      }
+      case WM_KEYDOWN:
+        if (wp == VK_RETURN) {
+          // Enter does what a double click does (the pet list calls the pet).
+          control_.Fire(control_.on_dbl_click);
+          return 0;
+        }
+        break;
       case WM_NOTIFY: {
         auto* hdr = reinterpret_cast<NMHDR*>(lp);
         if (hdr->code == NM_CUSTOMDRAW && hdr->hwndFrom == ListView_GetHeader(hwnd)) {

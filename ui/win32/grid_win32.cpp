@@ -193,8 +193,10 @@ void ControlWindow::GridFromView() {
   if (grid.Rows() < 2) return;
   const int focus = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
   if (focus < 0) return;
+  // The list view moves its selection mark only after it has told of the
+  // new focus: without Shift the selection is the focused row alone.
   int mark = ListView_GetSelectionMark(hwnd_);
-  if (mark < 0 || mark + 1 >= grid.Rows()) mark = focus;
+  if (GetKeyState(VK_SHIFT) >= 0 || mark < 0 || mark + 1 >= grid.Rows()) mark = focus;
   if (focus + 1 >= grid.Rows()) return;
   grid.UserSetSelection(mark + 1, grid.Col(), focus + 1);
 }
