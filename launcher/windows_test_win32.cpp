@@ -29,10 +29,7 @@ using test::HostFolder;
 using test::LauncherFolder;
 
 std::filesystem::path ScreenshotFile(const char* name) {
-  const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  return folder / U8Path(name);
+  return ui::win32::ScreenshotFile(U8Path(LUP_SCREENSHOT_DIR), name);
 }
 
 class LauncherWindowsTest : public ::testing::Test {
@@ -99,6 +96,7 @@ class LauncherWindowsTest : public ::testing::Test {
 TEST_F(LauncherWindowsTest, ThePetListWindow) {
   const ui::Form& f = launcher->form();
   HWND main = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(main), std::vector<std::string>{});
   ASSERT_TRUE(main);
   EXPECT_TRUE(IsWindowVisible(main));
   EXPECT_EQ(Narrow(TextOf(main)), "ルピナ・ヴィラ");
@@ -172,6 +170,7 @@ TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
   Settle();
   const ui::Form& f = dialog.form();
   HWND window = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   ASSERT_TRUE(window);
   EXPECT_EQ(Narrow(TextOf(window)), "共有・非共有の設定");
   RECT client{};
@@ -199,6 +198,7 @@ TEST_F(LauncherWindowsTest, TheDetailedSettingsDialog) {
   Settle();
   const ui::Form& f = dialog.form();
   HWND window = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   ASSERT_TRUE(window);
   EXPECT_EQ(Narrow(TextOf(window)), "詳細設定");
   RECT client{};
@@ -227,6 +227,7 @@ TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
   Settle();
   const ui::Form& f = dialog.form();
   HWND window = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   ASSERT_TRUE(window);
   EXPECT_EQ(Narrow(TextOf(window)), "ノクタ・ミラ用設定");
   RECT client{};

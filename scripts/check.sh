@@ -53,6 +53,10 @@ if cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
   (cd build/win64 && ctest --output-on-failure -j 1 --timeout 300) | tee build/win64.ctest.log
   count build/win64.ctest.log
   lup_wine_down
+  echo "== windows at 144 and 192 DPI (wine)"
+  bash scripts/dpi-check.sh >/dev/null 2>&1
+  count build/dpi-144.ctest.log
+  count build/dpi-192.ctest.log
 else
   echo "windows build failed"; status=1; failed=$((failed + 1))
 fi

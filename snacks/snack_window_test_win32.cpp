@@ -120,6 +120,7 @@ TEST_F(Win32SnackWindowTest, ShiftWithTheArrowKeysStretchesTheSelection) {
 
 TEST_F(Win32SnackWindowTest, TheWindowAndItsControls) {
   HWND main = ui::win32::WindowOf(form());
+  EXPECT_EQ(CaptionsThatDoNotFit(main), std::vector<std::string>{});
   ASSERT_TRUE(main) << "loaded " << form().Loaded() << ", launcher starts "
                     << processes.started.size();
   EXPECT_TRUE(IsWindowVisible(main));
@@ -197,10 +198,8 @@ TEST_F(Win32SnackWindowTest, ExpiredSnacksAreRedOnTheScreen) {
   EXPECT_NE(ScreenPixel(list, CellPoint(0, 0)), RGB(255, 0, 0));
   EXPECT_NE(ScreenPixel(list, CellPoint(2, 1)), RGB(255, 0, 0));
 
-  std::error_code ec;
-  fs::create_directories(U8Path(LUP_SCREENSHOT_DIR), ec);
-  EXPECT_TRUE(ui::win32::SaveScreenshot(ui::win32::WindowOf(form()),
-                                        U8Path(LUP_SCREENSHOT_DIR "/lupsnack.png")));
+  EXPECT_TRUE(ui::win32::SaveScreenshot(
+      ui::win32::WindowOf(form()), ui::win32::ScreenshotFile(U8Path(LUP_SCREENSHOT_DIR), "lupsnack.png")));
 }
 
 TEST_F(Win32SnackWindowTest, TypingACountAndPressingTheButtonWritesIt) {

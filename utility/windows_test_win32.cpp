@@ -26,10 +26,7 @@ using namespace ui::win32::readback;
 using test::UtilityFolder;
 
 std::filesystem::path ScreenshotFile(const char* name) {
-  const std::filesystem::path folder = U8Path(LUP_SCREENSHOT_DIR);
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  return folder / U8Path(name);
+  return ui::win32::ScreenshotFile(U8Path(LUP_SCREENSHOT_DIR), name);
 }
 
 class UtilityWindowsTest : public ::testing::Test {
@@ -87,6 +84,7 @@ class UtilityWindowsTest : public ::testing::Test {
 TEST_F(UtilityWindowsTest, TheMenuWindow) {
   const ui::Form& f = menu->form();
   HWND main = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(main), std::vector<std::string>{});
   ASSERT_TRUE(main);
   EXPECT_EQ(Narrow(TextOf(main)), "ルピナ・ヴィラ用ユーティリティ");
   ExpectClientSize(main, f);
@@ -133,6 +131,7 @@ TEST_F(UtilityWindowsTest, ThePetNameDialog) {
   Settle();
   const ui::Form& f = dialog.form();
   HWND window = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   ASSERT_TRUE(window);
   EXPECT_EQ(Narrow(TextOf(window)), "");
   ExpectClientSize(window, f);
@@ -155,6 +154,7 @@ TEST_F(UtilityWindowsTest, ThePetSelectionDialog) {
   Settle();
   const ui::Form& f = selection.form();
   HWND window = ui::win32::WindowOf(f);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   ASSERT_TRUE(window);
   EXPECT_EQ(Narrow(TextOf(window)), "スイッチに指定するペットの選択");
   ExpectClientSize(window, f);

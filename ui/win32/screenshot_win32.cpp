@@ -65,4 +65,20 @@ bool SaveScreenshot(HWND window, const std::filesystem::path& png) {
   return static_cast<bool>(out);
 }
 
+std::filesystem::path ScreenshotFile(const std::filesystem::path& folder, std::string_view name) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  std::filesystem::path file = folder / std::filesystem::path(std::u8string(name.begin(), name.end()));
+  const UINT dpi = GetDpiForSystem();
+  if (dpi != 96) {
+    const std::filesystem::path ext = file.extension();
+    file.replace_extension();
+    file += "-";
+    file += std::to_string(dpi);
+    file += "dpi";
+    file += ext;
+  }
+  return file;
+}
+
 }  // namespace lup::ui::win32
