@@ -13,7 +13,7 @@ build() {
   cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUP_RELEASE=ON \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" >"$1.configure.log" 2>&1 ||
     { cat "$1.configure.log"; exit 1; }
-  cmake --build "$1" --target lupina lupset lupsnack
+  cmake --build "$1" --target lupina lupset lupsnack hostsim
 }
 mkdir -p build
 build build/dist-one
@@ -40,6 +40,37 @@ zip="dist/lupina-villa-$version-win64.zip"
 cmp "$zip" "$zip.again" || { echo "make dist: the zip is not the same twice" >&2; exit 1; }
 rm -f "$zip.again"
 (cd dist && sha256sum "$(basename "$zip")" >"$(basename "$zip").sha256")
+
+# The zip as a user meets it: unpacked into a fresh Wine prefix beside a host
+# folder, each program finds the host and shows its window.
+echo "== starting the unpacked programs in a fresh Wine prefix"
+check=build/dist-check
+rm -rf "$check"
+mkdir -p "$check"
+export WINEPREFIX="$PWD/$check/wineprefix"
+(
+  unset DISPLAY
+  source scripts/wine-env.sh
+  lup_wine_up
+  trap lup_wine_down EXIT
+  host="$WINEPREFIX/drive_c/Program Files/So-net/PostPet for Windows ver. 2.0"
+  mkdir -p "$host" "$WINEPREFIX/drive_c/ルピナ"
+  cp build/dist-one/tools/hostsim/hostsim.exe "$host/PostPet20.exe"
+  printf 'name=ミミ\r\nkind=クマ\r\n' >"$host/ミミ_PostPet設定.ppc"
+  /usr/bin/python3 -c "import zipfile,sys; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])" \
+    "$zip" "$WINEPREFIX/drive_c/ルピナ"
+  for program in lupina:ルピナ・ヴィラ lupset:ルピナ・ヴィラ用ユーティリティ lupsnack:ルピナ・ヴィラ用おやつ管理ツール; do
+    exe=${program%%:*} title=${program#*:}
+    (cd "$WINEPREFIX/drive_c/ルピナ" && wine "C:\\ルピナ\\$exe.exe" >/dev/null 2>&1 &)
+    if ! timeout 60 xdotool search --sync --onlyvisible --name "^$title\$" >/dev/null; then
+      echo "make dist: $exe.exe from the zip showed no window \"$title\"" >&2
+      exit 1
+    fi
+    echo "$exe.exe from the zip shows its window"
+    wineserver -k
+    lup_wine_up
+  done
+)
 
 echo "== $zip"
 for p in "${programs[@]}"; do
