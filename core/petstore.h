@@ -20,6 +20,7 @@
 // StoreQuestions, which the windows answer; what failed comes back as an
 // OpResult naming the file. Every change goes through the funnel (atomic
 // copies and writes).
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -61,6 +62,14 @@ class StoreQuestions {
 OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
                       std::string_view keep = {});
 
+// A folder copy refreshed: `target` is made when it is not a folder (one
+// level, its parent must exist), then MirrorFolder(source, target, keep). So
+// `target` ends up holding exactly the top-level files of `source` (none
+// when `source` is missing or empty), and until every file of `source` is in
+// nothing of `target` is removed. Stops at the first failure and returns it.
+OpResult RefreshFolderCopy(const std::filesystem::path& source,
+                           const std::filesystem::path& target, std::string_view keep = {});
+
 // The data kind an item belongs to; the pet settings file has none.
 std::optional<DataKind> KindOf(Item item);
 
@@ -85,6 +94,13 @@ class BackupLayout {
                            Item item) const;
   const Settings& s_;
 };
+
+// What the backup, the repair and the deletion are asked to handle, in the
+// order of their boxes: the four data kinds by DataKind, and the pet
+// settings file at kPetFileChoice.
+inline constexpr int kPetFileChoice = 4;
+using ItemChoice = std::array<bool, 5>;
+inline constexpr ItemChoice kEverything = {true, true, true, true, true};
 
 // The registered pets with their share flags.
 struct PetsRead {
@@ -274,6 +290,73 @@ class PetStore {
   std::optional<OpResult> EmptyTreasureBox(std::string_view pet, bool shared,
                                            StoreQuestions& questions) const;
 
+  // ---- backup, repair and deletion (core/petstore_backup.cpp) ----------------
+
+  struct BackupReport {
+    int pets = 0;                    // the registered pets that were gone through
+    std::vector<OpResult> failures;  // every step that failed, in order
+    // \lupina3.dat could not be read (or is missing): nobody's flags are
+    // known, so every pet's own copies that exist were backed up.
+    OpResult sharesUnknown;
+    bool ok() const { return failures.empty(); }
+  };
+  // One generation of the backup (BackupLayout): for every registered pet
+  // (in listing order) its settings file and its own copies of the kinds it
+  // does not share, as far as `items` asks for them; then the host copies
+  // and the shared copies, whatever `items` says. File items are copied
+  // when they exist; folder items refreshed (RefreshFolderCopy, the
+  // treasure box file never removed from a backup). Goes on after a failure
+  // and returns every one; each backup file is whole, old or new.
+  BackupReport BackUp(const ItemChoice& items = kEverything) const;
+
+  // True when the backup that a repair of `choice` (an ItemChoice index)
+  // restores `pet` from is all there: her own backup, or for a kind that
+  // `flags` shares the shared backup (D\bak\共有), every item of the kind.
+  bool HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice) const;
+
+  struct RepairReport {
+    int failedChoice = -1;  // the ItemChoice index whose restore failed; -1 none
+                            // (or a failure before the first item)
+    OpResult failure;
+    bool released = false;  // `pet` was the current pet: her host data was put
+                            // away first, and no pet is current now
+    bool ok() const { return failure.ok(); }
+  };
+  // `pet`'s data put back from the backup, item by item in the order pet
+  // settings file, friend book, send/receive log, snacks, treasure box, as
+  // far as `items` asks. A kind she keeps to herself goes back into her own
+  // copy; a kind `flags` shares into the shared copy from the shared
+  // backup, and into the host copy as well (from the same backup) only when
+  // no pet is current or the current pet shares that kind. When `pet` is
+  // the current pet, her host data is put away and \lupina.dat removed
+  // before anything is restored, so that the next call brings the repaired
+  // data in. Folders are refreshed (RefreshFolderCopy); a file whose backup
+  // is missing is left as it is. Stops at the first failure.
+  RepairReport Repair(std::string_view pet, const ShareFlags& flags,
+                      const ItemChoice& items) const;
+
+  // True when `pet` has her own copy of the data kind `kind` (the friend
+  // book file; the received, snack or treasure folder).
+  bool HasOwnCopy(std::string_view pet, DataKind kind) const;
+
+  struct DeletionReport {
+    std::vector<OpResult> failures;  // every file or folder that could not go
+    // Folders left in place because they hold sub-folders (their files are gone).
+    std::vector<std::filesystem::path> keptFolders;
+    bool stillRegistered = false;  // her settings file is still there
+    bool released = false;         // she was the current pet (see DeletePet)
+    bool stopped = false;          // her host data could not be put away: nothing deleted
+  };
+  // `pet` deleted: her settings file and its backup always, and for each
+  // kind checked in `items` (the pet-file entry is not looked at) her own
+  // copies and their backups: files deleted, folders emptied of their files
+  // and removed when nothing is left in them. Host and shared copies are
+  // never touched. When she is the current pet, her host data is first put
+  // away (into the copies the deletion keeps, and the shared ones) and
+  // \lupina.dat removed, so that no later call files the host's data under
+  // her name; when that fails nothing is deleted. Goes on after a failure.
+  DeletionReport DeletePet(std::string_view pet, const ItemChoice& items) const;
+
  private:
   // The three copies of `item` with the pet field set for `pet`.
   ItemPaths PathsFor(Item item, std::string_view pet) const;
@@ -288,6 +371,8 @@ class PetStore {
                                StoreQuestions& q) const;
   static const std::filesystem::path& CopyFor(const ItemPaths& paths, bool shared);
   OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q) const;
+  OpResult Restore(std::string_view pet, Item item, bool shared, bool hostToo) const;
+  void DeleteOwn(std::string_view pet, Item item, DeletionReport& report) const;
   std::filesystem::path Box(const std::filesystem::path& treasureFolder) const {
     return s_.BoxFile(treasureFolder);
   }

@@ -209,18 +209,105 @@ if [ $status -eq 0 ]; then
   wait "$SNACK_PID" 2>/dev/null || true
 fi
 
-# The utility beside the launcher: its menu, then the pet selection dialog of
-# "ペット別のショートカット作成" (the button at 2520 twips from the top).
-if [ $status -eq 0 ]; then
+# The utility beside the launcher. Every task starts it afresh and clicks a
+# menu button (buttons 375 twips high, 25 pixels, at the tops below); the
+# closing message is photographed and the utility ended with it on screen.
+UTILITY_PID=
+start_utility() {
   wine 'C:\ルピナ\lupset.exe' &
   UTILITY_PID=$!
-  step "the utility's menu" "$OUT/lupset.png"
   wid=$(xdotool search --sync --onlyvisible --name '^ルピナ・ヴィラ用ユーティリティ$' | head -n1)
-  xdotool mousemove --window "$wid" 120 180 click 1
-  sleep 2
-  step "the pet selection dialog (ペット別のショートカット作成)" "$OUT/lupset-selection.png"
+}
+end_utility() {
   kill "$UTILITY_PID" 2>/dev/null || true
   wait "$UTILITY_PID" 2>/dev/null || true
+}
+menu_button() { # top in twips
+  xdotool mousemove --window "$wid" 120 $(($1 / 15 + 12)) click 1
+}
+# Clicks in the window whose caption is $1, at x y of its client area.
+click_in() { # caption x y
+  local w
+  w=$(xdotool search --sync --onlyvisible --name "^$1\$" | head -n1)
+  xdotool mousemove --window "$w" "$2" "$3" click 1
+}
+# The run button of the backup, repair and deletion dialogs (Command1 at
+# 120 twips from the left, its top in twips).
+run_button() { # caption top
+  click_in "$1" 60 $(($2 / 15 + 12))
+}
+same() { cmp -s "$1" "$2"; }
+
+# The menu, then the pet selection dialog of "ペット別のショートカット作成" (2520).
+if [ $status -eq 0 ]; then
+  start_utility
+  step "the utility's menu" "$OUT/lupset.png"
+  menu_button 2520
+  sleep 2
+  step "the pet selection dialog (ペット別のショートカット作成)" "$OUT/lupset-selection.png"
+  end_utility
+fi
+
+# "データのバックアップ" (1560): every pet, the host and the shared copies into D\bak.
+if [ $status -eq 0 ]; then
+  start_utility
+  menu_button 1560
+  sleep 2
+  step "the backup dialog" "$OUT/lupset-backup.png"
+  run_button 'データをバックアップします' 2490
+  sleep 3
+  step "the backup done" "$OUT/lupset-backup-done.png"
+  end_utility
+  if same "$D/ソラ_おやつ/snack01.pac" "$D/bak/ソラ_おやつ/snack01.pac" &&
+     same "$D/ミミ_おともだち帳" "$D/bak/ミミ_おともだち帳.bak" &&
+     same "$D/共有/おともだち帳" "$D/bak/共有/おともだち帳.bak"; then
+    echo "backup: $(find "$D/bak" -type f | wc -l) files in D\bak"
+  else
+    echo "the backup did not copy the pets' data" >&2; status=1
+  fi
+fi
+
+# A damaged snack file of ソラ, and its repair through "壊れてしまったデータの修復"
+# (2040): ソラ is the first pet of the list; she shares her friend book and
+# mail, shown bold.
+if [ $status -eq 0 ]; then
+  printf 'ミミのデータで上書きされてしまった' >"$D/ソラ_おやつ/snack01.pac"
+  start_utility
+  menu_button 2040
+  sleep 2
+  click_in '修復するペットの選択' 40 8
+  sleep 2
+  step "the repair dialog" "$OUT/lupset-repair.png"
+  run_button 'ソラのデータを修復します' 2490
+  sleep 3
+  step "the repair done" "$OUT/lupset-repair-done.png"
+  end_utility
+  if same "$D/ソラ_おやつ/snack01.pac" "$D/bak/ソラ_おやつ/snack01.pac"; then
+    echo "repair: ソラ_おやつ\\snack01.pac is back from the backup"
+  else
+    echo "the repair did not bring ソラ's snack back" >&2; status=1
+  fi
+fi
+
+# "ペットの削除" (1080): ソラ goes, with her own snacks and treasures and their
+# backups; what she shares stays.
+if [ $status -eq 0 ]; then
+  start_utility
+  menu_button 1080
+  sleep 2
+  click_in '削除するペットの選択' 40 8
+  sleep 2
+  step "the deletion dialog" "$OUT/lupset-delete.png"
+  run_button 'ソラを削除します' 1890
+  sleep 3
+  step "the deletion done" "$OUT/lupset-delete-done.png"
+  end_utility
+  if [ ! -e "$D/ソラ_PostPet設定.ppc" ] && [ ! -e "$D/ソラ_おやつ" ] && [ ! -e "$D/bak/ソラ_おやつ" ] &&
+     [ -e "$D/共有/おともだち帳" ] && [ -e "$D/ミミ_PostPet設定.ppc" ]; then
+    echo "deletion: ソラ is gone, the shared copies and the other pets stay"
+  else
+    echo "the deletion did not go as shown" >&2; status=1
+  fi
 fi
 
 # A per-pet shortcut written by the utility's writer starts lupina.exe with

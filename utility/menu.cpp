@@ -6,6 +6,7 @@
 #include "core/fsquery.h"
 #include "core/listfiles.h"
 #include "core/petstore.h"
+#include "utility/data_dialogs.h"
 #include "utility/register.h"
 #include "utility/select.h"
 #include "utility/utility.h"
@@ -42,6 +43,10 @@ constexpr MenuButton kButtons[] = {
 
 MenuWindow::MenuWindow(UtilityEnv env) : env_(std::move(env)) {
   env_.host.SetAppTitle(kUtilityTitle);
+  const MoreDialogs own = DataDialogs(env_);
+  if (!env_.more.backup) env_.more.backup = own.backup;
+  if (!env_.more.repair) env_.more.repair = own.repair;
+  if (!env_.more.remove) env_.more.remove = own.remove;
   selection_ = std::make_unique<PetSelectDialog>(env_, state_);
   BuildForm();
 }
@@ -74,9 +79,7 @@ void MenuWindow::BuildForm() {
   };
   form_.Get<ui::Button>("Command3").on_click = [this] { env_.host.Unload(form_); };
   form_.Get<ui::Button>("Command4").on_click = [this] { OpenSelection(1); };
-  form_.Get<ui::Button>("Command5").on_click = [this] {
-    if (env_.more.backup) env_.more.backup(state_);
-  };
+  form_.Get<ui::Button>("Command5").on_click = [this] { env_.more.backup(state_); };
   form_.Get<ui::Button>("Command6").on_click = [this] { OpenSelection(2); };
   form_.Get<ui::Button>("Command7").on_click = [this] { OpenSelection(3); };
   form_.Get<ui::Button>("Command8").on_click = [this] { OpenSelection(4); };

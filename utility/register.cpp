@@ -4,8 +4,8 @@
 #include "base/text.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
-#include "core/hostproc.h"
 #include "core/petname.h"
+#include "utility/tasks.h"
 
 namespace lup {
 
@@ -25,12 +25,6 @@ constexpr TakeOverQuestion kTakeOvers[] = {
     {kSendReceiveLog, "現在の送受信簿を引き継ぎますか？"},
     {kSnacks, "現在のおやつを引き継ぎますか？"},
 };
-
-std::string Lines(const std::vector<OpResult>& failures) {
-  std::string text;
-  for (const OpResult& f : failures) text += kCrLf + f.Describe();
-  return text;
-}
 
 }  // namespace
 
@@ -131,7 +125,7 @@ void PetNameDialog::TakeOver(std::vector<OpResult>* failures) {
 // whatever failed is named.
 void PetNameDialog::Report(const PetStore::Registration& r, const std::vector<OpResult>& failures) {
   const std::string notTaken = failures.empty() ? std::string()
-                                                : kCrLf + std::string("次のデータは引き継げませんでした") + Lines(failures);
+                                                : kCrLf + std::string("次のデータは引き継げませんでした") + FailureLines(failures);
   if (!r.backup.ok()) {
     say_.Tell(name_ + "の設定ファイルは " + PathText(store_.settings().PetCopy(name_, Item::kPetFile)) +
               " に書き込みましたが、バックアップを作成できませんでした" + kCrLf + r.backup.Describe() + notTaken);
@@ -147,13 +141,7 @@ Registrar::Registrar(UtilityEnv& env, const Settings& settings, ui::Form& menu)
     : env_(env), s_(settings), menu_(menu), store_(settings), say_(env.host, kUtilityTitle, &menu) {}
 
 // The host holds the files that registering renames and copies.
-bool Registrar::HostRunning() {
-  if (!IsHostRunning(env_.processes.RunningNames(), s_.hostExeName)) return false;
-  say_.Tell("ポストペット（" + s_.hostExeName + "）が起動中です" + kCrLf +
-                "ポストペットを終了してから、もう一度実行してください",
-            ui::Icon::kCritical);
-  return true;
-}
+bool Registrar::HostRunning() { return RefusedWhileHostRuns(env_.processes, s_, say_); }
 
 // A set-aside file left by an interrupted run is the settings file of the
 // pet the host held: it is given back, never deleted.
@@ -279,12 +267,6 @@ void Registrar::CurrentPet() {
 }
 
 // Tells a failed put-away of the current pet; true when it succeeded.
-bool Registrar::Saved(const OpResult& saved) {
-  if (saved.ok()) return true;
-  say_.Tell("前回呼び出したペットのデータを保存できなかったため、作業を中止しました" + std::string(kCrLf) +
-                saved.Describe(),
-            ui::Icon::kCritical);
-  return false;
-}
+bool Registrar::Saved(const OpResult& saved) { return SavedOrTold(saved, say_); }
 
 }  // namespace lup

@@ -119,7 +119,9 @@ void PetSelectDialog::RunTask() {
     case 1:
     case 2: {
       const auto& hook = Mode() == 1 ? env_.more.repair : env_.more.remove;
-      if (hook && !hook(state_)) Cancelled();
+      if (!hook) break;
+      const OpResult prepared = hook(state_);
+      if (!prepared.ok()) Cancelled(prepared);
       break;
     }
     case 4:

@@ -97,7 +97,7 @@ TEST_F(SelectTest, WithoutPetsOnlyCancelOrEscCloseTheDialog) {
 
 TEST_F(SelectTest, RepairAndDeletionPicksGoToTheirDialogs) {
   std::vector<std::string> calls;
-  bool prepared = true;
+  OpResult prepared = OpResult::Ok();
   hf.more.repair = [&](UtilityState& s) {
     calls.push_back("repair " + s.selectedPet);
     return prepared;
@@ -112,9 +112,12 @@ TEST_F(SelectTest, RepairAndDeletionPicksGoToTheirDialogs) {
   EXPECT_EQ(calls, (std::vector<std::string>{"repair ソラ", "delete ミミ"}));
   EXPECT_TRUE(host.messages().empty());
   // A dialog that cannot be prepared ends the pick with the cancel message.
-  prepared = false;
+  prepared = OpResult::Fail(Action::Read, std::make_error_code(std::errc::permission_denied), hf / "lupina3.dat");
   Pick("Command6", "ソラ", [&] {
-    host.ExpectMessage(Answer::kOk).Title("ルピナ・ヴィラ用ユーティリティ").Text(kCancelled).With(ui::Icon::kCritical);
+    host.ExpectMessage(Answer::kOk)
+        .Title("ルピナ・ヴィラ用ユーティリティ")
+        .Text(prepared.Describe() + "\r\n" + kCancelled)
+        .With(ui::Icon::kCritical);
   });
   EXPECT_EQ(menu->state().selectedPet, "ソラ");
 }

@@ -9,13 +9,15 @@
 // settings dialog corrects them, and ends), rebuilds a missing \lupina3.dat,
 // and shows the menu. Its buttons register pets (register.h), and open the
 // pet selection dialog (select.h) for the shortcut and treasure tasks, and
-// for the repair and deletion dialogs that plug in through MoreDialogs.
+// for the repair and deletion dialogs; the backup, repair and deletion
+// dialogs (data_dialogs.h) plug in through MoreDialogs.
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "core/pets.h"
+#include "core/result.h"
 #include "core/product.h"
 #include "core/settings.h"
 #include "platform/process.h"
@@ -35,13 +37,14 @@ struct UtilityState {
 
 // The dialogs that continue the menu's work: the backup (Form5), and the
 // repair (Form6) and deletion (Form4) of the pet picked in the selection
-// dialog (UtilityState::selectedPet). A repair or deletion hook returns false
-// when its dialog could not be prepared; the pick then ends with the cancel
-// message. A hook that is not set does nothing.
+// dialog (UtilityState::selectedPet). A repair or deletion hook returns why
+// its dialog could not be prepared; the pick then ends with the cancel
+// message. A hook that is not set is the utility's own dialog
+// (data_dialogs.h); tests set their own.
 struct MoreDialogs {
   std::function<void(UtilityState&)> backup;
-  std::function<bool(UtilityState&)> repair;
-  std::function<bool(UtilityState&)> remove;
+  std::function<OpResult(UtilityState&)> repair;
+  std::function<OpResult(UtilityState&)> remove;
 };
 
 struct UtilityEnv {

@@ -8,13 +8,16 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "base/text.h"
+#include "core/petstore.h"
 #include "platform/win32/wide.h"
 #include "ui/win32/host_win32.h"
 #include "ui/win32/readback_win32.h"
 #include "ui/win32/screenshot_win32.h"
+#include "utility/data_dialogs.h"
 #include "utility/register.h"
 #include "utility/select.h"
 #include "utility/utility_fixture.h"
@@ -180,6 +183,131 @@ TEST_F(UtilityWindowsTest, ThePetSelectionDialog) {
   EXPECT_EQ(menu->state().selectedPet, "");
 }
 
+// ---- the backup, repair and deletion dialogs -----------------------------------------
+
+// A check box as the user sees it: caption, tick, enabled, bold.
+struct BoxSeen {
+  std::string caption;
+  bool checked;
+  bool enabled;
+  bool bold;
+  bool operator==(const BoxSeen&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const BoxSeen& b) {
+  return os << b.caption << (b.checked ? " ticked" : "") << (b.enabled ? "" : " disabled") << (b.bold ? " bold" : "");
+}
+
+BoxSeen SeeBox(HWND box) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return {Narrow(TextOf(box)), SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED, IsWindowEnabled(box) != FALSE,
+          font.lfWeight >= FW_BOLD};
+}
+
+class DataDialogsWindowsTest : public UtilityWindowsTest {
+ protected:
+  void SetUp() override {
+    UtilityWindowsTest::SetUp();
+    hf.PutThreePets();
+    Settings s;
+    s.hostFolder = hf.D();
+    s.MakeHostPaths();
+    ASSERT_TRUE(PetStore(s).BackUp().ok());
+  }
+  // Shows `f` as the user would see it (not modally: the test reads it back).
+  HWND ShowForm(ui::Form& f) {
+    host->Show(f);
+    Settle();
+    return ui::win32::WindowOf(f);
+  }
+  // The tab order from `first` round to it again, as the Tab key goes.
+  std::vector<std::string> TabOrder(const ui::Form& f, HWND window, HWND first) {
+    std::vector<std::string> names;
+    HWND h = first;
+    for (int i = 0; i < 12; ++i) {
+      for (const auto& c : f.Controls())
+        if (ui::win32::WindowOf(*c) == h) names.push_back(c->Label());
+      h = GetNextDlgTabItem(window, h, FALSE);
+      if (h == first) break;
+    }
+    return names;
+  }
+};
+
+TEST_F(DataDialogsWindowsTest, TheBackupDialog) {
+  BackupDialog dialog(menu->env(), menu->state());
+  ui::Form& f = dialog.form();
+  HWND window = ShowForm(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "データをバックアップします");
+  ExpectClientSize(window, f);
+  ExpectControl(f, "Label2", L"Static", "全てのペットのデータをバックアップします");
+  ExpectControl(f, "Label1", L"Static", "チェックを外したアイテムはバックアップされません");
+  ExpectControl(f, "Command1", L"Button", "バックアップ実行");
+  ExpectControl(f, "Command2", L"Button", "キャンセル");
+  const char* captions[5] = {"おともだち帳", "送受信簿", "おやつ", "宝物", "PostPet設定.ppc"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(SeeBox(Win(f, "Check1", i)), (BoxSeen{captions[i], true, true, false})) << i;
+  EXPECT_EQ(GetFocus(), Win(f, "Command2"));
+  EXPECT_EQ(TabOrder(f, window, Win(f, "Command2")),
+            (std::vector<std::string>{"Command2", "Command1", "Check1(3)", "Check1(2)", "Check1(1)", "Check1(0)",
+                                      "Check1(4)"}));
+  // Unticked by the user, as the dialog reads it.
+  SendMessageW(Win(f, "Check1", 4), BM_CLICK, 0, 0);
+  Settle();
+  EXPECT_EQ(f.Get<ui::CheckBox>("Check1", 4).Value(), 0);
+  EXPECT_TRUE(Screenshot(window, "utility_backup.png"));
+  host->Unload(f);
+}
+
+TEST_F(DataDialogsWindowsTest, TheRepairDialogShowsSharedItemsInBold) {
+  hf.Remove("bak/ソラ_宝物");  // her treasures have no backup
+  menu->state().selectedPet = "ソラ";
+  RepairDialog dialog(menu->env(), menu->state());
+  ASSERT_TRUE(dialog.CheckData().ok());
+  ui::Form& f = dialog.form();
+  HWND window = ShowForm(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "ソラのデータを修復します");
+  ExpectClientSize(window, f);
+  ExpectControl(f, "Label1", L"Static", "チェックを外したアイテムは修復されません");
+  ExpectControl(f, "Label2", L"Static", "太字は他のペットと共有のアイテムです");
+  ExpectControl(f, "Command1", L"Button", "修復実行");
+  // She shares her friend book and snacks.
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 0)), (BoxSeen{"おともだち帳", true, true, true}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 1)), (BoxSeen{"送受信簿", true, true, false}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 2)), (BoxSeen{"おやつ", true, true, true}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 3)), (BoxSeen{"宝物", false, false, false}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 4)), (BoxSeen{"PostPet設定.ppc", true, true, false}));
+  EXPECT_EQ(GetFocus(), Win(f, "Command2"));
+  EXPECT_TRUE(Screenshot(window, "utility_repair.png"));
+  host->Unload(f);
+}
+
+TEST_F(DataDialogsWindowsTest, TheDeletionDialog) {
+  menu->state().selectedPet = "ソラ";
+  DeleteDialog dialog(menu->env(), menu->state());
+  ASSERT_TRUE(dialog.CheckData().ok());
+  ui::Form& f = dialog.form();
+  HWND window = ShowForm(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(Narrow(TextOf(window)), "ソラを削除します");
+  ExpectClientSize(window, f);
+  ExpectControl(f, "Label1", L"Static", "チェックを外したアイテムは削除されません");
+  ExpectControl(f, "Command1", L"Button", "削除実行");
+  ExpectControl(f, "Command2", L"Button", "キャンセル");
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 0)), (BoxSeen{"おともだち帳を削除する", false, false, false}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 1)), (BoxSeen{"送受信簿を削除する", true, true, false}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 2)), (BoxSeen{"おやつを削除する", false, false, false}));
+  EXPECT_EQ(SeeBox(Win(f, "Check1", 3)), (BoxSeen{"宝物を削除する", true, true, false}));
+  EXPECT_EQ(GetFocus(), Win(f, "Check1", 1));
+  // Disabled boxes are passed over.
+  EXPECT_EQ(TabOrder(f, window, Win(f, "Check1", 1)),
+            (std::vector<std::string>{"Check1(1)", "Check1(3)", "Command1", "Command2"}));
+  EXPECT_TRUE(Screenshot(window, "utility_delete.png"));
+  host->Unload(f);
+  EXPECT_TRUE(hf.Exists("ソラ_PostPet設定.ppc"));
+}
+
 // Presses the Down key in the list once the dialog runs its modal loop.
 ui::ListBox* g_list = nullptr;
 void CALLBACK PressDown(HWND, UINT, UINT_PTR id, DWORD) {
@@ -198,7 +326,7 @@ TEST_F(UtilityWindowsTest, APickByTheKeyboardClosesTheDialogAndStartsItsTask) {
   menu->env().more.repair = [&](UtilityState& s) {
     repaired = s.selectedPet;
     dialogGone = !menu->selection().form().Loaded();
-    return true;
+    return OpResult::Ok();
   };
   menu->selection().SetForm(1);
   g_list = &menu->selection().list();

@@ -68,6 +68,20 @@ void HostFolder::PutItems(const std::string& prefix, const std::string& owner) {
   Put(prefix + "おやつ/" + owner + "-cake.pac", owner + " cake");
 }
 
+void HostFolder::PutThreePets() {
+  PutPet("ミミ");
+  PutItems("", "ミミ");
+  Put("おともだち帳", "ミミ friends, newest");
+  Put("受信フォルダ/0003.txt", "ミミ third mail, only in the host");
+  PutPet("ソラ");
+  Remove("ソラ_おともだち帳");
+  Remove("ソラ_おやつ");
+  PutPet("クロ");
+  PutItems("共有/", "共有");
+  Put("lupina3.dat", Cp932("\"ミミ\",0,0,0,0\r\n\"ソラ\",1,0,1,0\r\n"));
+  WriteCurrent("ミミ");
+}
+
 void HostFolder::WriteCurrent(std::string_view name) {
   if (!WriteCurrentPet(d_, name).ok()) throw std::runtime_error("cannot write lupina.dat");
 }

@@ -59,6 +59,12 @@ class HostFolder {
   void PutItems(const std::string& prefix, const std::string& owner);
   void PutPet(const std::string& name) { PutItems(name + "_", name); }
 
+  // Three pets: ミミ keeps every kind to herself and is current (the host
+  // holds her data, newer than her own copies: another friend book, a third
+  // mail); ソラ shares her friend book and snacks (she has no own copies of
+  // them); クロ has no record in \lupina3.dat. The shared copies exist.
+  void PutThreePets();
+
   // \lupina.dat naming `name`; what it names ("-" missing, "?" unreadable).
   void WriteCurrent(std::string_view name);
   std::string CurrentOnDisk() const;

@@ -1,0 +1,288 @@
+// The backup, the repair and the deletion of pets (the utility's safety net).
+// What keeps the data safe here:
+//  - a folder copy is refreshed by copying first and removing what is left
+//    over only after every copy succeeded, so a failure never leaves a
+//    backup, or a pet's data, emptied;
+//  - a shared kind is restored only into copies that hold the shared data,
+//    never into a host copy that holds another pet's own data;
+//  - whatever the host holds for the current pet is put away before her
+//    copies change, and \lupina.dat no longer names her afterwards;
+//  - every failure comes back to the window, none is passed over.
+#include <system_error>
+
+#include "base/text.h"
+#include "core/fileops.h"
+#include "core/fsquery.h"
+#include "core/fssteps.h"
+#include "core/listfiles.h"
+#include "core/petstore.h"
+
+namespace lup {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The items in the order the backup and the repair go through them.
+constexpr Item kInBoxOrder[] = {Item::kPetFile, Item::kFriendBook, Item::kReceived,
+                                Item::kSent,    Item::kSnacks,     Item::kTreasure};
+
+// The ItemChoice index of an item.
+int ChoiceOf(Item item) {
+  const std::optional<DataKind> kind = KindOf(item);
+  return kind ? static_cast<int>(*kind) : kPetFileChoice;
+}
+
+bool SharedIn(const ShareFlags& flags, Item item) {
+  const std::optional<DataKind> kind = KindOf(item);
+  return kind && flags[*kind] != 0;
+}
+
+}  // namespace
+
+OpResult RefreshFolderCopy(const fs::path& source, const fs::path& target, std::string_view keep) {
+  if (!IsFolder(target)) {
+    OpResult made = MakeFolder(target);
+    if (!made.ok()) return made;
+  }
+  return MirrorFolder(source, target, keep);
+}
+
+// ---- the backup -------------------------------------------------------------------
+
+PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
+  BackupReport out;
+  const auto note = [&](const OpResult& r) {
+    if (!r.ok()) out.failures.push_back(r);
+    return r.ok();
+  };
+  // A treasure folder that lost its box file is damaged: its backup keeps
+  // the box so that a repair can bring it back.
+  const auto keep = [&](Item item) {
+    return item == Item::kTreasure ? std::string_view(s_.treasureBoxName) : std::string_view();
+  };
+  const BackupLayout bak(s_);
+  // Without D\bak every copy would fail: that one failure says it all.
+  if (!IsFolder(bak.Folder()) && !note(MakeFolder(bak.Folder()))) return out;
+
+  const ShareListRead shares = ReadShareList(s_.hostFolder);
+  const bool flagsKnown = shares.error.ok() && shares.exists;
+  if (!shares.error.ok()) {
+    out.sharesUnknown = shares.error;
+  } else if (!shares.exists) {
+    out.sharesUnknown =
+        OpResult::Fail(Action::Read, std::make_error_code(std::errc::no_such_file_or_directory),
+                       ShareListFile(s_.hostFolder));
+  }
+
+  std::vector<std::string> pets;
+  note(PetNames(&pets));
+  for (const std::string& pet : pets) {
+    // A pet without a record shares nothing.
+    const ShareFlags flags =
+        flagsKnown ? FindShareFlags(shares.records, pet).value_or(ShareFlags{}) : ShareFlags{};
+    for (Item item : kInBoxOrder) {
+      if (!items[ChoiceOf(item)] || SharedIn(flags, item)) continue;
+      const fs::path own = s_.PetCopy(pet, item);
+      if (IsFileItem(item)) {
+        if (FileExists(own)) note(CopyOneFile(own, bak.OfPet(pet, item)));
+      } else if (flagsKnown || IsFolder(own)) {
+        // With the flags unknown, a missing folder may be a shared kind's:
+        // its backup is left as it is.
+        note(RefreshFolderCopy(own, bak.OfPet(pet, item), keep(item)));
+      }
+    }
+    ++out.pets;
+  }
+
+  // The host copies and the shared copies, whatever was chosen.
+  for (const bool shared : {false, true}) {
+    if (shared && !IsFolder(bak.SharedFolder()) && !note(MakeFolder(bak.SharedFolder()))) break;
+    for (Item item : kInBoxOrder) {
+      if (item == Item::kPetFile) continue;  // the host's own is not backed up
+      const ItemPaths& paths = s_.PathsOf(item);
+      const fs::path& from = shared ? paths.shared : paths.host;
+      const fs::path to = shared ? bak.OfShared(item) : bak.OfHost(item);
+      if (IsFileItem(item)) {
+        if (FileExists(from)) note(CopyOneFile(from, to));
+      } else {
+        note(RefreshFolderCopy(from, to, keep(item)));
+      }
+    }
+  }
+  return out;
+}
+
+// ---- the repair -------------------------------------------------------------------
+
+bool PetStore::HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice) const {
+  const BackupLayout bak(s_);
+  bool any = false;
+  for (Item item : kInBoxOrder) {
+    if (ChoiceOf(item) != choice) continue;
+    any = true;
+    const fs::path from = SharedIn(flags, item) ? bak.OfShared(item) : bak.OfPet(pet, item);
+    if (!(IsFileItem(item) ? FileExists(from) : IsFolder(from))) return false;
+  }
+  return any;
+}
+
+// One item back from its backup: into her own copy, or into the shared copy
+// (and the host copy when `hostToo`) from the shared backup.
+OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool hostToo) const {
+  const BackupLayout bak(s_);
+  const ItemPaths paths = PathsFor(item, pet);
+  const fs::path from = shared ? bak.OfShared(item) : bak.OfPet(pet, item);
+  std::vector<fs::path> targets;
+  if (!shared) targets.push_back(paths.pet);
+  if (shared) targets.push_back(paths.shared);
+  if (shared && hostToo) targets.push_back(paths.host);
+  const std::string_view keep =
+      item == Item::kTreasure ? std::string_view(s_.treasureBoxName) : std::string_view();
+  for (const fs::path& target : targets) {
+    OpResult r = OpResult::Ok(Action::Copy);
+    if (!IsFileItem(item)) {
+      r = RefreshFolderCopy(from, target, keep);
+    } else if (FileExists(from)) {
+      r = CopyOneFile(from, target);
+    }
+    if (!r.ok()) return r;
+  }
+  return OpResult::Ok(Action::Copy);
+}
+
+PetStore::RepairReport PetStore::Repair(std::string_view pet, const ShareFlags& flags,
+                                        const ItemChoice& items) const {
+  RepairReport out;
+  const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
+  // Which kinds the host copies hold as the shared data: all of them when
+  // no pet is current (they belong to nobody), the current pet's shared
+  // kinds otherwise, none when whose data they hold is unknown.
+  std::array<bool, 4> hostShares{};
+  const bool nobody = current.state == CurrentPetRead::State::Missing ||
+                      (current.state == CurrentPetRead::State::Ok && current.name.empty());
+  if (current.state == CurrentPetRead::State::Ok && current.name == pet) {
+    // Her latest data is saved first; from now on the host copies are
+    // nobody's, and the next call brings the repaired data in.
+    out.failure = ReleaseCurrent();
+    if (!out.failure.ok()) return out;
+    out.released = true;
+    hostShares.fill(true);
+  } else if (nobody) {
+    hostShares.fill(true);
+  } else if (current.state == CurrentPetRead::State::Ok && IsRegistered(current.name)) {
+    const FlagsRead theirs = ReadFlags(current.name);
+    if (theirs.error.ok())
+      for (int k = 0; k < 4; ++k) hostShares[k] = theirs.flags[k] != 0;
+  }
+
+  for (const int choice : {kPetFileChoice, 0, 1, 2, 3}) {
+    if (!items[choice]) continue;
+    for (Item item : kInBoxOrder) {
+      if (ChoiceOf(item) != choice) continue;
+      const bool shared = SharedIn(flags, item);
+      OpResult r = Restore(pet, item, shared, shared && hostShares.at(choice));
+      if (!r.ok()) {
+        out.failedChoice = choice;
+        out.failure = r;
+        return out;
+      }
+    }
+  }
+  return out;
+}
+
+// ---- the deletion -----------------------------------------------------------------
+
+bool PetStore::HasOwnCopy(std::string_view pet, DataKind kind) const {
+  switch (kind) {
+    case kFriendBook:
+      return FileExists(s_.PetCopy(pet, Item::kFriendBook));
+    case kSendReceiveLog:
+      // The received folder stands for both: without it the sent folder stays.
+      return IsFolder(s_.PetCopy(pet, Item::kReceived));
+    case kSnacks:
+      return IsFolder(s_.PetCopy(pet, Item::kSnacks));
+    case kTreasureBox:
+      return IsFolder(s_.PetCopy(pet, Item::kTreasure));
+  }
+  return false;
+}
+
+namespace {
+
+// A file deleted when it exists; a missing one is nothing to do.
+OpResult DeleteIfThere(const fs::path& file) {
+  if (!FileExists(file)) return OpResult::Ok(Action::Delete);
+  return Fs().Delete(file);
+}
+
+// The folder's files deleted, every one tried; the folder itself removed
+// when nothing is left in it. A missing folder is nothing to do.
+void EmptyAndRemove(const fs::path& folder, PetStore::DeletionReport& report) {
+  if (!IsFolder(folder)) return;
+  std::vector<std::string> files;
+  OpResult listed = ListMatching(folder, "*.*", Pick::Files, &files);
+  if (!listed.ok()) {
+    report.failures.push_back(listed);
+    return;
+  }
+  bool allGone = true;
+  for (const std::string& name : files) {
+    OpResult r = Fs().Delete(folder / U8Path(name));
+    if (!r.ok()) {
+      report.failures.push_back(r);
+      allGone = false;
+    }
+  }
+  if (!allGone) return;
+  std::vector<std::string> left;
+  listed = ListMatching(folder, "*", Pick::Both, &left);
+  if (!listed.ok()) {
+    report.failures.push_back(listed);
+  } else if (!left.empty()) {
+    report.keptFolders.push_back(folder);
+  } else {
+    OpResult removed = Fs().RemoveFolder(folder);
+    if (!removed.ok()) report.failures.push_back(removed);
+  }
+}
+
+}  // namespace
+
+void PetStore::DeleteOwn(std::string_view pet, Item item, DeletionReport& report) const {
+  const fs::path own = s_.PetCopy(pet, item);
+  const fs::path backup = BackupLayout(s_).OfPet(pet, item);
+  if (IsFileItem(item)) {
+    for (const fs::path& file : {own, backup}) {
+      OpResult r = DeleteIfThere(file);
+      if (!r.ok()) report.failures.push_back(r);
+    }
+    return;
+  }
+  EmptyAndRemove(own, report);
+  EmptyAndRemove(backup, report);
+}
+
+PetStore::DeletionReport PetStore::DeletePet(std::string_view pet, const ItemChoice& items) const {
+  DeletionReport out;
+  const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
+  if (current.state == CurrentPetRead::State::Ok && current.name == pet) {
+    // Her latest data goes into the copies that stay (and the shared ones,
+    // which other pets use), and \lupina.dat stops naming her.
+    OpResult released = ReleaseCurrent();
+    if (!released.ok()) {
+      out.failures.push_back(released);
+      out.stopped = true;
+      out.stillRegistered = IsRegistered(pet);
+      return out;
+    }
+    out.released = true;
+  }
+  DeleteOwn(pet, Item::kPetFile, out);
+  out.stillRegistered = IsRegistered(pet);
+  for (Item item : kInBoxOrder)
+    if (item != Item::kPetFile && items[ChoiceOf(item)]) DeleteOwn(pet, item, out);
+  return out;
+}
+
+}  // namespace lup
