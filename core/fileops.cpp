@@ -79,6 +79,30 @@ bool IsTempName(std::string_view name) {
   return true;
 }
 
+int RemoveStrayTemps(const fs::path& folder) {
+  int removed = 0;
+  std::error_code e;
+  for (fs::directory_iterator it(folder, e), end; !e && it != end; it.increment(e)) {
+    const std::string name = NameText(it->path().filename());
+    std::error_code ignored;
+    if (IsTempName(name) && it->is_regular_file(ignored) && !os::DeleteOneFile(it->path()))
+      ++removed;
+  }
+  return removed;
+}
+
+// A temporary file of another of our programs at work in the same folder
+// could be taken for a leftover: its step then fails and says so, its target
+// untouched. Sweeping is not an operation: it is neither counted nor
+// journaled, and an injected fault does not reach it.
+void FileOps::SweepOnce(const fs::path& folder) {
+  const fs::path where = (folder.empty() ? fs::path(".") : folder).lexically_normal();
+  for (const fs::path& done : swept_)
+    if (done == where) return;
+  swept_.push_back(where);
+  RemoveStrayTemps(where);
+}
+
 FileOps& Fs() { return *g_currentOps; }
 
 ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(g_currentOps) { g_currentOps = &ops; }
@@ -177,6 +201,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
 OpResult FileOps::Copy(const fs::path& from, const fs::path& to) {
   FaultPoint point;
   std::error_code fault = Begin(&point);
+  if (!(fault && point == FaultPoint::Start)) SweepOnce(to.parent_path());
   OpResult r = fault && point == FaultPoint::Start
                    ? TwoPathFailure(Action::Copy, fault, from, to, true)
                    : CopyAtomically(from, to, Action::Copy, fault);
@@ -192,6 +217,7 @@ OpResult FileOps::Move(const fs::path& from, const fs::path& to) {
     r = TwoPathFailure(Action::Move, MakeError(CoreError::IsAFolder), from, to, !IsFolderPath(from));
   } else if (std::error_code e = os::ReplaceByRename(from, to)) {
     if (os::IsCrossDevice(e)) {
+      SweepOnce(to.parent_path());
       r = CopyAtomically(from, to, Action::Move, {});
       if (r.ok()) {
         if (auto e2 = os::DeleteOneFile(from)) r = OpResult::Fail(Action::Move, e2, from, to);
@@ -270,6 +296,7 @@ OpResult FileOps::Write(const fs::path& path, std::string_view bytes) {
   if (fault && point == FaultPoint::Start) return done(fault);
   if (IsFolderPath(path)) return done(MakeError(CoreError::IsAFolder));
   fs::path folder = path.parent_path();
+  SweepOnce(folder);
   os::File temp;
   fs::path tempPath;
   if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp, &tempPath)) return done(e);

@@ -8,8 +8,10 @@
 // Atomic replacement: Copy and Write write a temporary file named
 // "~lupina-tmp-XXXXXXXXXXXXXXXX.tmp" in the destination folder, flush it to the disk, then rename
 // it over the target. A program killed meanwhile leaves the old file or the
-// new one, never half a file (at most a stray temporary file). On any failure
-// the temporary file is removed and the target is untouched.
+// new one, never half a file (at most a stray temporary file, which the next
+// Copy or Write into that folder removes: each instance sweeps a folder once,
+// before its first temporary file there). On any failure the temporary file
+// is removed and the target is untouched.
 //
 // Every operation returns an OpResult (core/result.h) naming the failing path
 // and the system error; nothing is hidden.
@@ -38,6 +40,11 @@ inline constexpr int kTempNameLength = 32;
 
 // True for names of our temporary files (left behind only by a killed program).
 bool IsTempName(std::string_view fileName);
+
+// Removes the files under our temporary names in `folder` (a killed program's
+// leftovers); any other file is left alone, and a leftover that cannot be
+// removed stays for a later try. Returns how many were removed.
+int RemoveStrayTemps(const std::filesystem::path& folder);
 
 // Where an injected fault strikes.
 enum class FaultPoint {
@@ -126,6 +133,9 @@ class FileOps {
   FaultPoint failPoint_ = FaultPoint::Start;
   std::vector<Record> journal_;
   std::vector<std::pair<std::filesystem::path, std::error_code>> readFaults_;
+  // Folders already swept of stray temporary files (see Copy).
+  std::vector<std::filesystem::path> swept_;
+  void SweepOnce(const std::filesystem::path& folder);
 };
 
 // The process-wide funnel that every module uses.

@@ -226,5 +226,34 @@ TEST(FileOpsNames, OnlyOurOwnTemporaryNamesAreTakenForThem) {
   EXPECT_FALSE(IsTempName("tzl001.pac"));
 }
 
+// A killed program leaves its temporary file behind; the next copy or write
+// into that folder removes it, and only files under our own temporary names.
+TEST_F(FileOpsTest, LeftoversOfAKilledRunGoAtTheNextWorkInTheirFolder) {
+  const char* stray = "~lupina-tmp-00ff00ff00ff00ff.tmp";
+  const char* strayInSub = "~lupina-tmp-1111222233334444.tmp";
+  WriteBytes(dir / stray, "half a mail");
+  WriteBytes(dir / "~lupina-tmp-userfile.tmp", "mine");
+  WriteBytes(dir / "~lup0a9f.tmp", "an older program's name, maybe the user's");
+  std::filesystem::create_directory(dir / "sub");
+  WriteBytes(dir / "sub" / strayInSub, "another folder's");
+  WriteBytes(dir / "from", "data");
+
+  // Sweeping is not an operation: the fault meant for the copy strikes it.
+  ops.FailAt(1, kNoSpace, false, FaultPoint::BeforeReplace);
+  EXPECT_FALSE(Fs().Copy(dir / "from", dir / "to").ok());
+  EXPECT_EQ(ops.Count(), 1);
+  EXPECT_EQ(ops.Journal().size(), 1u);
+  EXPECT_EQ(NamesIn(dir.path()), "from|sub|~lup0a9f.tmp|~lupina-tmp-userfile.tmp");
+  EXPECT_EQ(NamesIn(dir / "sub"), strayInSub);
+
+  // A write into the other folder sweeps that one too.
+  ASSERT_TRUE(Fs().Write(dir / "sub" / "x", "1").ok());
+  EXPECT_EQ(NamesIn(dir / "sub"), "x");
+
+  WriteBytes(dir / stray, "left by another run");
+  EXPECT_EQ(RemoveStrayTemps(dir.path()), 1);
+  EXPECT_EQ(RemoveStrayTemps(dir / "missing"), 0);
+}
+
 }  // namespace
 }  // namespace lup
