@@ -76,8 +76,10 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
     if (!copied.ok()) return copied;
   }
   for (const std::string& name : extras) {
+    // One already gone is where it should be: a leftover temporary file is
+    // swept by the copies above, before its turn comes.
     OpResult removed = Fs().Delete(target / U8Path(name));
-    if (!removed.ok()) return removed;
+    if (!removed.ok() && !IsNotFound(removed.error)) return removed;
   }
   return OpResult::Ok(Action::Copy);
 }

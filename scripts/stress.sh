@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # make stress: the real launcher under Wine, ended with TerminateProcess at
 # times spread over whole calls, and after every kill a fresh call whose
-# result is checked file by file. KILLS (default 200) and SEED (default: a
+# result is checked file by file; then the same for the utility's backup. KILLS (default 200) and SEED (default: a
 # fresh one, printed) choose the run; the same SEED gives the same kill times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" >/dev/null
-cmake --build build/win64 --target lup_call_stress
+cmake --build build/win64 --target lup_call_stress lup_backup_stress
 # A Wine prefix of its own: the runs rewrite the settings in its registry.
 export WINEPREFIX="$PWD/build/stress/wineprefix"
 source scripts/wine-env.sh
@@ -17,3 +17,4 @@ trap lup_wine_down EXIT
 args=(--kills "${KILLS:-200}")
 [ -n "${SEED:-}" ] && args+=(--seed "$SEED")
 bash scripts/wine-run.sh build/win64/tests/stress/lup_call_stress.exe "${args[@]}"
+bash scripts/wine-run.sh build/win64/tests/stress/lup_backup_stress.exe "${args[@]}"
