@@ -378,8 +378,14 @@ void SnackWindow::CopySnacks(bool move) {
       failures.push_back(r);
       continue;
     }
+    // Into the current pet the host's folder needs it too: her next put-away
+    // takes that folder as her snacks, and a snack missing there would go.
+    // Without that copy a moved snack stays where it was.
     if (Mirrors(target) && liveFolder / file.filename() != file) {
-      if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) failures.push_back(r);
+      if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) {
+        failures.push_back(r);
+        continue;
+      }
     }
     if (move) ChangeWithTwin(file, DeleteSnackFile, &failures);
   }

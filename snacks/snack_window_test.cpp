@@ -540,6 +540,26 @@ TEST_F(MirrorTest, MoveCopiesIntoAndDeletesFromTheLiveFolderForTheCurrentPet) {
   EXPECT_EQ(CountField(LiveX()), 42);
 }
 
+// The next put-away of the current pet takes the host's folder as her
+// snacks: a moved snack that did not reach it must stay where it was.
+TEST_F(MirrorTest, AMoveIntoTheCurrentPetThatMissesTheLiveFolderKeepsTheSource) {
+  Open();
+  SelectTarget("a");
+  PutSnack(SnackFile("b", "x.pac"), Fresh("えくす", 9));
+  OnX("b");
+  FileOps ops;
+  ScopedFileOps scoped(ops);
+  // the copy into a, then the copy into the live folder fails
+  ops.FailAt(2, std::make_error_code(std::errc::no_space_on_device));
+  host.ExpectMessage(Answer::kOk)
+      .TextHas("次のおやつを移動できませんでした")
+      .TextHas("x.pac")
+      .TextHas("ディスクの空き容量が足りません");
+  Click("btn_move");
+  EXPECT_EQ(CountField(SnackFile("b", "x.pac")), 9);
+  EXPECT_EQ(CountField(SnackFile("a", "x.pac")), 9);
+}
+
 TEST_F(MirrorTest, APetThatSharesItsSnacksMirrorsTheSharedFolder) {
   SetSnackShared("a", 1);
   Open();
