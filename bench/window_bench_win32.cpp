@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,11 +44,18 @@
 #include "platform/settings_store.h"
 #include "platform/win32/wide.h"
 #include "snacks/snack_window.h"
+#include "tests/support/remote_window_win32.h"
 
 namespace {
 
 using lup::Narrow;
 using lup::Wide;
+using lup::remote::Ask;
+using lup::remote::ClassOf;
+using lup::remote::Click;
+using lup::remote::Count;
+using lup::remote::Press;
+using lup::remote::TextOf;
 
 struct Failure : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -66,18 +74,6 @@ double TimeoutSeconds() {
   const char* text = std::getenv("LUP_BENCH_TIMEOUT");
   const double t = text ? std::atof(text) : 0;
   return t > 0 ? t : 120;
-}
-
-std::wstring TextOf(HWND h) {
-  wchar_t buf[512] = {};
-  GetWindowTextW(h, buf, 512);
-  return buf;
-}
-
-std::wstring ClassOf(HWND h) {
-  wchar_t buf[64] = {};
-  GetClassNameW(h, buf, 64);
-  return buf;
 }
 
 // The program under test: started suspended-free, ended by force at the end
@@ -127,12 +123,7 @@ class Program {
   }
 
   // The program's form with this caption, or nullptr.
-  HWND Form(const std::wstring& caption) const {
-    for (HWND h : Windows(L"LupinaForm")) {
-      if (TextOf(h) == caption) return h;
-    }
-    return nullptr;
-  }
+  HWND Form(const std::wstring& caption) const { return lup::remote::Form(pi_.dwProcessId, caption); }
 
   // A message box means the host folder is not what the bench meant it to
   // be: stop with its text rather than wait for nothing.
@@ -162,64 +153,17 @@ double WaitFor(const Program& program, double start, const std::function<bool()>
   }
 }
 
-// A message to another process's window; false when it did not answer
-// within a second (it is busy: ask again).
-bool Ask(HWND h, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
-  DWORD_PTR r = 0;
-  if (!SendMessageTimeoutW(h, msg, wp, lp, SMTO_NORMAL, 1000, &r)) return false;
-  *result = static_cast<LRESULT>(r);
-  return true;
-}
-
-int Count(HWND list) {
-  LRESULT n = -1;
-  if (!Ask(list, LVM_GETITEMCOUNT, 0, 0, &n)) return -1;
-  return static_cast<int>(n);
-}
-
-// The first child window of a class (in the order of the form's controls);
-// with `caption`, the one showing that text.
+// The child of `form` of the class `cls` (with `caption`, the one showing
+// that text); the run stops when there is none.
 HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption = nullptr) {
-  HWND best = nullptr;
-  int best_id = 0;
-  for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (ClassOf(c) != cls || (caption && TextOf(c) != caption)) continue;
-    const int id = GetDlgCtrlID(c);
-    if (!best || id < best_id) {
-      best = c;
-      best_id = id;
-    }
-  }
-  if (!best) throw Failure("no " + Narrow(cls) + (caption ? " " + Narrow(caption) : "") + " in " + Narrow(TextOf(form)));
-  return best;
+  if (HWND found = lup::remote::Child(form, cls, caption)) return found;
+  throw Failure("no " + Narrow(cls) + (caption ? " " + Narrow(caption) : "") + " in " + Narrow(TextOf(form)));
 }
 
-// As the user's click on a button (the form hears BN_CLICKED).
-void Press(HWND form, HWND button) {
-  PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
-
-// A list view item's place, read through memory in the program's process
-// (LVM_GETITEMRECT takes a pointer, which no one translates between
-// processes).
+// A list view item's place; the run stops when it cannot be read.
 POINT ItemPoint(const Program& program, HWND list, int item) {
-  void* remote = VirtualAllocEx(program.process(), nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (!remote) throw Failure("VirtualAllocEx failed");
-  RECT r{};
-  r.left = LVIR_BOUNDS;
-  LRESULT ok = 0;
-  SIZE_T moved = 0;
-  const bool read = WriteProcessMemory(program.process(), remote, &r, sizeof r, &moved) &&
-                    Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote), &ok) &&
-                    ok && ReadProcessMemory(program.process(), remote, &r, sizeof r, &moved);
-  VirtualFreeEx(program.process(), remote, 0, MEM_RELEASE);
-  if (!read) throw Failure("cannot read the place of row " + std::to_string(item + 1));
-  return POINT{r.left + 12, (r.top + r.bottom) / 2};
-}
-
-void Click(HWND list, POINT p, WPARAM keys) {
-  PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(p.x, p.y));
-  PostMessageW(list, WM_LBUTTONUP, keys, MAKELPARAM(p.x, p.y));
+  if (std::optional<POINT> p = lup::remote::ItemPoint(program.process(), list, item)) return *p;
+  throw Failure("cannot read the place of row " + std::to_string(item + 1));
 }
 
 struct ListWindow {
@@ -311,14 +255,7 @@ void RunSnacks(const std::wstring& folder, int rows, const std::wstring& entry, 
     step = "snacks switch";
     HWND source = Child(form, L"ComboBox");
     const auto choose = [&](const std::wstring& text) {
-      LRESULT index = CB_ERR, r = 0;
-      // Strings of a combo box's own messages are carried between processes.
-      if (!Ask(source, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()), &index) ||
-          index == CB_ERR) {
-        throw Failure("no entry " + Narrow(text) + " in the source list");
-      }
-      Ask(source, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r);
-      PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(source), CBN_SELCHANGE), reinterpret_cast<LPARAM>(source));
+      if (!lup::remote::Choose(form, source, text)) throw Failure("no entry " + Narrow(text) + " in the source list");
     };
     choose(empty_entry);
     WaitFor(program, Now(), [&] { return Count(grid) == 0; });

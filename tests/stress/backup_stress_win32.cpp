@@ -29,10 +29,14 @@
 #include "core/product.h"
 #include "platform/program.h"
 #include "tests/stress/stress_support_win32.h"
+#include "tests/support/remote_window_win32.h"
 
 namespace {
 
 using namespace lup_stress;
+using lup::remote::Child;
+using lup::remote::Form;
+using lup::remote::Press;
 
 constexpr char kDone[] = "全てのペットのデータをバックアップしました";
 
@@ -115,50 +119,6 @@ void ChangeData(const Installation& inst, int round) {
   }
 }
 
-struct Found {
-  DWORD pid;
-  std::wstring text;
-  HWND window = nullptr;
-};
-
-// The visible top-level window of `pid` with the caption `caption`.
-HWND TopWindow(DWORD pid, const std::wstring& caption) {
-  Found f{pid, caption};
-  EnumWindows(
-      [](HWND w, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        wchar_t buffer[512];
-        if (owner == f->pid && IsWindowVisible(w) && GetWindowTextW(w, buffer, 512) > 0 &&
-            f->text == buffer) {
-          f->window = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
-  return f.window;
-}
-
-// The control of `parent` that shows `caption`.
-HWND Control(HWND parent, const std::wstring& caption) {
-  Found f{0, caption};
-  EnumChildWindows(
-      parent,
-      [](HWND w, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(param);
-        wchar_t buffer[512];
-        if (GetWindowTextW(w, buffer, 512) > 0 && f->text == buffer) {
-          f->window = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&f));
-  return f.window;
-}
-
 // Waits up to `seconds` for `found` to give a window.
 template <class F>
 HWND WaitFor(F found, double seconds = 30) {
@@ -168,12 +128,6 @@ HWND WaitFor(F found, double seconds = 30) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return nullptr;
-}
-
-// A click as the button itself reports it to its window.
-void Click(HWND button) {
-  PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-               reinterpret_cast<LPARAM>(button));
 }
 
 struct BackupRun {
@@ -196,16 +150,15 @@ BackupRun RunBackup(const fs::path& work, std::optional<std::chrono::microsecond
                       work.c_str(), &si, &pi))
     return run;
   const DWORD pid = pi.dwProcessId;
-  const HWND menu = WaitFor([&] { return TopWindow(pid, lup::Wide(lup::kUtilityTitle)); });
-  const HWND open = menu ? WaitFor([&] { return Control(menu, L"データのバックアップ"); }) : nullptr;
-  if (open) Click(open);
-  const HWND dialog =
-      open ? WaitFor([&] { return TopWindow(pid, L"データをバックアップします"); }) : nullptr;
-  const HWND go = dialog ? WaitFor([&] { return Control(dialog, L"バックアップ実行"); }) : nullptr;
+  const HWND menu = WaitFor([&] { return Form(pid, lup::Wide(lup::kUtilityTitle)); });
+  const HWND open = menu ? WaitFor([&] { return Child(menu, L"Button", L"データのバックアップ"); }) : nullptr;
+  if (open) Press(menu, open);
+  const HWND dialog = open ? WaitFor([&] { return Form(pid, L"データをバックアップします"); }) : nullptr;
+  const HWND go = dialog ? WaitFor([&] { return Child(dialog, L"Button", L"バックアップ実行"); }) : nullptr;
   if (go) {
     run.reachedRun = true;
     const auto begin = std::chrono::steady_clock::now();
-    Click(go);
+    Press(dialog, go);
     const double limit = killAfter ? std::chrono::duration<double>(*killAfter).count() : 120.0;
     bool done = false;
     while (!done && std::chrono::steady_clock::now() - begin < std::chrono::duration<double>(limit)) {

@@ -1,0 +1,107 @@
+#include "tests/support/remote_window_win32.h"
+
+#include <commctrl.h>
+
+namespace lup::remote {
+
+std::wstring TextOf(HWND window) {
+  wchar_t buffer[2048] = {};
+  GetWindowTextW(window, buffer, 2048);
+  return buffer;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t buffer[64] = {};
+  GetClassNameW(window, buffer, 64);
+  return buffer;
+}
+
+HWND Form(DWORD pid, const std::wstring& caption) {
+  struct Search {
+    DWORD pid;
+    const std::wstring& caption;
+    HWND found;
+  } search{pid, caption, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner != s->pid || !IsWindowVisible(h) || ClassOf(h) != L"LupinaForm" ||
+            TextOf(h) != s->caption)
+          return TRUE;
+        s->found = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption) {
+  HWND best = nullptr;
+  int bestId = 0;
+  for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (ClassOf(c) != cls || (caption && TextOf(c) != caption)) continue;
+    const int id = GetDlgCtrlID(c);
+    if (!best || id < bestId) {
+      best = c;
+      bestId = id;
+    }
+  }
+  return best;
+}
+
+bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(window, msg, wp, lp, SMTO_NORMAL, 1000, &r)) return false;
+  *result = static_cast<LRESULT>(r);
+  return true;
+}
+
+int Count(HWND list) {
+  LRESULT n = -1;
+  if (!Ask(list, LVM_GETITEMCOUNT, 0, 0, &n)) return -1;
+  return static_cast<int>(n);
+}
+
+void Press(HWND form, HWND button) {
+  PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+}
+
+bool Choose(HWND form, HWND combo, const std::wstring& text) {
+  LRESULT index = CB_ERR, r = 0;
+  // The strings of a combo box's own messages are carried between processes.
+  if (!Ask(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+           reinterpret_cast<LPARAM>(text.c_str()), &index) ||
+      index == CB_ERR)
+    return false;
+  Ask(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r);
+  PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+  return true;
+}
+
+std::optional<POINT> ItemPoint(HANDLE process, HWND list, int item) {
+  void* remote =
+      VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote) return std::nullopt;
+  RECT r{};
+  r.left = LVIR_BOUNDS;
+  LRESULT ok = 0;
+  SIZE_T moved = 0;
+  const bool read = WriteProcessMemory(process, remote, &r, sizeof r, &moved) &&
+                    Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                        reinterpret_cast<LPARAM>(remote), &ok) &&
+                    ok && ReadProcessMemory(process, remote, &r, sizeof r, &moved);
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (!read) return std::nullopt;
+  return POINT{r.left + 12, (r.top + r.bottom) / 2};
+}
+
+void Click(HWND window, POINT p, WPARAM keys) {
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(p.x, p.y));
+  PostMessageW(window, WM_LBUTTONUP, keys, MAKELPARAM(p.x, p.y));
+}
+
+}  // namespace lup::remote
