@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # make stress: the real launcher under Wine, ended with TerminateProcess at
 # times spread over whole calls, and after every kill a fresh call whose
-# result is checked file by file; then the same for the utility's backup. KILLS (default 200) and SEED (default: a
+# result is checked file by file; then the same for the utility's backup and
+# the snack manager's move. KILLS (default 200) and SEED (default: a
 # fresh one, printed) choose the run; the same SEED gives the same kill times.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" >/dev/null
-cmake --build build/win64 --target lup_call_stress lup_backup_stress
+cmake --build build/win64 --target lup_call_stress lup_backup_stress lup_snack_stress
 # A Wine prefix of its own: the runs rewrite the settings in its registry.
 export WINEPREFIX="$PWD/build/stress/wineprefix"
 source scripts/wine-env.sh
@@ -18,3 +19,4 @@ args=(--kills "${KILLS:-200}")
 [ -n "${SEED:-}" ] && args+=(--seed "$SEED")
 bash scripts/wine-run.sh build/win64/tests/stress/lup_call_stress.exe "${args[@]}"
 bash scripts/wine-run.sh build/win64/tests/stress/lup_backup_stress.exe "${args[@]}"
+bash scripts/wine-run.sh build/win64/tests/stress/lup_snack_stress.exe "${args[@]}"

@@ -119,17 +119,6 @@ void ChangeData(const Installation& inst, int round) {
   }
 }
 
-// Waits up to `seconds` for `found` to give a window.
-template <class F>
-HWND WaitFor(F found, double seconds = 30) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (HWND w = found()) return w;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return nullptr;
-}
-
 struct BackupRun {
   bool reachedRun = false;  // the backup was started in the dialog
   bool killed = false;      // ended by us before it said it was done

@@ -294,4 +294,16 @@ class SettingsAside {
 };
 
 
+// Waits up to `seconds` for `found` to give something (a window, true);
+// what it gave last.
+template <class F>
+auto WaitFor(F found, double seconds = 30) -> decltype(found()) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    if (auto got = found()) return got;
+    if (std::chrono::steady_clock::now() >= end) return found();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 }  // namespace lup_stress

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace lup::remote {
 
 std::wstring TextOf(HWND window) {
@@ -37,18 +39,28 @@ HWND Form(DWORD pid, const std::wstring& caption) {
   return search.found;
 }
 
+std::vector<HWND> Children(HWND form, const wchar_t* cls) {
+  struct Search {
+    const wchar_t* cls;
+    std::vector<HWND> found;
+  } search{cls, {}};
+  EnumChildWindows(
+      form,
+      [](HWND c, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        if (ClassOf(c) == s->cls) s->found.push_back(c);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  std::stable_sort(search.found.begin(), search.found.end(),
+                   [](HWND a, HWND b) { return GetDlgCtrlID(a) < GetDlgCtrlID(b); });
+  return search.found;
+}
+
 HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption) {
-  HWND best = nullptr;
-  int bestId = 0;
-  for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if (ClassOf(c) != cls || (caption && TextOf(c) != caption)) continue;
-    const int id = GetDlgCtrlID(c);
-    if (!best || id < bestId) {
-      best = c;
-      bestId = id;
-    }
-  }
-  return best;
+  for (HWND c : Children(form, cls))
+    if (!caption || TextOf(c) == caption) return c;
+  return nullptr;
 }
 
 bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace lup::remote {
 
@@ -16,8 +17,12 @@ std::wstring ClassOf(HWND window);
 // The visible top-level form of process `pid` with this caption, or nullptr.
 HWND Form(DWORD pid, const std::wstring& caption);
 
-// The first child of `form` of the class `cls` (in the order of the form's
-// controls); with `caption`, the one showing that text. nullptr when none.
+// The controls of `form` of the class `cls` (also those inside its frames),
+// in the order the form made them.
+std::vector<HWND> Children(HWND form, const wchar_t* cls);
+
+// The first of them; with `caption`, the first showing that text. nullptr
+// when none.
 HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption = nullptr);
 
 // A message to another process's window; false when it did not answer
