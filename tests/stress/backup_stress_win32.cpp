@@ -182,38 +182,16 @@ std::vector<std::string> CheckAfterKill(const Files& before, const Files& after,
   return problems;
 }
 
-std::vector<std::string> Differences(const Files& want, const Files& have, const char* what) {
-  std::vector<std::string> problems;
-  for (const auto& [path, bytes] : want) {
-    const auto found = have.find(path);
-    if (found == have.end())
-      problems.push_back(std::string(what) + " missing: " + path);
-    else if (found->second != bytes)
-      problems.push_back(std::string(what) + " changed: " + path);
-  }
-  for (const auto& [path, bytes] : have)
-    if (!want.count(path)) problems.push_back(std::string(what) + " unexpected: " + path);
-  return problems;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int kills = 200;
-  unsigned seed = static_cast<unsigned>(std::random_device{}());
-  for (int i = 1; i + 1 < argc; ++i) {
-    const std::wstring a = argv[i];
-    if (a == L"--kills") kills = std::stoi(argv[++i]);
-    else if (a == L"--seed") seed = static_cast<unsigned>(std::stoul(argv[++i]));
-  }
-  std::printf("backup stress: %d kills, seed %u\n", kills, seed);
-  std::fflush(stdout);
+  const StressArgs args = ReadStressArgs(argc, argv, "backup stress");
+  const int kills = args.kills;
+  const unsigned seed = args.seed;
   std::mt19937 random(seed);
 
-  const fs::path root = fs::temp_directory_path() / U8Path("ルピナ backup stress");
-  Installation inst(root);
-  const fs::path work = root / "work";
-  fs::create_directories(work);
+  Installation inst(fs::temp_directory_path() / U8Path("ルピナ backup stress"));
+  const fs::path work = inst.Work();
   SettingsAside aside(inst.D());
 
   // A whole backup, measured once: the kills are spread over it.

@@ -36,6 +36,8 @@ struct Run {
   DWORD exitCode = 0;
   double seconds = 0;
   std::string shown;     // what its windows said when it did not end
+  bool hostWasRunning = false;  // it refused to call: a host ran
+  int hostsEnded = 0;            // hosts that did not end by themselves
 };
 
 // Starts lupina.exe with `pet` on its command line and the host script in
@@ -43,7 +45,10 @@ struct Run {
 Run RunLauncher(const fs::path& work, const std::string& pet, const std::string& script,
                 std::optional<std::chrono::microseconds> killAfter) {
   Run run;
-  const fs::path scriptFile = work / "script.txt";
+  // A script of its own for every run: a host that a killed launcher started
+  // late must not read the next run's script.
+  static int runs = 0;
+  const fs::path scriptFile = work / ("script-" + std::to_string(++runs) + ".txt");
   Put(scriptFile, script);
   SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", scriptFile.c_str());
   const fs::path lupina = lup::ProgramFolder() / "lupina.exe";
@@ -66,7 +71,13 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
       run.killed = true;
     }
   } else {
-    waited = WaitForSingleObject(pi.hProcess, 60000);
+    // A host that a killed launcher started may show up later than any wait
+    // for it: the call is then refused, as it must be, and said so.
+    for (int i = 0; i < 240 && waited == WAIT_TIMEOUT && !run.hostWasRunning; ++i) {
+      waited = WaitForSingleObject(pi.hProcess, 250);
+      run.hostWasRunning = waited == WAIT_TIMEOUT &&
+                           WindowTexts(pi.dwProcessId).find("ポストペットが起動中です") != std::string::npos;
+    }
     if (waited == WAIT_TIMEOUT) {
       run.shown = WindowTexts(pi.dwProcessId);
       TerminateProcess(pi.hProcess, 98);
@@ -78,7 +89,8 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
   GetExitCodeProcess(pi.hProcess, &run.exitCode);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  WaitForHostToEnd(pi.dwProcessId);
+  // The host of a completed call runs its script to the end.
+  run.hostsEnded = WaitForHostToEnd(pi.dwProcessId, run.killed ? 20 : 120);
   SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr);
   return run;
 }
@@ -86,21 +98,13 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int kills = 200;
-  unsigned seed = static_cast<unsigned>(std::random_device{}());
-  for (int i = 1; i + 1 < argc; ++i) {
-    const std::wstring a = argv[i];
-    if (a == L"--kills") kills = std::stoi(argv[++i]);
-    else if (a == L"--seed") seed = static_cast<unsigned>(std::stoul(argv[++i]));
-  }
-  std::printf("call stress: %d kills, seed %u\n", kills, seed);
-  std::fflush(stdout);
+  const StressArgs args = ReadStressArgs(argc, argv, "call stress");
+  const int kills = args.kills;
+  const unsigned seed = args.seed;
   std::mt19937 random(seed);
 
-  const fs::path root = fs::temp_directory_path() / U8Path("ルピナ stress");
-  Installation inst(root);
-  const fs::path work = root / "work";
-  fs::create_directories(work);
+  Installation inst(fs::temp_directory_path() / U8Path("ルピナ stress"));
+  const fs::path work = inst.Work();
   SettingsAside aside(inst.D());
   if (HostRunning()) {
     std::printf("FAIL: a host runs already\n");
@@ -149,12 +153,19 @@ int wmain(int argc, wchar_t** argv) {
     while (next == before) next = kPets[whichPet(random)].name;
     inst.ModelCall(next);
     const std::string script = inst.ScriptFor(round);
-    const Run fresh = RunLauncher(work, next, script, std::nullopt);
+    Run fresh = RunLauncher(work, next, script, std::nullopt);
+    for (int again = 0; again < 3 && fresh.hostWasRunning; ++again) {
+      std::printf("round %d: the call was refused while the host a killed launcher started ran; "
+                  "called again once it ended\n", round);
+      WaitForHostToEnd();
+      fresh = RunLauncher(work, next, script, std::nullopt);
+    }
     problems = inst.Check();
     const bool ok = fresh.started && !fresh.killed && fresh.exitCode == 0 && problems.empty();
-    std::printf("round %d: %s killed at %.3f s%s, then %s called (from %s): %s, %d leftover "
+    std::printf("round %d: %s killed at %.3f s%s%s, then %s called (from %s): %s, %d leftover "
                 "temporary file(s)\n",
                 round, target.c_str(), at, killedRun.killed ? "" : " (it had ended)",
+                killedRun.hostsEnded ? " (the host it was starting never ran: ended)" : "",
                 next.c_str(), before.c_str(), ok ? "ok" : "FAILED", inst.Strays());
     if (!ok) {
       ++failures;

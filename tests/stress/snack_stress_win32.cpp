@@ -133,15 +133,7 @@ std::vector<std::string> CheckComplete(const Files& before, const Files& after, 
     if (move.to == kPets[0].name) want[kLive + name] = bytes;
     if (move.from == kPets[0].name) want.erase(kLive + name);
   }
-  std::vector<std::string> problems;
-  for (const auto& [path, bytes] : want) {
-    const auto found = after.find(path);
-    if (found == after.end()) problems.push_back("missing after the whole move: " + path);
-    else if (found->second != bytes) problems.push_back("changed after the whole move: " + path);
-  }
-  for (const auto& [path, bytes] : after)
-    if (!want.count(path)) problems.push_back("unexpected after the whole move: " + path);
-  return problems;
+  return Differences(want, after, "after the whole move:");
 }
 
 struct MoveRun {
@@ -216,21 +208,13 @@ MoveRun RunMove(const fs::path& work, const Move& move, int rows,
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int kills = 200;
-  unsigned seed = static_cast<unsigned>(std::random_device{}());
-  for (int i = 1; i + 1 < argc; ++i) {
-    const std::wstring a = argv[i];
-    if (a == L"--kills") kills = std::stoi(argv[++i]);
-    else if (a == L"--seed") seed = static_cast<unsigned>(std::stoul(argv[++i]));
-  }
-  std::printf("snack stress: %d kills, seed %u\n", kills, seed);
-  std::fflush(stdout);
+  const StressArgs args = ReadStressArgs(argc, argv, "snack stress");
+  const int kills = args.kills;
+  const unsigned seed = args.seed;
   std::mt19937 random(seed);
 
-  const fs::path root = fs::temp_directory_path() / U8Path("ルピナ snack stress");
-  Installation inst(root);
-  const fs::path work = root / "work";
-  fs::create_directories(work);
+  Installation inst(fs::temp_directory_path() / U8Path("ルピナ snack stress"));
+  const fs::path work = inst.Work();
   SettingsAside aside(inst.D());
   Files snacks;
   for (int i = 0; i < kSnacks; ++i) {

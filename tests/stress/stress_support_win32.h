@@ -33,6 +33,41 @@ using lup::PathText;
 using lup::U8Path;
 using lup::test::Files;
 
+// The command line of a stress program: --kills N (200), --seed N (a fresh
+// one); printed with `what` so that a run can be repeated.
+struct StressArgs {
+  int kills = 200;
+  unsigned seed = 0;
+};
+inline StressArgs ReadStressArgs(int argc, wchar_t** argv, const char* what) {
+  StressArgs args;
+  args.seed = static_cast<unsigned>(std::random_device{}());
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::wstring a = argv[i];
+    if (a == L"--kills") args.kills = std::stoi(argv[++i]);
+    else if (a == L"--seed") args.seed = static_cast<unsigned>(std::stoul(argv[++i]));
+  }
+  std::printf("%s: %d kills, seed %u\n", what, args.kills, args.seed);
+  std::fflush(stdout);
+  return args;
+}
+
+// The differences between the files a run must have left and those it
+// left, one line each, named `what`.
+inline std::vector<std::string> Differences(const Files& want, const Files& have,
+                                            const std::string& what) {
+  std::vector<std::string> problems;
+  for (const auto& [path, bytes] : want) {
+    const auto found = have.find(path);
+    if (found == have.end())
+      problems.push_back(what + " missing: " + path);
+    else if (found->second != bytes)
+      problems.push_back(what + " changed: " + path + " holds \"" + found->second.substr(0, 60) + "\"");
+  }
+  for (const auto& [path, bytes] : have)
+    if (!want.count(path)) problems.push_back(what + " unexpected: " + path);
+  return problems;
+}
 
 struct StressPet {
   const char* name;
@@ -64,9 +99,11 @@ inline lup::ShareFlags FlagsOf(const std::string& pet) {
 // completed call.
 class Installation {
  public:
-  explicit Installation(const fs::path& root) : d_(root / U8Path("Post Pet ホスト")) {
+  explicit Installation(const fs::path& root)
+      : d_(root / U8Path("Post Pet ホスト")), work_(root / "work") {
     fs::remove_all(root);
     fs::create_directories(d_);
+    fs::create_directories(work_);
     fs::copy_file(lup::ProgramFolder() / "hostsim.exe", d_ / "PostPet20.exe");
     for (const StressPet& pet : kPets) MakeCopies(std::string(pet.name) + "_", pet.name);
     MakeCopies("共有/", "shared");
@@ -87,6 +124,8 @@ class Installation {
   }
 
   const fs::path& D() const { return d_; }
+  // Where the programs are started (beside D, not in it).
+  const fs::path& Work() const { return work_; }
   const std::string& current() const { return current_; }
 
   // What a completed call of `pet` does to the model: the current pet put
@@ -149,19 +188,10 @@ class Installation {
 
   // The differences between the disk and the model, one line each.
   std::vector<std::string> Check() const {
-    std::vector<std::string> problems;
     Files disk = Data();
     for (auto it = disk.begin(); it != disk.end();)
       it = lup::IsTempName(lup::NameText(U8Path(it->first))) ? disk.erase(it) : std::next(it);
-    for (const auto& [path, bytes] : model_) {
-      auto found = disk.find(path);
-      if (found == disk.end())
-        problems.push_back("missing: " + path);
-      else if (found->second != bytes)
-        problems.push_back("changed: " + path + " holds \"" + found->second.substr(0, 60) + "\"");
-    }
-    for (const auto& [path, bytes] : disk)
-      if (!model_.count(path)) problems.push_back("unexpected: " + path);
+    std::vector<std::string> problems = Differences(model_, disk, "data");
     const std::string list = lup::test::ReadBytes(d_ / "lupina.dat");
     if (list != "\"" + Cp932(current_) + "\"\r\n")
       problems.push_back("lupina.dat does not name " + current_);
@@ -199,6 +229,7 @@ class Installation {
   }
 
   fs::path d_;
+  fs::path work_;
   std::string current_;
   Files model_;
 };
@@ -227,14 +258,45 @@ inline bool ChildRunning(DWORD parent) {
   return found;
 }
 
-// The host counts as ended when neither it nor anything the launcher
-// `launcher` started has been seen for a whole second.
-inline void WaitForHostToEnd(DWORD launcher = 0) {
-  int quiet = 0;
-  for (int i = 0; i < 2400 && quiet < 20; ++i) {
-    quiet = HostRunning() || (launcher != 0 && ChildRunning(launcher)) ? 0 : quiet + 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+// Ends the stand-in hosts and whatever process `launcher` started; how many.
+inline int EndHosts(DWORD launcher) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int ended = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    const bool host = _wcsicmp(entry.szExeFile, L"PostPet20.exe") == 0;
+    if (!host && !(launcher != 0 && entry.th32ParentProcessID == launcher)) continue;
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+      if (TerminateProcess(process, 97)) ++ended;
+      WaitForSingleObject(process, 10000);
+      CloseHandle(process);
+    }
   }
+  CloseHandle(snapshot);
+  return ended;
+}
+
+// The host counts as ended when neither it nor anything the launcher
+// `launcher` started has been seen for a whole second. One that is still
+// there after `patience` seconds is ended: under Wine a process whose parent
+// was killed while starting it may never run. The stand-in host of a killed
+// call has no script; ending it changes no file. Returns how many were ended.
+inline int WaitForHostToEnd(DWORD launcher = 0, double patience = 20) {
+  const auto quiet = [&] {
+    int quietPolls = 0;
+    const int polls = static_cast<int>(patience * 20);
+    for (int i = 0; i < polls && quietPolls < 20; ++i) {
+      quietPolls = HostRunning() || (launcher != 0 && ChildRunning(launcher)) ? 0 : quietPolls + 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return quietPolls >= 20;
+  };
+  if (quiet()) return 0;
+  const int ended = EndHosts(launcher);
+  quiet();
+  return ended;
 }
 
 // The texts of the windows of process `pid` (a message box nobody answers).
