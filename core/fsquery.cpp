@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "base/unicode.h"
 #include "core/fileops.h"
+#include "platform/osfile.h"
 
 namespace lup {
 namespace fs = std::filesystem;
@@ -27,6 +28,8 @@ bool IsFolder(const fs::path& path) {
   std::error_code e;
   return fs::is_directory(path, e);
 }
+
+bool IsReadOnlyFile(const fs::path& path) { return !path.empty() && os::IsMarkedReadOnly(path); }
 
 bool AnyFileMatches(const fs::path& folder) {
   if (folder.empty()) return false;

@@ -24,6 +24,10 @@ bool FolderExists(const std::filesystem::path& path);
 // True only when `path` names an existing folder.
 bool IsFolder(const std::filesystem::path& path);
 
+// True for an existing ordinary file the user marked read-only: the funnel
+// refuses to replace, change or delete it.
+bool IsReadOnlyFile(const std::filesystem::path& path);
+
 // True when folder\*.* matches at least one ordinary file (sub-folders do
 // not count). False for a missing folder, and for one that cannot be listed:
 // for what the user is shown only. Anything that moves data lists with

@@ -57,4 +57,8 @@ std::error_code RemoveEmptyFolder(const std::filesystem::path& path);
 // True when the error means "source and target are on different volumes".
 bool IsCrossDevice(const std::error_code& error);
 
+// True for an ordinary file the user marked read-only (on POSIX systems: one
+// without write permission), which the layer never replaces, changes or deletes.
+bool IsMarkedReadOnly(const std::filesystem::path& path);
+
 }  // namespace lup::os

@@ -312,6 +312,25 @@ bool SnackWindow::ChangeWithTwin(const fs::path& file, const FileChange& change,
   return true;
 }
 
+// Her next put-away takes the host's folder as the current pet's snacks: the
+// host's copy goes first, so that a run cut short between the two leaves a
+// snack that the next call removes from her folder too, as the user meant,
+// rather than one that comes back. A read-only file of hers stops both.
+bool SnackWindow::RemoveWithTwin(const fs::path& file, std::vector<OpResult>* failures) {
+  const fs::path live = LiveTwin(file);
+  if (!live.empty() && !IsReadOnlyFile(file)) {
+    if (OpResult r = DeleteSnackFile(live); !r) {
+      failures->push_back(r);
+      return false;
+    }
+  }
+  if (OpResult r = DeleteSnackFile(file); !r) {
+    failures->push_back(r);
+    return false;
+  }
+  return true;
+}
+
 std::vector<OpResult> SnackWindow::ChangeSelected(const FileChange& change,
                                                   const std::function<void(int)>& changed) {
   std::vector<OpResult> failures;
@@ -387,7 +406,7 @@ void SnackWindow::CopySnacks(bool move) {
         continue;
       }
     }
-    if (move) ChangeWithTwin(file, DeleteSnackFile, &failures);
+    if (move) RemoveWithTwin(file, &failures);
   }
   ReportFailures(std::string("次のおやつを") + verb + "できませんでした" +
                      (move ? "（コピーできなかったおやつは元の場所に残っています）" : ""),
@@ -402,7 +421,12 @@ void SnackWindow::CopySnacks(bool move) {
 void SnackWindow::Discard() {
   if (!HasSnackRows()) return;
   ReadCurrentPet();
-  ReportFailures("次のおやつを捨てられませんでした", ChangeSelected(DeleteSnackFile, {}));
+  std::vector<OpResult> failures;
+  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
+    const fs::path file = RowFile(row);
+    if (!file.empty()) RemoveWithTwin(file, &failures);
+  }
+  ReportFailures("次のおやつを捨てられませんでした", failures);
   AfterRemoval();
 }
 

@@ -111,6 +111,9 @@ class SnackWindow {
   // false when `file` itself could not be changed. Failures are added.
   bool ChangeWithTwin(const std::filesystem::path& file, const FileChange& change,
                       std::vector<OpResult>* failures);
+  // Deletes `file` and its live twin, the twin first; false when `file`
+  // stays. Failures are added.
+  bool RemoveWithTwin(const std::filesystem::path& file, std::vector<OpResult>* failures);
   // ChangeWithTwin for the file of every selected row, in ascending order;
   // `changed(row)` runs after a row's own file changed.
   std::vector<OpResult> ChangeSelected(const FileChange& change,

@@ -495,6 +495,34 @@ TEST_F(MirrorTest, DiscardReachesTheLiveFolderOnlyFromTheCurrentPet) {
   EXPECT_TRUE(fs::exists(Live() / "y.pac"));
 }
 
+// Her next put-away takes the live folder as her snacks: the live copy goes
+// first, so that a discard cut short after it is finished by the next call
+// instead of coming back; a read-only snack of hers keeps both copies.
+TEST_F(MirrorTest, RemovingTheCurrentPetsSnackTakesTheLiveCopyFirst) {
+  Open();
+  OnX("a");
+  {
+    FileOps ops;
+    ScopedFileOps scoped(ops);
+    ops.FailAt(2, std::make_error_code(std::errc::permission_denied));
+    host.ExpectMessage(Answer::kOk).TextHas("次のおやつを捨てられませんでした").TextHas("x.pac");
+    Click("btn_del");
+    ASSERT_FALSE(ops.Journal().empty());
+    EXPECT_EQ(ops.Journal().front().path, LiveX());
+  }
+  EXPECT_FALSE(fs::exists(LiveX()));
+  EXPECT_TRUE(fs::exists(SnackFile("a", "x.pac")));
+
+  PutSnack(LiveX(), Expired("えくす"));
+  fs::permissions(SnackFile("a", "x.pac"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  OnX("a");
+  host.ExpectMessage(Answer::kOk).TextHas("次のおやつを捨てられませんでした").TextHas("x.pac");
+  Click("btn_del");
+  EXPECT_TRUE(fs::exists(LiveX()));
+  EXPECT_TRUE(fs::exists(SnackFile("a", "x.pac")));
+}
+
 TEST_F(MirrorTest, CopyIntoTheCurrentPetAlsoFillsTheLiveFolder) {
   fs::remove(LiveX());
   fs::remove(SnackFile("a", "x.pac"));

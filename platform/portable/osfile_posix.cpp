@@ -145,4 +145,6 @@ std::error_code RemoveEmptyFolder(const std::filesystem::path& path) {
 
 bool IsCrossDevice(const std::error_code& error) { return error == std::errc::cross_device_link; }
 
+bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(path); }
+
 }  // namespace lup::os

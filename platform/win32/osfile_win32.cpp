@@ -144,4 +144,6 @@ bool IsCrossDevice(const std::error_code& error) {
   return error.category() == std::system_category() && error.value() == ERROR_NOT_SAME_DEVICE;
 }
 
+bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(path); }
+
 }  // namespace lup::os

@@ -188,7 +188,6 @@ int wmain(int argc, wchar_t** argv) {
   const StressArgs args = ReadStressArgs(argc, argv, "backup stress");
   const int kills = args.kills;
   const unsigned seed = args.seed;
-  std::mt19937 random(seed);
 
   Installation inst(fs::temp_directory_path() / U8Path("ルピナ backup stress"));
   const fs::path work = inst.Work();
@@ -202,20 +201,24 @@ int wmain(int argc, wchar_t** argv) {
     for (std::size_t i = 0; i < problems.size() && i < 20; ++i) std::printf("  %s\n", problems[i].c_str());
     return 1;
   }
-  std::printf("a whole backup takes %.2f s; kills are drawn from 0 to %.2f s\n", measured.seconds,
-              measured.seconds * 1.1);
-  std::uniform_real_distribution<double> when(0.0, measured.seconds * 1.1);
+  std::printf("a whole backup takes %.2f s; each kill is drawn from 0 to 1.1 times the last whole run\n",
+              measured.seconds);
+  KillClock clock(seed, measured.seconds);
 
   int cutShort = 0, completedAnyway = 0, failures = 0;
   for (int round = 1; cutShort < kills && round <= 3 * kills; ++round) {
     const Files lastBackup = Backups(inst);
     ChangeData(inst, round);
     const Files data = inst.Data();
-    const double at = when(random);
+    const double at = clock.Next();
     const BackupRun killed =
         RunBackup(work, std::chrono::microseconds(static_cast<long long>(at * 1e6)));
-    if (killed.killed) ++cutShort;
-    else if (killed.reachedRun) ++completedAnyway;
+    if (killed.killed) {
+      ++cutShort;
+    } else if (killed.reachedRun) {
+      ++completedAnyway;
+      clock.WholeRunTook(killed.seconds);
+    }
     problems = Differences(data, inst.Data(), "pet data");
     for (const std::string& p : CheckAfterKill(lastBackup, data, Backups(inst))) problems.push_back(p);
 

@@ -123,10 +123,9 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   const double callSeconds = measured.seconds;
-  std::printf("a whole call takes %.2f s; kills are drawn from 0 to %.2f s\n", callSeconds,
-              callSeconds * 1.1);
-
-  std::uniform_real_distribution<double> when(0.0, callSeconds * 1.1);
+  std::printf("a whole call takes %.2f s; each kill is drawn from 0 to 1.1 times the last whole call\n",
+              callSeconds);
+  KillClock clock(seed, callSeconds);
   std::uniform_int_distribution<int> whichPet(0, static_cast<int>(std::size(kPets)) - 1);
   int cutShort = 0, completedAnyway = 0, failures = 0;
   // Until `kills` calls were cut short (a call may end before its kill).
@@ -134,14 +133,17 @@ int wmain(int argc, wchar_t** argv) {
     // Another pet than the current one: the killed call has data to move.
     std::string target = inst.current();
     while (target == inst.current()) target = kPets[whichPet(random)].name;
-    const double at = when(random);
+    const double at = clock.Next();
     const Run killedRun = RunLauncher(
         work, target, "", std::chrono::microseconds(static_cast<long long>(at * 1e6)));
     if (killedRun.killed) {
       ++cutShort;
     } else {
       ++completedAnyway;
-      if (killedRun.exitCode == 0) inst.ModelCall(target);
+      if (killedRun.exitCode == 0) {
+        inst.ModelCall(target);
+        clock.WholeRunTook(killedRun.seconds);
+      }
     }
 
     // A fresh launcher calls another pet to the end, and the host works on

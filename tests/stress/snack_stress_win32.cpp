@@ -82,8 +82,8 @@ std::set<std::string> NamesIn(const Files& disk, const std::string& folder) {
 }
 
 // What may have happened during a move cut short: each moved snack copied,
-// its host copy made or removed, its source deleted, in that order, any
-// number of them; nothing else.
+// its host copy made, or removed before its source, any number of them;
+// nothing else.
 std::vector<std::string> CheckAfterKill(const Files& before, const Files& after, const Move& move,
                                         const Files& snacks) {
   std::vector<std::string> problems;
@@ -101,8 +101,9 @@ std::vector<std::string> CheckAfterKill(const Files& before, const Files& after,
     // In ミミ's folder only, without the host's copy: her next put-away drops it.
     if (intoHost && atTarget && !atSource && !atLive)
       problems.push_back("moved to ミミ but not into the host's folder: " + name);
-    if (outOfHost && atSource && !atLive && before.count(kLive + name))
-      problems.push_back("still ミミ's but gone from the host's folder: " + name);
+    // Only in ミミ's folder, the host's copy gone: her next put-away drops it.
+    if (outOfHost && atSource && !atTarget && !atLive && before.count(kLive + name))
+      problems.push_back("only ミミ's and gone from the host's folder: " + name);
   }
   for (const auto& [path, bytes] : before) {
     const std::string name = lup::NameText(U8Path(path));
@@ -166,38 +167,49 @@ MoveRun RunMove(const fs::path& work, const Move& move, int rows,
                remote::Choose(form, combos[1], lup::Wide(move.to)) &&
                remote::Choose(form, combos[0], lup::Wide(move.from)) &&
                WaitFor([&] { return remote::Count(grid) == rows; });
+  if (!ready) run.shown = "(the source's rows did not show) ";
   // Every row selected: a click on the first, a Shift+click on the last.
-  if (ready && rows > 0) {
+  // Clicks posted from outside can be lost on a busy machine: tried again.
+  const auto selected = [&](int want) {
+    return WaitFor(
+        [&] {
+          LRESULT n = 0;
+          return remote::Ask(grid, LVM_GETSELECTEDCOUNT, 0, 0, &n) && n == want;
+        },
+        5);
+  };
+  bool allSelected = rows == 0;
+  for (int attempt = 0; ready && !allSelected && attempt < 3; ++attempt) {
     LRESULT r = 0;
     remote::Ask(grid, LVM_ENSUREVISIBLE, 0, FALSE, &r);
     const std::optional<POINT> first = remote::ItemPoint(pi.hProcess, grid, 0);
-    if (first) remote::Click(grid, *first);
-    ready = first && WaitFor([&] {
-              LRESULT selected = 0;
-              return remote::Ask(grid, LVM_GETSELECTEDCOUNT, 0, 0, &selected) && selected == 1;
-            });
+    if (!first) continue;
+    remote::Click(grid, *first);
+    if (!selected(1)) continue;
     remote::Ask(grid, LVM_ENSUREVISIBLE, static_cast<WPARAM>(rows - 1), FALSE, &r);
     const std::optional<POINT> last = remote::ItemPoint(pi.hProcess, grid, rows - 1);
-    if (ready && last) remote::Click(grid, *last, MK_SHIFT);
-    ready = ready && last && WaitFor([&] {
-              LRESULT selected = 0;
-              return remote::Ask(grid, LVM_GETSELECTEDCOUNT, 0, 0, &selected) && selected == rows;
-            });
+    if (!last) continue;
+    remote::Click(grid, *last, MK_SHIFT);
+    allSelected = selected(rows);
   }
+  if (ready && !allSelected) run.shown = "(the rows could not be selected) ";
+  ready = ready && allSelected;
   if (ready) {
     run.pressed = true;
     const auto begin = std::chrono::steady_clock::now();
     remote::Press(form, moveButton);
     const double limit = killAfter ? std::chrono::duration<double>(*killAfter).count() : 120.0;
     bool done = rows == 0;
+    // The program is busy while it moves: a question that waited for its
+    // answer would hold the kill back until the move was over.
     while (!done && std::chrono::steady_clock::now() - begin < std::chrono::duration<double>(limit)) {
-      done = remote::Count(grid) == 0;
+      done = remote::Count(grid, 2) == 0;
       if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     run.killed = !done;
   }
-  if (run.killed || !run.pressed) run.shown = WindowTexts(pid);
+  if (run.killed || !run.pressed) run.shown += WindowTexts(pid);
   TerminateProcess(pi.hProcess, 99);
   WaitForSingleObject(pi.hProcess, INFINITE);
   CloseHandle(pi.hThread);
@@ -211,7 +223,6 @@ int wmain(int argc, wchar_t** argv) {
   const StressArgs args = ReadStressArgs(argc, argv, "snack stress");
   const int kills = args.kills;
   const unsigned seed = args.seed;
-  std::mt19937 random(seed);
 
   Installation inst(fs::temp_directory_path() / U8Path("ルピナ snack stress"));
   const fs::path work = inst.Work();
@@ -239,30 +250,36 @@ int wmain(int argc, wchar_t** argv) {
     for (std::size_t i = 0; i < problems.size() && i < 20; ++i) std::printf("  %s\n", problems[i].c_str());
     return 1;
   }
-  std::printf("a whole move of %zu snacks takes %.2f s; kills are drawn from 0 to %.2f s\n",
-              snacks.size(), measured.seconds, measured.seconds * 1.1);
-  std::uniform_real_distribution<double> when(0.0, measured.seconds * 1.1);
+  std::printf("a whole move of %zu snacks takes %.2f s; each kill is drawn from 0 to 1.1 times the "
+              "last whole move\n", snacks.size(), measured.seconds);
+  KillClock clock(seed, measured.seconds);
 
   int cutShort = 0, completedAnyway = 0, failures = 0;
   for (int round = 1; cutShort < kills && round <= 3 * kills; ++round) {
     std::swap(move.from, move.to);
     before = Disk(inst);
-    const double at = when(random);
+    const double at = clock.Next();
     const MoveRun killed = RunMove(work, move, rowsAt(move.from),
                                    std::chrono::microseconds(static_cast<long long>(at * 1e6)));
-    if (killed.killed) ++cutShort;
-    else if (killed.pressed) ++completedAnyway;
-    problems = CheckAfterKill(before, Disk(inst), move, snacks);
+    if (killed.killed) {
+      ++cutShort;
+    } else if (killed.pressed) {
+      ++completedAnyway;
+      clock.WholeRunTook(killed.seconds);
+    }
+    const Files afterKill = Disk(inst);
+    problems = CheckAfterKill(before, afterKill, move, snacks);
+    const std::size_t left = NamesIn(afterKill, FolderOf(move.from)).size();
 
     const MoveRun fresh = RunMove(work, move, rowsAt(move.from), std::nullopt);
     if (problems.empty()) problems = CheckComplete(before, Disk(inst), move, snacks);
     int strays = 0;
     for (auto& [path, bytes] : inst.Snapshot()) strays += IsTemp(path) ? 1 : 0;
     const bool ok = killed.pressed && fresh.pressed && !fresh.killed && problems.empty();
-    std::printf("round %d: %s to %s killed at %.3f s%s, then the rest moved: %s, %d leftover "
-                "temporary file(s)\n",
+    std::printf("round %d: %s to %s killed at %.3f s%s with %zu of %zu snacks left, then the rest "
+                "moved: %s, %d leftover temporary file(s)\n",
                 round, move.from.c_str(), move.to.c_str(), at, killed.killed ? "" : " (it had ended)",
-                ok ? "ok" : "FAILED", strays);
+                left, snacks.size(), ok ? "ok" : "FAILED", strays);
     if (!ok) {
       ++failures;
       if (!killed.pressed || !fresh.pressed || fresh.killed)

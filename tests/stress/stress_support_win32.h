@@ -52,6 +52,23 @@ inline StressArgs ReadStressArgs(int argc, wchar_t** argv, const char* what) {
   return args;
 }
 
+// When to kill: a time drawn from the seeded source over the length of a
+// whole run and a tenth beyond. The length follows the machine: a run that
+// ended before its kill time gives the new one, so that a machine that got
+// quicker still sees its runs cut short.
+class KillClock {
+ public:
+  KillClock(unsigned seed, double wholeSeconds) : random_(seed), whole_(wholeSeconds) {}
+  double Next() { return std::uniform_real_distribution<double>(0.0, whole_ * 1.1)(random_); }
+  void WholeRunTook(double seconds) {
+    if (seconds > 0) whole_ = seconds;
+  }
+
+ private:
+  std::mt19937 random_;
+  double whole_;
+};
+
 // The differences between the files a run must have left and those it
 // left, one line each, named `what`.
 inline std::vector<std::string> Differences(const Files& want, const Files& have,

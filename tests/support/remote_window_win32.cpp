@@ -63,16 +63,16 @@ HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption) {
   return nullptr;
 }
 
-bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result, UINT patienceMs) {
   DWORD_PTR r = 0;
-  if (!SendMessageTimeoutW(window, msg, wp, lp, SMTO_NORMAL, 1000, &r)) return false;
+  if (!SendMessageTimeoutW(window, msg, wp, lp, SMTO_NORMAL, patienceMs, &r)) return false;
   *result = static_cast<LRESULT>(r);
   return true;
 }
 
-int Count(HWND list) {
+int Count(HWND list, UINT patienceMs) {
   LRESULT n = -1;
-  if (!Ask(list, LVM_GETITEMCOUNT, 0, 0, &n)) return -1;
+  if (!Ask(list, LVM_GETITEMCOUNT, 0, 0, &n, patienceMs)) return -1;
   return static_cast<int>(n);
 }
 

@@ -26,11 +26,11 @@ std::vector<HWND> Children(HWND form, const wchar_t* cls);
 HWND Child(HWND form, const wchar_t* cls, const wchar_t* caption = nullptr);
 
 // A message to another process's window; false when it did not answer
-// within a second (it is busy: ask again).
-bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+// within `patienceMs` (it is busy: ask again).
+bool Ask(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result, UINT patienceMs = 1000);
 
-// The rows of a list view; -1 when it did not answer.
-int Count(HWND list);
+// The rows of a list view; -1 when it did not answer within `patienceMs`.
+int Count(HWND list, UINT patienceMs = 1000);
 
 // As the user's click on a button (the form hears BN_CLICKED).
 void Press(HWND form, HWND button);
