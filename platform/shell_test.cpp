@@ -72,6 +72,14 @@ TEST(Shortcut, ShowCommandsTheLinkFormatDoesNotKnowMeanANormalWindow) {
   EXPECT_EQ(KnownShowCommand(3), 3);
   EXPECT_EQ(KnownShowCommand(7), 7);
   EXPECT_EQ(KnownShowCommand(2), 1);
+#ifndef _WIN32
+  // The native build's stand-in file without the line (found by fuzzing).
+  test::TempFolder temp;
+  test::WriteBytes(temp / "no show.lnk", "[lupina shortcut]\ntarget=/x\n");
+  const std::optional<Shortcut> read = ReadShortcut(temp / "no show.lnk");
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->showCommand, 1);
+#endif
 }
 
 TEST(IconStart, OnlyAWritableOrdinaryFileCounts) {

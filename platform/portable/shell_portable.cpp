@@ -38,6 +38,7 @@ std::optional<Shortcut> ReadShortcut(const std::filesystem::path& path, std::err
   std::error_code e = os::ReadWhole(path, &bytes);
   if (!e && bytes.rfind(kHeader, 0) != 0) e = std::make_error_code(std::errc::illegal_byte_sequence);
   Shortcut s;
+  s.showCommand = KnownShowCommand(0);  // a file without the line: a normal window
   std::size_t at = kHeader.size() + 1;
   while (!e && at < bytes.size()) {
     const std::size_t end = bytes.find('\n', at);
