@@ -128,6 +128,21 @@ TEST_F(CallPetTest, WithNoCurrentPetNothingIsPutAwayAndTheHostDataIsReplaced) {
   EXPECT_EQ(CurrentOnDisk(), "ポチ");
 }
 
+// A host folder set with a separator at its end ("C:\PostPet\") is the same
+// folder: the call files every copy where it does without the separator.
+TEST_F(CallPetTest, AHostFolderEndingInASeparatorIsTheSameFolder) {
+  Prepare(kPerPet, {1, 0, 1, 0});
+  settings.hostFolder = D();
+  settings.hostFolder += fs::path::preferred_separator;
+  settings.MakeHostPaths();
+  Files model = Disk();
+  ModelPutAway(model, "ミミ", kPerPet);
+  ModelBringIn(model, "ポチ", {1, 0, 1, 0});
+  EXPECT_EQ(CallByName("ポチ"), CallOutcome::HostStarted);
+  EXPECT_EQ(Disk(), model);
+  EXPECT_EQ(CurrentOnDisk(), "ポチ");
+}
+
 TEST_F(CallPetTest, ACurrentPetWithoutARowGetsItsPerPetCopiesBackAndIsRegisteredAgain) {
   // クロ was deleted by the utility while another pet was registered: her
   // data is in the host copies and she has no row and no copies at all.

@@ -554,6 +554,24 @@ TEST_F(LauncherTest, AHostFolderWithoutItsDriveIsNotTakenForOne) {
   std::filesystem::current_path(hf.Programs());
 }
 
+// Host folders that hold no host: a share of another computer that is not
+// there, a path longer than the system's old limit. Each is told as a host
+// not found, and nothing is written anywhere.
+TEST_F(LauncherTest, HostFoldersThatHoldNoHostAreToldAndNothingIsWritten) {
+  std::string longFolder = PathText(hf.D());
+  while (longFolder.size() <= 300) longFolder += "\\ポストペット置き場";
+  for (const std::string& folder : {std::string("\\\\no-such-server\\share\\PostPet"), longFolder}) {
+    SCOPED_TRACE(folder);
+    hf.store.Set("pp_dir", folder);
+    host.ExpectMessage(Answer::kCancel)
+        .TextHas("PostPet20.exeが見つかりません\r\n現在ポストペットのインストール先は" + folder + "になっています")
+        .With(ui::Buttons::kRetryCancel);
+    EXPECT_EQ(StartWith(), StartOutcome::Ended);
+    EXPECT_FALSE(hf.Exists("lupina3.dat"));
+    EXPECT_FALSE(hf.Exists("lupina.dat"));
+  }
+}
+
 TEST_F(LauncherTest, EnterOnThePetListCallsTheCurrentPetAsADoubleClickDoes) {
   hf.AddPet("ミミ");
   hf.AddPet("ソラ");
