@@ -83,15 +83,21 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op)
     out.result = made;
     return out;
   }
+  // Copies are made durable together, then renamed over their targets.
+  CopyBatch batch;
   for (const std::string& name : names) {
     fs::path source = folder / U8Path(name);
     fs::path target = to / U8Path(name);
-    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target);
+    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target, &batch);
     if (!r.ok()) {
       out.result = r;
       return out;
     }
-    ++out.filesDone;
+    if (op == ShellOp::Move) ++out.filesDone;
+  }
+  if (op == ShellOp::Copy) {
+    out.result = batch.Commit();
+    out.filesDone = batch.Renamed();
   }
   return out;
 }

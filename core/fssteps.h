@@ -47,8 +47,11 @@ struct FolderOpResult {
 //    nothing happens (ok, 0 files). A source folder that cannot be listed
 //    is an error (Action::List), never taken for an empty one.
 //  - The files are taken in listing order; the operation stops at the first
-//    failing file and reports it. Files done before it stay done (copies in
-//    place, moved files moved); the callers decide what to do.
+//    failing file and reports it. Moved files before it stay moved. Copies
+//    are one CopyBatch: a copy that fails before the renames leaves every
+//    target as it was; one whose rename fails leaves the targets renamed
+//    before it replaced. Each target is whole, old or new; the callers
+//    decide what to do.
 FolderOpResult ShellFileOp(const std::filesystem::path& from, const std::filesystem::path& to,
                            ShellOp op);
 
