@@ -229,8 +229,7 @@ OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batc
                    : CopyAtomically(from, to, Action::Copy, fault, batch, &staged);
   if (batch) {
     batch->ops_ = this;
-    if (!staged.empty())
-      batch->staged_.push_back({from, to, staged, fault, journal_.size()});
+    if (r.ok()) batch->staged_.push_back({from, to, staged, fault, journal_.size()});
     if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
   }
   return Finish(r, from, to);
@@ -243,7 +242,8 @@ void FileOps::MarkFailed(std::size_t journalIndex) {
 CopyBatch::~CopyBatch() { Discard(0); }
 
 void CopyBatch::Discard(std::size_t from) {
-  for (std::size_t i = from; i < staged_.size(); ++i) os::DeleteOneFile(staged_[i].temp);
+  for (std::size_t i = from; i < staged_.size(); ++i)
+    if (!staged_[i].temp.empty()) os::DeleteOneFile(staged_[i].temp);
   staged_.clear();
 }
 
@@ -254,7 +254,8 @@ OpResult CopyBatch::Commit() {
   }
   std::vector<fs::path> temps;
   temps.reserve(staged_.size());
-  for (const Staged& s : staged_) temps.push_back(s.temp);
+  for (const Staged& s : staged_)
+    if (!s.temp.empty()) temps.push_back(s.temp);
   fs::path unsure;
   if (std::error_code e = temps.empty() ? std::error_code() : os::SyncFiles(temps, &unsure)) {
     std::size_t i = 0;
@@ -269,13 +270,17 @@ OpResult CopyBatch::Commit() {
   std::size_t i = 0;
   for (; i < staged_.size(); ++i) {
     const Staged& s = staged_[i];
+    if (s.temp.empty()) {
+      ++done_;
+      continue;
+    }
     std::error_code e = s.fault ? s.fault : os::ReplaceByRename(s.temp, s.to, false);
     if (e) {
       r = TwoPathFailure(Action::Copy, e, s.from, s.to, true);
       ops_->MarkFailed(s.journalIndex);
       break;
     }
-    ++renamed_;
+    ++done_;
     fs::path folder = s.to.parent_path();
     if (std::find(folders.begin(), folders.end(), folder) == folders.end())
       folders.push_back(folder);

@@ -73,13 +73,14 @@ class CopyBatch {
   CopyBatch& operator=(const CopyBatch&) = delete;
 
   OpResult Commit();
-  // Targets replaced by Commit so far.
-  int Renamed() const { return renamed_; }
+  // Copies complete so far: targets replaced by Commit, and those that
+  // already held the same bytes, up to a failure.
+  int Done() const { return done_; }
 
  private:
   friend class FileOps;
   struct Staged {
-    std::filesystem::path from, to, temp;
+    std::filesystem::path from, to, temp;  // no temp: `to` holds the bytes already
     std::error_code fault;    // an injected fault that strikes at the rename
     std::size_t journalIndex; // the copy's record in the journal, if kept
   };
@@ -88,7 +89,7 @@ class CopyBatch {
   FileOps* ops_ = nullptr;
   std::vector<Staged> staged_;
   OpResult failed_;  // the first failed copy of the batch
-  int renamed_ = 0;
+  int done_ = 0;
 };
 
 class FileOps {

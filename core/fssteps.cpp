@@ -97,7 +97,7 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op)
   }
   if (op == ShellOp::Copy) {
     out.result = batch.Commit();
-    out.filesDone = batch.Renamed();
+    out.filesDone = batch.Done();
   }
   return out;
 }
