@@ -51,10 +51,17 @@ std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);
 
 // Makes the data of every file in `paths` (closed files whose write-out
-// was started) durable, as one barrier for the lot. On failure `*failed`
-// names a file it could not vouch for.
+// was started) durable, as one barrier for the lot: on Linux one syncfs per
+// file system, elsewhere SyncEachFile. On failure `*failed` names a file
+// that could not be made durable (the first one).
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed);
+// Each file's data flush (fdatasync, FlushFileBuffers), issued from a few
+// threads at once so that the waits for the disk overlap.
+std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
+                             std::filesystem::path* failed);
+// One file's data made durable.
+std::error_code SyncOneFile(const std::filesystem::path& path);
 
 // Renames `from` over `to`, replacing it (one step on the same volume).
 // With `syncFolder` the new name is made durable at once; a batch of renames

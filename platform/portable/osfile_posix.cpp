@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <map>
 
 #include "platform/osfile.h"
 
@@ -114,39 +113,32 @@ std::error_code File::Close() {
   return {};
 }
 
-namespace {
-
-std::error_code SyncEach(const std::vector<std::filesystem::path>& paths,
-                         std::filesystem::path* failed) {
-  for (const std::filesystem::path& path : paths) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    std::error_code e;
-    if (fd < 0 || ::fdatasync(fd) != 0) e = LastError();
-    if (fd >= 0) ::close(fd);
-    if (e) {
-      *failed = path;
-      return e;
-    }
-  }
-  return {};
+std::error_code SyncOneFile(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  std::error_code e;
+  if (::fdatasync(fd) != 0) e = LastError();
+  ::close(fd);
+  return e;
 }
 
-}  // namespace
-
 // One syncfs per file system the files lie on: the data whose write-out was
-// started is on the disk when it returns (its errors included, Linux 5.8
-// on); each file's own fdatasync where syncfs is missing.
+// started is on the disk when it returns, its write errors reported (Linux
+// 5.8 on). One flush of the journal for the whole batch, where a flush of
+// each new file would commit the journal once per file.
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed) {
 #if defined(__linux__)
-  std::map<dev_t, std::filesystem::path> volumes;
+  std::vector<std::pair<dev_t, std::filesystem::path>> volumes;
   for (const std::filesystem::path& path : paths) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
       *failed = path;
       return LastError();
     }
-    volumes.emplace(st.st_dev, path);
+    bool known = false;
+    for (const auto& v : volumes) known = known || v.first == st.st_dev;
+    if (!known) volumes.emplace_back(st.st_dev, path);
   }
   for (const auto& [device, path] : volumes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -154,10 +146,9 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
       *failed = path;
       return LastError();
     }
-    const int done = ::syncfs(fd);
-    const int error = done != 0 ? errno : 0;
+    const int error = ::syncfs(fd) != 0 ? errno : 0;
     ::close(fd);
-    if (error == ENOSYS) return SyncEach(paths, failed);
+    if (error == ENOSYS) return SyncEachFile(paths, failed);
     if (error != 0) {
       *failed = path;
       return std::error_code(error, std::generic_category());
@@ -165,7 +156,7 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
   }
   return {};
 #else
-  return SyncEach(paths, failed);
+  return SyncEachFile(paths, failed);
 #endif
 }
 

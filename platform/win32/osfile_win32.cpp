@@ -2,10 +2,6 @@
 #include <windows.h>
 #include <winternl.h>
 
-#include <atomic>
-#include <mutex>
-#include <thread>
-
 #include "platform/osfile.h"
 
 namespace lup::os {
@@ -143,41 +139,19 @@ std::error_code File::Close() {
 }
 
 
-// Each file flushed on its own handle, from a few threads at once so that
-// the waits for the disk overlap.
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed) {
-  std::atomic<std::size_t> next{0};
-  std::mutex lock;
-  std::error_code first;
-  std::size_t firstIndex = paths.size();
-  auto work = [&] {
-    for (std::size_t i = next++; i < paths.size(); i = next++) {
-      std::error_code e;
-      HANDLE h = CreateFileW(paths[i].c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (h == INVALID_HANDLE_VALUE) {
-        e = LastError();
-      } else {
-        if (!FlushFileBuffers(h)) e = LastError();
-        CloseHandle(h);
-      }
-      if (e) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (i < firstIndex) {
-          first = e;
-          firstIndex = i;
-        }
-      }
-    }
-  };
-  const std::size_t threads = paths.size() < 64 ? 1 : 4;
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
-  work();
-  for (std::thread& t : helpers) t.join();
-  if (first) *failed = paths[firstIndex];
-  return first;
+  return SyncEachFile(paths, failed);
+}
+
+std::error_code SyncOneFile(const std::filesystem::path& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  std::error_code e;
+  if (!FlushFileBuffers(h)) e = LastError();
+  CloseHandle(h);
+  return e;
 }
 
 // MoveFileExW with MOVEFILE_WRITE_THROUGH returns once the new name is on
