@@ -241,13 +241,26 @@ void FileOps::MarkFailed(std::size_t journalIndex) {
 
 CopyBatch::~CopyBatch() { Discard(0); }
 
+// Commit, and the removals when it succeeded; the batch is empty afterwards.
+OpResult CopyBatch::Commit() {
+  OpResult r = CommitCopies();
+  std::vector<fs::path> removals;
+  removals.swap(removals_);
+  failed_ = OpResult();
+  for (const fs::path& file : removals) {
+    if (!r.ok()) break;
+    r = Fs().Delete(file);
+  }
+  return r;
+}
+
 void CopyBatch::Discard(std::size_t from) {
   for (std::size_t i = from; i < staged_.size(); ++i)
     if (!staged_[i].temp.empty()) os::DeleteOneFile(staged_[i].temp);
   staged_.clear();
 }
 
-OpResult CopyBatch::Commit() {
+OpResult CopyBatch::CommitCopies() {
   if (!failed_.ok()) {
     Discard(0);
     return failed_;

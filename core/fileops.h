@@ -65,6 +65,9 @@ class FileOps;
 // Commit reports the failing file; the targets renamed before it stay
 // replaced, each one whole. A batch dropped without Commit, or one with a
 // failed copy, renames nothing and removes all its temporary files.
+// Files given to RemoveAfter are deleted (each a Delete of the funnel) only
+// when every copy is in place and durable, and only then. After Commit the
+// batch is empty and can take new copies.
 class CopyBatch {
  public:
   CopyBatch() = default;
@@ -73,6 +76,9 @@ class CopyBatch {
   CopyBatch& operator=(const CopyBatch&) = delete;
 
   OpResult Commit();
+  // Deletes `file` after the copies (a folder refreshed: what its source no
+  // longer holds); stops at the first failing deletion.
+  void RemoveAfter(std::filesystem::path file) { removals_.push_back(std::move(file)); }
   // Copies complete so far: targets replaced by Commit, and those that
   // already held the same bytes, up to a failure.
   int Done() const { return done_; }
@@ -85,9 +91,11 @@ class CopyBatch {
     std::size_t journalIndex; // the copy's record in the journal, if kept
   };
   void Discard(std::size_t from);
+  OpResult CommitCopies();
 
   FileOps* ops_ = nullptr;
   std::vector<Staged> staged_;
+  std::vector<std::filesystem::path> removals_;
   OpResult failed_;  // the first failed copy of the batch
   int done_ = 0;
 };

@@ -5,13 +5,16 @@
 // FolderExists and AnyFileMatches are in core/fsquery.h.
 #include <filesystem>
 
+#include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/result.h"
 
 namespace lup {
 
-// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy).
-OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy);
+// with a `batch`, when the batch is committed.
+OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                     CopyBatch* batch = nullptr);
 
 // Deletes every ordinary file that folder\*.* matches, leaving sub-folders.
 // Deleting with no match is an error (not found), as on Windows: callers test
@@ -52,7 +55,10 @@ struct FolderOpResult {
 //    target as it was; one whose rename fails leaves the targets renamed
 //    before it replaced. Each target is whole, old or new; the callers
 //    decide what to do.
+//  - With a `batch` (copies only) the copies are left to it: nothing is
+//    replaced before the caller commits it; filesDone counts the copies
+//    handed to it.
 FolderOpResult ShellFileOp(const std::filesystem::path& from, const std::filesystem::path& to,
-                           ShellOp op);
+                           ShellOp op, CopyBatch* batch = nullptr);
 
 }  // namespace lup
