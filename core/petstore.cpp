@@ -5,8 +5,10 @@
 #include "core/petstore.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/text.h"
+#include "base/unicode.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
@@ -65,11 +67,20 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
   std::erase_if(sourceNames, [](const std::string& name) { return IsTempName(name); });
+  // Names the file system takes for one, each upper-cased once; the few
+  // that SameFileName reads as patterns are compared one by one.
+  std::unordered_set<std::u16string> plain;
+  std::vector<std::string> odd;
+  for (const std::string& s : sourceNames) {
+    if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
+      plain.insert(UpcasedUtf16(s));
+    else
+      odd.push_back(s);
+  }
   std::vector<std::string> extras;
   for (const std::string& name : targetNames) {
-    bool inSource = false;
-    for (const std::string& s : sourceNames)
-      if (SameFileName(s, name)) inSource = true;
+    bool inSource = plain.count(UpcasedUtf16(name)) > 0;
+    for (const std::string& s : odd) inSource = inSource || SameFileName(s, name);
     if (!inSource && !(!keep.empty() && SameFileName(keep, name))) extras.push_back(name);
   }
   if (!sourceNames.empty()) {
