@@ -262,7 +262,7 @@ class BatchFaults : public FileOpsTest {
       std::string old = i == 1 ? "old 1" : i == 2 ? "new 2" : i == 3 ? std::string(150000, 'o') : "(none)";
       EXPECT_EQ(now, isNew ? ReadBytes(dir / "from" / Name(i)) : old) << Name(i);
     }
-    for (const std::string& name : {"to", "from"})
+    for (const char* name : {"to", "from"})
       for (const auto& entry : std::filesystem::directory_iterator(dir / name))
         EXPECT_FALSE(IsTempName(NameText(entry.path().filename()))) << PathText(entry.path());
   }

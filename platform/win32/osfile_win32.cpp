@@ -126,8 +126,10 @@ std::error_code File::StartWriteOut() {
     IO_STATUS_BLOCK status{};
     if (NT_SUCCESS(flush(H(h_), kFlushFileDataOnly, nullptr, 0, &status))) return {};
   }
-  // Missing or refused: the full flush, which the barrier then finds done.
-  return Sync();
+  // Missing (Wine 8) or refused: nothing started here; the barrier's
+  // FlushFileBuffers of each file (SyncFiles) writes it all, from a few
+  // threads, where a flush here would wait for each file in turn.
+  return {};
 }
 
 std::error_code File::Close() {
