@@ -127,14 +127,17 @@ OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other
 
 namespace {
 
-// True when the file `to` holds exactly the bytes `source` holds: the sizes
+enum class Target { kOther, kSameBytes, kFolder };
+
+// Whether the file `to` holds exactly the bytes `source` holds: the sizes
 // first, then the content. `source` is left at its start again.
-bool SameBytes(os::File& source, const fs::path& to, std::error_code* error) {
+Target CompareTarget(os::File& source, const fs::path& to, std::error_code* error) {
   os::File target;
   std::uint64_t sourceSize = 0, targetSize = 0;
-  if (os::OpenRead(to, &target) || target.Size(&targetSize) || source.Size(&sourceSize) ||
-      sourceSize != targetSize)
-    return false;
+  if (std::error_code e = os::OpenRead(to, &target))
+    return e == std::errc::is_a_directory ? Target::kFolder : Target::kOther;
+  if (target.Size(&targetSize) || source.Size(&sourceSize) || sourceSize != targetSize)
+    return Target::kOther;
   static thread_local char a[65536], b[65536];
   bool same = true;
   for (std::uint64_t left = sourceSize; same && left > 0;) {
@@ -153,7 +156,7 @@ bool SameBytes(os::File& source, const fs::path& to, std::error_code* error) {
     left -= gotA;
   }
   if (auto e = source.Seek(0)) *error = e;
-  return same;
+  return same ? Target::kSameBytes : Target::kOther;
 }
 
 }  // namespace
@@ -169,12 +172,14 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   };
   os::File source;
   if (auto e = os::OpenRead(from, &source)) return fail(e, false);
-  if (IsFolderPath(to)) return fail(MakeError(CoreError::IsAFolder), true);
   if (!fault && action == Action::Copy) {
     std::error_code e;
-    const bool same = SameBytes(source, to, &e);
+    const Target target = CompareTarget(source, to, &e);
     if (e) return fail(e, false);
-    if (same) return OpResult::Ok(action);  // nothing to write, not even the time
+    if (target == Target::kFolder) return fail(MakeError(CoreError::IsAFolder), true);
+    if (target == Target::kSameBytes) return OpResult::Ok(action);  // nothing to write, not even the time
+  } else if (IsFolderPath(to)) {
+    return fail(MakeError(CoreError::IsAFolder), true);
   }
   fs::path folder = to.parent_path();
   os::File temp;
@@ -194,6 +199,8 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
       return fail(e, true);
     }
   }
+  // Keep the source's last-write time, as a copy by the shell does.
+  temp.CopyTimeFrom(source);
   source.Close();
   std::error_code e = batch ? temp.StartWriteOut() : temp.Sync();
   if (!e) e = temp.Close();
@@ -205,10 +212,6 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     os::DeleteOneFile(tempPath);
     return fail(fault, true);
   }
-  // Keep the source's last-write time, as a copy by the shell does.
-  std::error_code ignored;
-  auto time = fs::last_write_time(from, ignored);
-  if (!ignored) fs::last_write_time(tempPath, time, ignored);
   if (batch) {
     *staged = tempPath;
     return OpResult::Ok(action);

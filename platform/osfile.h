@@ -28,6 +28,8 @@ class File {
   std::error_code Size(std::uint64_t* size);
   std::error_code Seek(std::uint64_t offset);
   std::error_code Sync();   // flushes the data to the disk
+  // Gives this file the last-write time of the open file `other`.
+  std::error_code CopyTimeFrom(File& other);
   // Asks the system to start writing the data out and returns without
   // waiting: nothing is durable yet, SyncFiles makes it so.
   std::error_code StartWriteOut();

@@ -97,6 +97,14 @@ std::error_code File::Sync() {
   return {};
 }
 
+std::error_code File::CopyTimeFrom(File& other) {
+  struct stat st;
+  if (::fstat(static_cast<int>(other.h_), &st) != 0) return LastError();
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (::futimens(static_cast<int>(h_), times) != 0) return LastError();
+  return {};
+}
+
 std::error_code File::StartWriteOut() {
 #if defined(__linux__)
   if (::sync_file_range(static_cast<int>(h_), 0, 0, SYNC_FILE_RANGE_WRITE) == 0) return {};

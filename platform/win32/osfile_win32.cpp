@@ -101,6 +101,13 @@ std::error_code File::Sync() {
   return {};
 }
 
+std::error_code File::CopyTimeFrom(File& other) {
+  FILETIME created, accessed, written;
+  if (!GetFileTime(H(other.h_), &created, &accessed, &written)) return LastError();
+  if (!SetFileTime(H(h_), nullptr, nullptr, &written)) return LastError();
+  return {};
+}
+
 namespace {
 
 // NtFlushBuffersFileEx (Windows 8 on), looked up at run time: with
