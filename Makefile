@@ -2,7 +2,7 @@
 #   make check   install what is missing (as root), build the native, sanitizer and
 #                Windows trees, run all tests
 #   make demo    run the launcher on a demo installation under Wine
-#   make bench   time switching pets against a plain copy of the same files
+#   make bench   time what users wait for against a plain copy of the same files, one table
 #   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
 #   make dist    the release zip and its checksum in dist/, built twice and compared
 #   make bench-windows   time the real programs' lists under Wine, from outside
@@ -16,7 +16,7 @@ demo:
 	@mkdir -p build && bash scripts/demo.sh
 
 bench:
-	@bash scripts/deps.sh && cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build/bench --target swap_bench && build/bench/bench/swap_bench
+	@bash scripts/deps.sh && cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build/bench -j 2 --target swap_bench && build/bench/bench/swap_bench
 
 stress:
 	@mkdir -p build && bash scripts/stress.sh

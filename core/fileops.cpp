@@ -1,5 +1,6 @@
 #include "core/fileops.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -148,16 +149,62 @@ OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other
   return r;
 }
 
-// Copies `from` into a temporary file beside `to` and renames it over `to`.
-// Shared by Copy and by a Move across volumes; `fault` strikes before the rename.
+namespace {
+
+enum class Target { kOther, kSameBytes, kFolder };
+
+// Whether the file `to` holds exactly the bytes `source` holds: the sizes
+// first, then the content. `source` is left at its start again.
+Target CompareTarget(os::File& source, const fs::path& to, std::error_code* error) {
+  os::File target;
+  std::uint64_t sourceSize = 0, targetSize = 0;
+  if (std::error_code e = os::OpenRead(to, &target))
+    return e == std::errc::is_a_directory ? Target::kFolder : Target::kOther;
+  if (target.Size(&targetSize) || source.Size(&sourceSize) || sourceSize != targetSize)
+    return Target::kOther;
+  static thread_local char a[65536], b[65536];
+  bool same = true;
+  for (std::uint64_t left = sourceSize; same && left > 0;) {
+    std::size_t gotA = 0, gotB = 0;
+    if (source.Read(a, sizeof a, &gotA) || gotA == 0) {
+      same = false;
+      break;
+    }
+    for (std::size_t done = 0; done < gotA;) {
+      std::size_t n = 0;
+      if (target.Read(b + done, gotA - done, &n) || n == 0) break;
+      done += n;
+      gotB = done;
+    }
+    same = gotB == gotA && std::equal(a, a + gotA, b);
+    left -= gotA;
+  }
+  if (auto e = source.Seek(0)) *error = e;
+  return same ? Target::kSameBytes : Target::kOther;
+}
+
+}  // namespace
+
+// Copies `from` into a temporary file beside `to` and renames it over `to`,
+// or leaves the temporary file to `batch`. Shared by Copy and by a Move
+// across volumes; `fault` strikes before the rename.
 static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action action,
-                               std::error_code fault) {
+                               std::error_code fault, CopyBatch* batch = nullptr,
+                               fs::path* staged = nullptr) {
   auto fail = [&](std::error_code e, bool atTarget) {
     return TwoPathFailure(action, e, from, to, atTarget);
   };
   os::File source;
   if (auto e = os::OpenRead(from, &source)) return fail(e, false);
-  if (IsFolderPath(to)) return fail(MakeError(CoreError::IsAFolder), true);
+  if (!fault && action == Action::Copy) {
+    std::error_code e;
+    const Target target = CompareTarget(source, to, &e);
+    if (e) return fail(e, false);
+    if (target == Target::kFolder) return fail(MakeError(CoreError::IsAFolder), true);
+    if (target == Target::kSameBytes) return OpResult::Ok(action);  // nothing to write, not even the time
+  } else if (IsFolderPath(to)) {
+    return fail(MakeError(CoreError::IsAFolder), true);
+  }
   fs::path folder = to.parent_path();
   os::File temp;
   fs::path tempPath;
@@ -176,21 +223,23 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
       return fail(e, true);
     }
   }
+  // Keep the source's last-write time, as a copy by the shell does.
+  temp.CopyTimeFrom(source);
   source.Close();
-  std::error_code e = temp.Sync();
+  std::error_code e = batch ? temp.StartWriteOut() : temp.Sync();
   if (!e) e = temp.Close();
   if (e) {
     Discard(temp, tempPath);
     return fail(e, true);
   }
-  if (fault) {
+  if (fault && !batch) {
     os::DeleteOneFile(tempPath);
     return fail(fault, true);
   }
-  // Keep the source's last-write time, as a copy by the shell does.
-  std::error_code ignored;
-  auto time = fs::last_write_time(from, ignored);
-  if (!ignored) fs::last_write_time(tempPath, time, ignored);
+  if (batch) {
+    *staged = tempPath;
+    return OpResult::Ok(action);
+  }
   if (auto e2 = os::ReplaceByRename(tempPath, to)) {
     os::DeleteOneFile(tempPath);
     return fail(e2, true);
@@ -198,14 +247,95 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   return OpResult::Ok(action);
 }
 
-OpResult FileOps::Copy(const fs::path& from, const fs::path& to) {
+OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batch) {
   FaultPoint point;
   std::error_code fault = Begin(&point);
   if (!(fault && point == FaultPoint::Start)) SweepOnce(to.parent_path());
+  fs::path staged;
   OpResult r = fault && point == FaultPoint::Start
                    ? TwoPathFailure(Action::Copy, fault, from, to, true)
-                   : CopyAtomically(from, to, Action::Copy, fault);
+                   : CopyAtomically(from, to, Action::Copy, fault, batch, &staged);
+  if (batch) {
+    batch->ops_ = this;
+    if (r.ok()) batch->staged_.push_back({from, to, staged, fault, journal_.size()});
+    if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
+  }
   return Finish(r, from, to);
+}
+
+void FileOps::MarkFailed(std::size_t journalIndex) {
+  if (journalIndex < journal_.size()) journal_[journalIndex].ok = false;
+}
+
+CopyBatch::~CopyBatch() { Discard(0); }
+
+// Commit, and the removals when it succeeded; the batch is empty afterwards.
+OpResult CopyBatch::Commit() {
+  OpResult r = CommitCopies();
+  std::vector<fs::path> removals;
+  removals.swap(removals_);
+  failed_ = OpResult();
+  for (const fs::path& file : removals) {
+    if (!r.ok()) break;
+    // One already gone is where it should be: a leftover temporary file is
+    // swept by the first copy into its folder, before its turn comes.
+    OpResult removed = Fs().Delete(file);
+    if (!removed.ok() && !IsNotFound(removed.error)) r = removed;
+  }
+  return r;
+}
+
+void CopyBatch::Discard(std::size_t from) {
+  for (std::size_t i = from; i < staged_.size(); ++i)
+    if (!staged_[i].temp.empty()) os::DeleteOneFile(staged_[i].temp);
+  staged_.clear();
+}
+
+OpResult CopyBatch::CommitCopies() {
+  if (!failed_.ok()) {
+    Discard(0);
+    return failed_;
+  }
+  std::vector<fs::path> temps;
+  temps.reserve(staged_.size());
+  for (const Staged& s : staged_)
+    if (!s.temp.empty()) temps.push_back(s.temp);
+  fs::path unsure;
+  if (std::error_code e = temps.empty() ? std::error_code() : os::SyncFiles(temps, &unsure)) {
+    std::size_t i = 0;
+    while (i + 1 < staged_.size() && staged_[i].temp != unsure) ++i;
+    OpResult r = TwoPathFailure(Action::Copy, e, staged_[i].from, staged_[i].to, true);
+    ops_->MarkFailed(staged_[i].journalIndex);
+    Discard(0);
+    return r;
+  }
+  std::vector<fs::path> folders;
+  OpResult r = OpResult::Ok(Action::Copy);
+  std::size_t i = 0;
+  for (; i < staged_.size(); ++i) {
+    const Staged& s = staged_[i];
+    if (s.temp.empty()) {
+      ++done_;
+      continue;
+    }
+    std::error_code e = s.fault ? s.fault : os::ReplaceByRename(s.temp, s.to, false);
+    if (e) {
+      r = TwoPathFailure(Action::Copy, e, s.from, s.to, true);
+      ops_->MarkFailed(s.journalIndex);
+      break;
+    }
+    ++done_;
+    fs::path folder = s.to.parent_path();
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+      folders.push_back(folder);
+  }
+  Discard(i);
+  // The renames done are made durable also when a later one failed.
+  for (const fs::path& folder : folders) {
+    std::error_code e = os::SyncFolder(folder);
+    if (e && r.ok()) r = OpResult::Fail(Action::Copy, e, folder);
+  }
+  return r;
 }
 
 OpResult FileOps::Move(const fs::path& from, const fs::path& to) {

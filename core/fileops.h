@@ -13,6 +13,15 @@
 // before its first temporary file there). On any failure the temporary file
 // is removed and the target is untouched.
 //
+// A copy whose target already holds the same bytes (the same size, then the
+// same content) writes nothing: the target, its time stamp included, stays
+// as it is.
+//
+// Folder copies go through a CopyBatch: every file of the batch is written
+// to its temporary name and its write-out started, one barrier makes them
+// all durable, then each is renamed over its target. The order "data
+// durable before the rename that publishes it" holds for every file.
+//
 // Every operation returns an OpResult (core/result.h) naming the failing path
 // and the system error; nothing is hidden.
 //
@@ -53,6 +62,51 @@ enum class FaultPoint {
                   // rename over the target fails (other operations: as Start)
 };
 
+class FileOps;
+
+// Copies made durable together (see FileOps::Copy). Commit makes every
+// temporary file of the batch durable with one barrier, then renames each
+// over its target in the order the copies were asked, and makes the new
+// names durable once per folder. A failure anywhere (a copy of the batch,
+// the barrier, a rename) removes every temporary file not yet renamed, and
+// Commit reports the failing file; the targets renamed before it stay
+// replaced, each one whole. A batch dropped without Commit, or one with a
+// failed copy, renames nothing and removes all its temporary files.
+// Files given to RemoveAfter are deleted (each a Delete of the funnel) only
+// when every copy is in place and durable, and only then. After Commit the
+// batch is empty and can take new copies.
+class CopyBatch {
+ public:
+  CopyBatch() = default;
+  ~CopyBatch();
+  CopyBatch(const CopyBatch&) = delete;
+  CopyBatch& operator=(const CopyBatch&) = delete;
+
+  OpResult Commit();
+  // Deletes `file` after the copies (a folder refreshed: what its source no
+  // longer holds); stops at the first failing deletion.
+  void RemoveAfter(std::filesystem::path file) { removals_.push_back(std::move(file)); }
+  // Copies complete so far: targets replaced by Commit, and those that
+  // already held the same bytes, up to a failure.
+  int Done() const { return done_; }
+
+ private:
+  friend class FileOps;
+  struct Staged {
+    std::filesystem::path from, to, temp;  // no temp: `to` holds the bytes already
+    std::error_code fault;    // an injected fault that strikes at the rename
+    std::size_t journalIndex; // the copy's record in the journal, if kept
+  };
+  void Discard(std::size_t from);
+  OpResult CommitCopies();
+
+  FileOps* ops_ = nullptr;
+  std::vector<Staged> staged_;
+  std::vector<std::filesystem::path> removals_;
+  OpResult failed_;  // the first failed copy of the batch
+  int done_ = 0;
+};
+
 class FileOps {
  public:
   // `keepJournal`: record every operation (see Journal); the process-wide
@@ -63,7 +117,10 @@ class FileOps {
 
   // Copies the ordinary file `from` to `to`, replacing `to` when it exists
   // (atomically). Keeps the source's last-write time. `to` must not be a folder.
-  OpResult Copy(const std::filesystem::path& from, const std::filesystem::path& to);
+  // With a `batch` the temporary file is written and left for the batch's
+  // Commit: `to` is not replaced before then.
+  OpResult Copy(const std::filesystem::path& from, const std::filesystem::path& to,
+                CopyBatch* batch = nullptr);
 
   // Moves the file `from` to `to`, replacing `to` when it exists. A rename
   // when both lie on one volume, otherwise an atomic copy and a delete.
@@ -124,6 +181,8 @@ class FileOps {
   std::error_code Begin(FaultPoint* point);
   OpResult Finish(OpResult r, const std::filesystem::path& path,
                   const std::filesystem::path& other);
+  friend class CopyBatch;
+  void MarkFailed(std::size_t journalIndex);
 
   bool keepJournal_;
   int count_ = 0;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "core/fsquery.h"
+#include "core/fssteps.h"
 #include "tests/support/temp_folder.h"
 #include "base/text.h"
 
@@ -173,6 +177,131 @@ TEST_F(FileOpsTest, RenameMoveDeleteAndFolders) {
   EXPECT_TRUE(IsNotFound(Fs().Delete(dir / "宝物/tzl001.pac").error));
   EXPECT_TRUE(Fs().RemoveFolder(dir / "宝物").ok());
   EXPECT_EQ(NamesIn(dir.path()), "b");
+}
+
+// ---- a copy onto the same bytes, batches -------------------------------------
+
+TEST_F(FileOpsTest, ACopyOntoTheSameBytesChangesNothingNotEvenTheTime) {
+  namespace fs = std::filesystem;
+  WriteBytes(dir / "from", "the same mail");
+  WriteBytes(dir / "to", "the same mail");
+  WriteBytes(dir / "other", "the samE mail");  // same size, one byte differs
+  const auto old = fs::last_write_time(dir / "from") - std::chrono::hours(48);
+  fs::last_write_time(dir / "to", old);
+  fs::last_write_time(dir / "other", old);
+  CopyBatch batch;
+  ASSERT_TRUE(Fs().Copy(dir / "from", dir / "to").ok());
+  ASSERT_TRUE(Fs().Copy(dir / "from", dir / "to", &batch).ok());
+  ASSERT_TRUE(Fs().Copy(dir / "from", dir / "other", &batch).ok());
+  ASSERT_TRUE(batch.Commit().ok());
+  EXPECT_EQ(fs::last_write_time(dir / "to"), old);
+  EXPECT_EQ(ReadBytes(dir / "other"), "the same mail");
+  EXPECT_EQ(fs::last_write_time(dir / "other"), fs::last_write_time(dir / "from"));
+  EXPECT_EQ(batch.Done(), 2);
+  // Each is still an operation of the funnel.
+  ASSERT_EQ(ops.Journal().size(), 3u);
+  EXPECT_TRUE(ops.Journal()[1].ok);
+  EXPECT_EQ(NamesIn(dir.path()), "from|other|to");
+}
+
+TEST_F(FileOpsTest, ABatchReplacesNothingBeforeCommitAndNothingWhenDropped) {
+  WriteBytes(dir / "a", "new a");
+  WriteBytes(dir / "b", "new b");
+  std::filesystem::create_directory(dir / "to");
+  WriteBytes(dir / "to/a", "old a");
+  {
+    CopyBatch batch;
+    ASSERT_TRUE(Fs().Copy(dir / "a", dir / "to/a", &batch).ok());
+    ASSERT_TRUE(Fs().Copy(dir / "b", dir / "to/b", &batch).ok());
+    EXPECT_EQ(ReadBytes(dir / "to/a"), "old a");
+    EXPECT_EQ(NamesIn(dir / "to").size(), std::string("a||").size() + 2 * kTempNameLength);
+  }
+  EXPECT_EQ(NamesIn(dir / "to"), "a");
+  EXPECT_EQ(ReadBytes(dir / "to/a"), "old a");
+
+  // A copy of the batch that failed: Commit renames nothing and says which.
+  CopyBatch batch;
+  ASSERT_TRUE(Fs().Copy(dir / "a", dir / "to/a", &batch).ok());
+  EXPECT_FALSE(Fs().Copy(dir / "none", dir / "to/none", &batch).ok());
+  ASSERT_TRUE(Fs().Copy(dir / "b", dir / "to/b", &batch).ok());
+  const OpResult r = batch.Commit();
+  EXPECT_TRUE(IsNotFound(r.error));
+  EXPECT_EQ(r.path, dir / "none");
+  EXPECT_EQ(batch.Done(), 0);
+  EXPECT_EQ(NamesIn(dir / "to"), "a");
+  EXPECT_EQ(ReadBytes(dir / "to/a"), "old a");
+}
+
+// A folder copy (one batch) with a failure, or a kill, at every operation:
+// each target is whole, old or new, no temporary file is left or taken for
+// data, and a copy made afresh afterwards completes it.
+class BatchFaults : public FileOpsTest {
+ protected:
+  BatchFaults() {
+    std::filesystem::create_directory(dir / "from");
+    for (int i = 1; i <= 5; ++i) WriteBytes(dir / "from" / Name(i), "new " + std::to_string(i));
+    WriteBytes(dir / "from/m3.mail", std::string(150000, 'n'));  // more than one buffer
+  }
+  static std::string Name(int i) { return "m" + std::to_string(i) + ".mail"; }
+  void Reset() {
+    std::filesystem::remove_all(dir / "to");
+    std::filesystem::create_directory(dir / "to");
+    WriteBytes(dir / "to/m1.mail", "old 1");
+    WriteBytes(dir / "to/m2.mail", "new 2");  // already the same
+    WriteBytes(dir / "to/m3.mail", std::string(150000, 'o'));
+    WriteBytes(dir / "to/leftover", "left over");
+  }
+  FolderOpResult CopyFolder() { return ShellFileOp(dir / "from/*.*", dir / "to", ShellOp::Copy); }
+  // Each target is the old file or the new one (absent before, absent or new).
+  void ExpectWholeFiles(const std::vector<std::filesystem::path>& renamed) {
+    EXPECT_EQ(ReadBytes(dir / "to/leftover"), "left over");
+    for (int i = 1; i <= 5; ++i) {
+      const std::filesystem::path target = dir / "to" / Name(i);
+      const bool isNew = std::find(renamed.begin(), renamed.end(), target) != renamed.end();
+      const std::string now = FileExists(target) ? ReadBytes(target) : "(none)";
+      std::string old = i == 1 ? "old 1" : i == 2 ? "new 2" : i == 3 ? std::string(150000, 'o') : "(none)";
+      EXPECT_EQ(now, isNew ? ReadBytes(dir / "from" / Name(i)) : old) << Name(i);
+    }
+    for (const char* name : {"to", "from"})
+      for (const auto& entry : std::filesystem::directory_iterator(dir / name))
+        EXPECT_FALSE(IsTempName(NameText(entry.path().filename()))) << PathText(entry.path());
+  }
+};
+
+TEST_F(BatchFaults, AFailureOrAKillAtEveryOperationLeavesEachFileWholeOldOrNew) {
+  Reset();
+  ASSERT_TRUE(CopyFolder().ok());
+  const std::vector<FileOps::Record> dry = ops.Journal();
+  ASSERT_EQ(dry.size(), 5u);
+  for (FaultPoint point : {FaultPoint::Start, FaultPoint::BeforeReplace})
+    for (bool killed : {false, true})
+      for (int n = 1; n <= 5; ++n) {
+        SCOPED_TRACE("operation " + std::to_string(n) + (killed ? ", killed" : ", failed") +
+                     (point == FaultPoint::Start ? " at its start" : " before its rename"));
+        Reset();
+        ops.ClearJournal();
+        ops.FailAt(n, kNoSpace, killed, point);
+        const FolderOpResult r = CopyFolder();
+        ops.ClearFaults();
+        EXPECT_FALSE(r.ok());
+        EXPECT_EQ(r.result.FailingPath(), dry[n - 1].other);
+        EXPECT_EQ(r.result.error, kNoSpace);
+        // Before the renames nothing is replaced; a failing rename leaves
+        // the ones before it done.
+        std::vector<std::filesystem::path> renamed;
+        if (point == FaultPoint::BeforeReplace)
+          for (int i = 0; i < n - 1; ++i) renamed.push_back(dry[i].other);
+        EXPECT_EQ(r.filesDone, static_cast<int>(renamed.size()));
+        ExpectWholeFiles(renamed);
+        ASSERT_GE(ops.Journal().size(), static_cast<std::size_t>(n));
+        EXPECT_FALSE(ops.Journal()[n - 1].ok);
+        // Started afresh, the copy completes.
+        ASSERT_TRUE(CopyFolder().ok());
+        std::vector<std::filesystem::path> all;
+        for (const auto& rec : dry) all.push_back(rec.other);
+        ExpectWholeFiles(all);
+        if (::testing::Test::HasFailure()) return;
+      }
 }
 
 #ifdef _WIN32

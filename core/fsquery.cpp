@@ -116,8 +116,16 @@ Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) 
       out.entries.push_back({name, false});
   }
   out.error = e;
-  std::sort(out.entries.begin(), out.entries.end(),
-            [](const FolderEntry& x, const FolderEntry& y) { return NameOrderLess(x.name, y.name); });
+  // NameOrderLess, with each name upper-cased once rather than at every
+  // comparison.
+  std::vector<std::pair<std::u16string, FolderEntry>> keyed;
+  keyed.reserve(out.entries.size());
+  for (FolderEntry& entry : out.entries) keyed.emplace_back(UpcasedUtf16(entry.name), std::move(entry));
+  std::sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+    if (x.first != y.first) return x.first < y.first;
+    return x.second.name < y.second.name;
+  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) out.entries[i] = std::move(keyed[i].second);
   return out;
 }
 

@@ -8,7 +8,9 @@
 namespace lup {
 namespace fs = std::filesystem;
 
-OpResult CopyOneFile(const fs::path& from, const fs::path& to) { return Fs().Copy(from, to); }
+OpResult CopyOneFile(const fs::path& from, const fs::path& to, CopyBatch* batch) {
+  return Fs().Copy(from, to, batch);
+}
 
 OpResult MakeFolder(const fs::path& path) { return Fs().MakeFolder(path); }
 
@@ -51,7 +53,8 @@ OpResult EnsureFolder(const fs::path& folder) {
 
 }  // namespace
 
-FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op) {
+FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op,
+                           CopyBatch* outside) {
   FolderOpResult out;
   const Action action = op == ShellOp::Move ? Action::Move : Action::Copy;
   out.result = OpResult::Ok(action);
@@ -83,15 +86,22 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op)
     out.result = made;
     return out;
   }
+  // Copies are made durable together, then renamed over their targets.
+  CopyBatch own;
+  CopyBatch& batch = outside ? *outside : own;
   for (const std::string& name : names) {
     fs::path source = folder / U8Path(name);
     fs::path target = to / U8Path(name);
-    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target);
+    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target, &batch);
     if (!r.ok()) {
       out.result = r;
       return out;
     }
-    ++out.filesDone;
+    if (op == ShellOp::Move || outside) ++out.filesDone;
+  }
+  if (op == ShellOp::Copy && !outside) {
+    out.result = batch.Commit();
+    out.filesDone = batch.Done();
   }
   return out;
 }

@@ -5,13 +5,16 @@
 // FolderExists and AnyFileMatches are in core/fsquery.h.
 #include <filesystem>
 
+#include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/result.h"
 
 namespace lup {
 
-// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy).
-OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy);
+// with a `batch`, when the batch is committed.
+OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                     CopyBatch* batch = nullptr);
 
 // Deletes every ordinary file that folder\*.* matches, leaving sub-folders.
 // Deleting with no match is an error (not found), as on Windows: callers test
@@ -47,9 +50,15 @@ struct FolderOpResult {
 //    nothing happens (ok, 0 files). A source folder that cannot be listed
 //    is an error (Action::List), never taken for an empty one.
 //  - The files are taken in listing order; the operation stops at the first
-//    failing file and reports it. Files done before it stay done (copies in
-//    place, moved files moved); the callers decide what to do.
+//    failing file and reports it. Moved files before it stay moved. Copies
+//    are one CopyBatch: a copy that fails before the renames leaves every
+//    target as it was; one whose rename fails leaves the targets renamed
+//    before it replaced. Each target is whole, old or new; the callers
+//    decide what to do.
+//  - With a `batch` (copies only) the copies are left to it: nothing is
+//    replaced before the caller commits it; filesDone counts the copies
+//    handed to it.
 FolderOpResult ShellFileOp(const std::filesystem::path& from, const std::filesystem::path& to,
-                           ShellOp op);
+                           ShellOp op, CopyBatch* batch = nullptr);
 
 }  // namespace lup

@@ -5,8 +5,10 @@
 #include "core/petstore.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/text.h"
+#include "base/unicode.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
@@ -56,7 +58,8 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return WildcardMatch(a, b);
 }
 
-OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep) {
+OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
+                      CopyBatch* batch) {
   std::vector<std::string> sourceNames, targetNames;
   OpResult listed = ListMatching(source, "*.*", Pick::Files, &sourceNames);
   if (listed.ok()) listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
@@ -64,16 +67,29 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
   std::erase_if(sourceNames, [](const std::string& name) { return IsTempName(name); });
+  // Names the file system takes for one, each upper-cased once; the few
+  // that SameFileName reads as patterns are compared one by one.
+  std::unordered_set<std::u16string> plain;
+  std::vector<std::string> odd;
+  for (const std::string& s : sourceNames) {
+    if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
+      plain.insert(UpcasedUtf16(s));
+    else
+      odd.push_back(s);
+  }
   std::vector<std::string> extras;
   for (const std::string& name : targetNames) {
-    bool inSource = false;
-    for (const std::string& s : sourceNames)
-      if (SameFileName(s, name)) inSource = true;
+    bool inSource = plain.count(UpcasedUtf16(name)) > 0;
+    for (const std::string& s : odd) inSource = inSource || SameFileName(s, name);
     if (!inSource && !(!keep.empty() && SameFileName(keep, name))) extras.push_back(name);
   }
   if (!sourceNames.empty()) {
-    OpResult copied = CopyAllFiles(source, target);
+    OpResult copied = ShellFileOp(AllFiles(source), target, ShellOp::Copy, batch).result;
     if (!copied.ok()) return copied;
+  }
+  if (batch) {
+    for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));
+    return OpResult::Ok(Action::Copy);
   }
   for (const std::string& name : extras) {
     // One already gone is where it should be: a leftover temporary file is
@@ -221,14 +237,15 @@ OpResult PetStore::ForgetCurrent() const {
 // does not exist leaves the copy as it is, and so does a treasure folder
 // without its box file: the box itself is never given away, so its absence
 // is damage that box recovery mends, not something to copy.
-OpResult PetStore::PutAwayFolder(Item item, const ItemPaths& paths, bool shared) const {
+OpResult PetStore::PutAwayFolder(Item item, const ItemPaths& paths, bool shared,
+                                 CopyBatch& batch) const {
   if (!shared && !FolderExists(paths.pet)) {
     OpResult made = MakeFolder(paths.pet);
     if (!made.ok()) return made;
   }
   if (!IsFolder(paths.host)) return OpResult::Ok(Action::Copy);
   const std::string_view keep = item == Item::kTreasure ? s_.treasureBoxName : std::string_view();
-  return MirrorFolder(paths.host, shared ? paths.shared : paths.pet, keep);
+  return MirrorFolder(paths.host, shared ? paths.shared : paths.pet, keep, &batch);
 }
 
 std::optional<std::string> PetStore::MisnamedPetFile(std::string_view pet) const {
@@ -259,19 +276,22 @@ OpResult PetStore::ReleaseCurrent() const {
   return ForgetCurrent();
 }
 
+// Every copy of the put-away is one batch, made durable together; what the
+// copies' folders hold beyond the host's goes only after that.
 OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const {
+  CopyBatch batch;
   for (Item item : kAllItems) {
     const ItemPaths paths = PathsFor(item, pet);
     const bool shared = IsShared(flags, item);
     OpResult r = OpResult::Ok(Action::Copy);
     if (!IsFileItem(item)) {
-      r = PutAwayFolder(item, paths, shared);
+      r = PutAwayFolder(item, paths, shared, batch);
     } else if (FileExists(paths.host)) {
-      r = CopyOneFile(paths.host, shared ? paths.shared : paths.pet);
+      r = CopyOneFile(paths.host, shared ? paths.shared : paths.pet, &batch);
     }
     if (!r.ok()) return r;
   }
-  return OpResult::Ok(Action::Copy);
+  return batch.Commit();
 }
 
 // ---- bring-in ---------------------------------------------------------------------
@@ -297,10 +317,11 @@ const fs::path& PetStore::CopyFor(const ItemPaths& p, bool shared) {
   return shared ? p.shared : p.pet;
 }
 
-OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const {
+OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q,
+                                     CopyBatch& batch) const {
   const ItemPaths p = PathsFor(Item::kFriendBook, pet);
   const fs::path& from = CopyFor(p, shared);
-  if (FileExists(from)) return CopyOneFile(from, p.host);
+  if (FileExists(from)) return CopyOneFile(from, p.host, &batch);
   // The copy is missing: never leave another pet's friend book in the host
   // to be put away as this one's.
   if (q.MakeItemNew(pet, s_.friendBookName, shared)) {
@@ -326,10 +347,14 @@ std::optional<OpResult> PetStore::RecoverBox(const fs::path& folder, StoreQuesti
 }
 
 // The host's treasure folder from an existing copy (shared or the pet's).
-OpResult PetStore::TreasureFrom(const fs::path& source, StoreQuestions& q) const {
+OpResult PetStore::TreasureFrom(const fs::path& source, StoreQuestions& q,
+                                CopyBatch& batch) const {
   const fs::path host = s_.treasurePaths.host;
-  OpResult r = MirrorFolder(source, host);
+  OpResult r = MirrorFolder(source, host, {}, &batch);
   if (!r.ok() || FileExists(Box(source))) return r;
+  // The box is recovered into folders whose refresh must be complete first.
+  r = batch.Commit();
+  if (!r.ok()) return r;
   const std::optional<OpResult> recovered = RecoverBox(source, q);
   if (!recovered) return r;
   if (!recovered->ok()) return *recovered;
@@ -378,10 +403,11 @@ OpResult PetStore::CopyCurrentTreasure(const fs::path& host, const fs::path& cop
   return CopyOneFile(Box(host), Box(copy));
 }
 
-OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const {
+OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q,
+                                   CopyBatch& batch) const {
   const ItemPaths p = PathsFor(Item::kTreasure, pet);
   const fs::path& from = CopyFor(p, shared);
-  if (IsFolder(from)) return TreasureFrom(from, q);
+  if (IsFolder(from)) return TreasureFrom(from, q, batch);
   OpResult made = MakeFolder(from);
   if (!made.ok()) return made;
   return q.MakeItemNew(pet, s_.treasureFolderName, shared) ? NewTreasure(p.host, from, q)
@@ -390,15 +416,15 @@ OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuest
 
 // A received, sent or snack folder.
 OpResult PetStore::BringInFolder(std::string_view pet, Item item, bool shared,
-                                 StoreQuestions& q) const {
+                                 StoreQuestions& q, CopyBatch& batch) const {
   const ItemPaths p = PathsFor(item, pet);
   const fs::path& from = CopyFor(p, shared);
-  if (IsFolder(from)) return MirrorFolder(from, p.host);
+  if (IsFolder(from)) return MirrorFolder(from, p.host, {}, &batch);
   OpResult made = MakeFolder(from);
   if (!made.ok()) return made;
   // New: the host starts with an empty folder. Otherwise the new copy is a
   // copy of the host's folder.
-  if (q.MakeItemNew(pet, s_.NameOf(item), shared)) return MirrorFolder(from, p.host);
+  if (q.MakeItemNew(pet, s_.NameOf(item), shared)) return MirrorFolder(from, p.host, {}, &batch);
   return CopyAllFiles(p.host, from);
 }
 
@@ -407,6 +433,8 @@ PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags
   BringInResult out;
   out.end = BringInPetFile(pet, questions, &out.failure);
   if (out.end != BringInEnd::kDone) return out;
+  // The copies into the host are one batch, made durable together.
+  CopyBatch batch;
   for (Item item : kAllItems) {
     const bool shared = IsShared(flags, item);
     OpResult r = OpResult::Ok(Action::Copy);
@@ -414,13 +442,13 @@ PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags
       case Item::kPetFile:
         continue;
       case Item::kFriendBook:
-        r = BringInFriendBook(pet, shared, questions);
+        r = BringInFriendBook(pet, shared, questions, batch);
         break;
       case Item::kTreasure:
-        r = BringInTreasure(pet, shared, questions);
+        r = BringInTreasure(pet, shared, questions, batch);
         break;
       default:
-        r = BringInFolder(pet, item, shared, questions);
+        r = BringInFolder(pet, item, shared, questions, batch);
         break;
     }
     if (!r.ok()) {
@@ -428,6 +456,10 @@ PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags
       out.failure = r;
       return out;
     }
+  }
+  if (OpResult r = batch.Commit(); !r.ok()) {
+    out.end = BringInEnd::kFailed;
+    out.failure = r;
   }
   return out;
 }

@@ -34,6 +34,8 @@
 
 namespace lup {
 
+class CopyBatch;
+
 // What the store asks while it moves a pet's data in.
 class StoreQuestions {
  public:
@@ -59,8 +61,10 @@ class StoreQuestions {
 // is something to copy. Sub-folders on either side are left alone, and the
 // funnel's own temporary files are never taken for data. A file of `target`
 // named `keep` is never removed. Stops at the first failure and returns it.
+// With a `batch` the copies and the removals are left to it (a step that
+// refreshes several folders commits them together).
 OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
-                      std::string_view keep = {});
+                      std::string_view keep = {}, CopyBatch* batch = nullptr);
 
 // A folder copy refreshed: `target` is made when it is not a folder (one
 // level, its parent must exist), then MirrorFolder(source, target, keep). So
@@ -360,17 +364,21 @@ class PetStore {
  private:
   // The three copies of `item` with the pet field set for `pet`.
   ItemPaths PathsFor(Item item, std::string_view pet) const;
-  OpResult PutAwayFolder(Item item, const ItemPaths& paths, bool shared) const;
+  OpResult PutAwayFolder(Item item, const ItemPaths& paths, bool shared, CopyBatch& batch) const;
   BringInEnd BringInPetFile(std::string_view pet, StoreQuestions& q, OpResult* failure) const;
-  OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q) const;
-  OpResult BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q) const;
-  OpResult TreasureFrom(const std::filesystem::path& source, StoreQuestions& q) const;
+  OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q,
+                             CopyBatch& batch) const;
+  OpResult BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q,
+                           CopyBatch& batch) const;
+  OpResult TreasureFrom(const std::filesystem::path& source, StoreQuestions& q,
+                        CopyBatch& batch) const;
   OpResult NewTreasure(const std::filesystem::path& host, const std::filesystem::path& copy,
                        StoreQuestions& q) const;
   OpResult CopyCurrentTreasure(const std::filesystem::path& host, const std::filesystem::path& copy,
                                StoreQuestions& q) const;
   static const std::filesystem::path& CopyFor(const ItemPaths& paths, bool shared);
-  OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q) const;
+  OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q,
+                         CopyBatch& batch) const;
   OpResult Restore(std::string_view pet, Item item, bool shared, bool hostToo) const;
   void DeleteOwn(std::string_view pet, Item item, DeletionReport& report) const;
   std::filesystem::path Box(const std::filesystem::path& treasureFolder) const {

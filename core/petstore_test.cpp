@@ -46,6 +46,19 @@ TEST_F(PetStoreTest, AMirrorHoldsExactlyTheSourceFilesAndLeavesSubFoldersAlone) 
   EXPECT_EQ(Read("to/keep/inner.txt"), "stays");
 }
 
+// In a batch (a put-away, a backup) the leftover is swept by the first copy
+// into the folder as well, and its removal after the copies finds it gone.
+TEST_F(PetStoreTest, ABatchedMirrorTakesALeftoverTemporaryFileSweptMeanwhileAsGone) {
+  Put("from/a.txt", "new a");
+  Put("to/gone.txt", "removed");
+  Put("to/~lupina-tmp-0011223344556677.tmp", "left in the target by a killed run");
+  CopyBatch batch;
+  ASSERT_TRUE(MirrorFolder(At("from"), At("to"), "", &batch).ok());
+  const OpResult committed = batch.Commit();
+  ASSERT_TRUE(committed.ok()) << committed.Describe();
+  EXPECT_EQ(NamesIn(At("to")), "a.txt");
+}
+
 TEST_F(PetStoreTest, AMirrorTakesNamesThatDifferInLetterCaseForTheSameFile) {
   // On Windows these are one file: removing "A.TXT" after copying "a.txt"
   // would remove the copy itself.

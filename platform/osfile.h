@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace lup::os {
 
@@ -27,6 +28,11 @@ class File {
   std::error_code Size(std::uint64_t* size);
   std::error_code Seek(std::uint64_t offset);
   std::error_code Sync();   // flushes the data to the disk
+  // Gives this file the last-write time of the open file `other`.
+  std::error_code CopyTimeFrom(File& other);
+  // Asks the system to start writing the data out and returns without
+  // waiting: nothing is durable yet, SyncFiles makes it so.
+  std::error_code StartWriteOut();
   std::error_code Close();
 
  private:
@@ -46,8 +52,26 @@ std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 // Reads a whole file.
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);
 
+// Makes the data of every file in `paths` (closed files whose write-out
+// was started) durable, as one barrier for the lot: on Linux one syncfs per
+// file system, elsewhere SyncEachFile. On failure `*failed` names a file
+// that could not be made durable (the first one).
+std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
+                          std::filesystem::path* failed);
+// Each file's data flush (fdatasync, FlushFileBuffers), issued from a few
+// threads at once so that the waits for the disk overlap.
+std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
+                             std::filesystem::path* failed);
+// One file's data made durable.
+std::error_code SyncOneFile(const std::filesystem::path& path);
+
 // Renames `from` over `to`, replacing it (one step on the same volume).
-std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to);
+// With `syncFolder` the new name is made durable at once; a batch of renames
+// passes false and calls SyncFolder once per folder afterwards.
+std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
+                                bool syncFolder = true);
+// Makes the names in `folder` durable (where the system needs that).
+std::error_code SyncFolder(const std::filesystem::path& folder);
 // Renames without replacing; an existing `to` is an error.
 std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 std::error_code DeleteOneFile(const std::filesystem::path& path);
