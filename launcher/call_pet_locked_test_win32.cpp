@@ -90,6 +90,9 @@ TEST_F(LockedFileTest, AHostFileHeldOpenStopsThePutAwayBeforeAnythingIsDeleted) 
 }
 
 TEST_F(LockedFileTest, AReadOnlyPetFileStopsThePutAwayAndKeepsTheHostsData) {
+  // A friend more in the host: her copy must be replaced (a copy onto the
+  // same bytes would write nothing, read-only or not).
+  Put("おともだち帳", "ミミ friends, one more");
   const Files expected = Expected();
   ReadOnly("ミミ_おともだち帳", true);
   ui.ExpectMessage(Answer::kOk)
@@ -97,7 +100,8 @@ TEST_F(LockedFileTest, AReadOnlyPetFileStopsThePutAwayAndKeepsTheHostsData) {
       .With(ui::Icon::kCritical);
   EXPECT_EQ(CallByName("ポチ"), CallOutcome::PutAwayFailed);
   EXPECT_EQ(CurrentOnDisk(), "ミミ");
-  EXPECT_EQ(test::ReadBytes(At("おともだち帳")), "ミミ friends");
+  EXPECT_EQ(test::ReadBytes(At("おともだち帳")), "ミミ friends, one more");
+  EXPECT_EQ(test::ReadBytes(At("ミミ_おともだち帳")), "ミミ friends");
   ReadOnly("ミミ_おともだち帳", false);
   ThenACallSucceeds(expected);
 }
