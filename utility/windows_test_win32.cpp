@@ -239,6 +239,7 @@ TEST_F(DataDialogsWindowsTest, TheBackupDialog) {
   ui::Form& f = dialog.form();
   HWND window = ShowForm(f);
   ASSERT_TRUE(window);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   EXPECT_EQ(Narrow(TextOf(window)), "データをバックアップします");
   ExpectClientSize(window, f);
   ExpectControl(f, "Label2", L"Static", "全てのペットのデータをバックアップします");
@@ -267,6 +268,7 @@ TEST_F(DataDialogsWindowsTest, TheRepairDialogShowsSharedItemsInBold) {
   ui::Form& f = dialog.form();
   HWND window = ShowForm(f);
   ASSERT_TRUE(window);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   EXPECT_EQ(Narrow(TextOf(window)), "ソラのデータを修復します");
   ExpectClientSize(window, f);
   ExpectControl(f, "Label1", L"Static", "チェックを外したアイテムは修復されません");
@@ -290,6 +292,7 @@ TEST_F(DataDialogsWindowsTest, TheDeletionDialog) {
   ui::Form& f = dialog.form();
   HWND window = ShowForm(f);
   ASSERT_TRUE(window);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
   EXPECT_EQ(Narrow(TextOf(window)), "ソラを削除します");
   ExpectClientSize(window, f);
   ExpectControl(f, "Label1", L"Static", "チェックを外したアイテムは削除されません");
