@@ -3,19 +3,19 @@
 # lupina.exe, lupsnack.exe, the stand-in host and window_bench.exe, makes one
 # host folder per size in a Wine prefix of its own (build/bench-windows/), and
 # runs window_bench (bench/window_bench_win32.cpp) on each, always on a
-# private Xvfb. Prints one table: the median of LUP_BENCH_REPS runs (3) per
+# private Xvfb. Prints one table: the median of LUP_BENCH_REPS runs (5) per
 # name and size; the run with one row is measured in the same run and
 # subtracted from the larger ones (it is mostly Wine starting the program).
 #
 #   LUP_BENCH_PETS="1 100 1000 10000"   pets in the launcher's host folders
 #   LUP_BENCH_SNACKS="1 30 300 3000"    snacks in the snack manager's folders
-#   LUP_BENCH_REPS=3  LUP_BENCH_TIMEOUT=120 (seconds per measurement)
+#   LUP_BENCH_REPS=5  LUP_BENCH_TIMEOUT=120 (seconds per measurement)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=${LUP_BENCH_BUILD:-build/win64}
 OUT=$ROOT/build/bench-windows
-REPS=${LUP_BENCH_REPS:-3}
+REPS=${LUP_BENCH_REPS:-5}
 read -r -a PET_SIZES <<<"${LUP_BENCH_PETS:-1 100 1000 10000}"
 read -r -a SNACK_SIZES <<<"${LUP_BENCH_SNACKS:-1 30 300 3000}"
 export LUP_BENCH_TIMEOUT=${LUP_BENCH_TIMEOUT:-120}
