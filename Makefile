@@ -6,8 +6,9 @@
 #   make stress  kill the real launcher during calls under Wine and check every file (KILLS, SEED)
 #   make dist    the release zip and its checksum in dist/, built twice and compared
 #   make bench-windows   time the real programs' lists under Wine, from outside
+#   make bench-wine      time the real launcher's calls under Wine against cp -r and sync
 #   make fuzz    run each fuzz target for FUZZ_SECONDS (20 by default), fuzz/README.md
-.PHONY: check demo deps bench bench-windows stress dist fuzz clean
+.PHONY: check demo deps bench bench-windows bench-wine stress dist fuzz clean
 
 check:
 	@mkdir -p build && bash scripts/check.sh
@@ -26,6 +27,9 @@ dist:
 
 bench-windows:
 	@mkdir -p build && bash scripts/bench-windows.sh
+
+bench-wine:
+	@mkdir -p build && bash scripts/bench-wine.sh
 
 fuzz:
 	@bash fuzz/run.sh

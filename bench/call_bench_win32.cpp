@@ -1,0 +1,148 @@
+// How long the real launcher takes to switch pets (make bench-wine).
+//
+//   call_bench <folder> <mails> <runs>
+//
+// Makes a host folder under <folder> with two pets, ミミ and ソラ, of <mails>
+// mails each (three quarters received, a quarter sent, and a few snacks and
+// treasures with the treasure box), the host holding ミミ's data and nothing
+// shared, and points the launcher's settings at it (the user's own are set
+// aside and given back).
+// Then, <runs> times each, in turn:
+//   start   lupina.exe ミミ while ミミ is current: the program's start and
+//           the host's, nothing to move (what the script subtracts);
+//   switch  lupina.exe ソラ, then lupina.exe ミミ: the host's data unchanged
+//           since the last call, so the put-away finds its copy in place and
+//           the bring-in writes every file of the called pet.
+// Each is timed from the start of lupina.exe until it ends (the host started);
+// the host, run with an empty script, ends by itself and is waited for
+// untimed. Prints `call-bench <what> <seconds>` lines, then `host <path>`.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "tests/stress/stress_support_win32.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using lup::U8Path;
+using lup_stress::Put;
+
+std::string Bytes(std::size_t n, char seed) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + i * 31);
+  return s;
+}
+
+// One pet's data under `prefix` in D ("" for the host's own).
+void FillPet(const fs::path& d, const std::string& prefix, const std::string& name, int mails,
+             char seed) {
+  Put(d / U8Path(prefix + "PostPet設定.ppc"), "name=" + name + "\r\nkind=クマ\r\n");
+  Put(d / U8Path(prefix + "おともだち帳"), "友だち\r\n" + Bytes(20000, seed));
+  const int received = mails * 3 / 4;
+  struct Part {
+    const char* folder;
+    int files;
+  };
+  const Part parts[] = {{"受信フォルダ", received}, {"送信フォルダ", mails - received},
+                        {"おやつ", 10}, {"宝物", 10}};
+  for (const Part& part : parts) {
+    const fs::path folder = d / U8Path(prefix + part.folder);
+    fs::create_directories(folder);
+    for (int i = 0; i < part.files; ++i)
+      lup::test::WriteBytes(folder / ("m" + std::to_string(i) + ".dat"),
+                            Bytes(2000 + (i % 7) * 500, seed));
+  }
+  Put(d / U8Path(prefix + "宝物") / "tzl001.pac", Bytes(4000, seed));  // the treasure box
+}
+
+// From the start of lupina.exe with `pet` until it ends; then the host it
+// started is waited for, untimed.
+double Call(const fs::path& work, const std::string& pet) {
+  const fs::path lupina = lup::ProgramFolder() / "lupina.exe";
+  std::wstring cmd = L"\"" + lupina.wstring() + L"\" " + lup::Wide(pet);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  const auto begin = std::chrono::steady_clock::now();
+  if (!CreateProcessW(lupina.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      work.c_str(), &si, &pi)) {
+    std::fprintf(stderr, "lupina.exe did not start (%lu)\n", GetLastError());
+    std::exit(1);
+  }
+  if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
+    std::fprintf(stderr, "lupina.exe %s did not end: %s\n", pet.c_str(),
+                 lup_stress::WindowTexts(pi.dwProcessId).c_str());
+    TerminateProcess(pi.hProcess, 98);
+    std::exit(1);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  lup_stress::WaitForHostToEnd(pi.dwProcessId, 120);
+  if (code != 0) {
+    std::fprintf(stderr, "lupina.exe %s ended with %lu\n", pet.c_str(), code);
+    std::exit(1);
+  }
+  return seconds;
+}
+
+// The pet the host holds, as \lupina.dat says.
+std::string Current(const fs::path& d) {
+  const std::string bytes = lup::test::ReadBytes(d / "lupina.dat");
+  const std::size_t open = bytes.find('"'), close = bytes.find('"', open + 1);
+  if (open == std::string::npos || close == std::string::npos) return {};
+  return lup::Cp932ToUtf8(bytes.substr(open + 1, close - open - 1)).value_or("");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: call_bench <folder> <mails> <runs>\n");
+    return 2;
+  }
+  const fs::path root = argv[1];
+  const int mails = std::stoi(argv[2]), runs = std::stoi(argv[3]);
+  const fs::path d = root / U8Path("ホスト"), work = root / "work";
+  fs::remove_all(root);
+  fs::create_directories(work);
+  fs::create_directories(d);
+  fs::copy_file(lup::ProgramFolder() / "hostsim.exe", d / "PostPet20.exe");
+  for (const char* shared : {"受信フォルダ", "送信フォルダ", "おやつ", "宝物"})
+    fs::create_directories(d / U8Path("共有") / U8Path(shared));
+  FillPet(d, "ミミ_", "ミミ", mails, 'a');
+  FillPet(d, "ソラ_", "ソラ", mails, 'b');
+  FillPet(d, "", "ミミ", mails, 'a');  // the host holds ミミ's data
+  const std::string mimi = lup::Utf8ToCp932("ミミ").value_or("?");
+  const std::string sora = lup::Utf8ToCp932("ソラ").value_or("?");
+  Put(d / "lupina.dat", "\"" + mimi + "\"\r\n");
+  Put(d / "lupina3.dat", "\"" + mimi + "\",0,0,0,0\r\n\"" + sora + "\",0,0,0,0\r\n");
+
+  lup_stress::SettingsAside aside(d);
+  lup::OpenUserSettings()->Set("cnt_pet", "2");
+  // The host reads its script from here: an empty one, so it ends at once.
+  Put(work / "script.txt", "");
+  SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", (work / "script.txt").c_str());
+
+  Call(work, "ミミ");  // once unmeasured: the first start reads everything from the disk
+  for (int run = 0; run < runs; ++run) {
+    std::printf("call-bench start %.4f\n", Call(work, "ミミ"));
+    for (const char* pet : {"ソラ", "ミミ"}) {
+      const double seconds = Call(work, pet);
+      if (Current(d) != pet) {
+        std::fprintf(stderr, "after the call of %s the host holds %s\n", pet, Current(d).c_str());
+        return 1;
+      }
+      std::printf("call-bench switch %.4f\n", seconds);
+    }
+    std::fflush(stdout);
+  }
+  std::printf("host %s\n", lup::PathText(d).c_str());
+  return 0;
+}
