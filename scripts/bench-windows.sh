@@ -22,24 +22,8 @@ export LUP_BENCH_TIMEOUT=${LUP_BENCH_TIMEOUT:-120}
 
 bash scripts/deps.sh
 
-echo "== building the Windows programs in $BUILD" >&2
-mkdir -p "$BUILD" "$OUT"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >"$OUT/configure.log" 2>&1 \
-  || { cat "$OUT/configure.log"; exit 1; }
-cmake --build "$BUILD" -j "${JOBS:-2}" --target lupina lupset lupsnack hostsim window_bench >"$OUT/build.log" 2>&1 \
-  || { cat "$OUT/build.log"; exit 1; }
-
-export WINEPREFIX=$OUT/wineprefix
-# A display of our own: nothing else draws on it or takes the focus.
-unset DISPLAY
-source scripts/wine-env.sh
-echo "== starting Wine (prefix $WINEPREFIX)" >&2
-lup_wine_up
-trap lup_wine_down EXIT
-# No window manager runs here: without this, Wine waits for one for two
-# seconds whenever a window goes.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+LUP_BENCH_TARGETS="lupina lupset lupsnack hostsim window_bench"
+source scripts/bench-wine-up.sh
 
 BENCH_C=$WINEPREFIX/drive_c/bench   # C:\bench
 PRISTINE=$OUT/hosts                 # the host folders as made, copied in before every run

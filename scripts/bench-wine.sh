@@ -21,21 +21,8 @@ MAILS=${LUP_BENCH_MAILS:-1000}
 
 bash scripts/deps.sh
 
-echo "== building the Windows programs in $BUILD" >&2
-mkdir -p "$BUILD" "$OUT"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >"$OUT/configure.log" 2>&1 \
-  || { cat "$OUT/configure.log"; exit 1; }
-cmake --build "$BUILD" -j "${JOBS:-2}" --target lupina hostsim call_bench >"$OUT/build.log" 2>&1 \
-  || { cat "$OUT/build.log"; exit 1; }
-
-export WINEPREFIX=$OUT/wineprefix
-unset DISPLAY
-source scripts/wine-env.sh
-echo "== starting Wine (prefix $WINEPREFIX)" >&2
-lup_wine_up
-trap lup_wine_down EXIT
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+LUP_BENCH_TARGETS="lupina hostsim call_bench"
+source scripts/bench-wine-up.sh
 
 PROGRAMS=$WINEPREFIX/drive_c/bench-call-programs
 rm -rf "$PROGRAMS"
