@@ -61,14 +61,9 @@ void FillPet(const fs::path& d, const std::string& prefix, const std::string& na
 // From the start of lupina.exe with `pet` until it ends; then the host it
 // started is waited for, untimed.
 double Call(const fs::path& work, const std::string& pet) {
-  const fs::path lupina = lup::ProgramFolder() / "lupina.exe";
-  std::wstring cmd = L"\"" + lupina.wstring() + L"\" " + lup::Wide(pet);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   const auto begin = std::chrono::steady_clock::now();
-  if (!CreateProcessW(lupina.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      work.c_str(), &si, &pi)) {
+  if (!lup_stress::StartLauncher(work, pet, &pi)) {
     std::fprintf(stderr, "lupina.exe did not start (%lu)\n", GetLastError());
     std::exit(1);
   }

@@ -60,6 +60,12 @@ bool SameFileName(std::string_view a, std::string_view b) {
 
 OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
                       CopyBatch* batch) {
+  if (!batch) {
+    // On its own: a batch of its own, committed here.
+    CopyBatch own;
+    const OpResult staged = MirrorFolder(source, target, keep, &own);
+    return staged.ok() ? own.Commit() : staged;
+  }
   std::vector<std::string> sourceNames, targetNames;
   OpResult listed = ListMatching(source, "*.*", Pick::Files, &sourceNames);
   if (listed.ok()) listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
@@ -87,16 +93,7 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
     OpResult copied = ShellFileOp(AllFiles(source), target, ShellOp::Copy, batch).result;
     if (!copied.ok()) return copied;
   }
-  if (batch) {
-    for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));
-    return OpResult::Ok(Action::Copy);
-  }
-  for (const std::string& name : extras) {
-    // One already gone is where it should be: a leftover temporary file is
-    // swept by the copies above, before its turn comes.
-    OpResult removed = Fs().Delete(target / U8Path(name));
-    if (!removed.ok() && !IsNotFound(removed.error)) return removed;
-  }
+  for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));
   return OpResult::Ok(Action::Copy);
 }
 

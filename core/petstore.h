@@ -62,7 +62,8 @@ class StoreQuestions {
 // funnel's own temporary files are never taken for data. A file of `target`
 // named `keep` is never removed. Stops at the first failure and returns it.
 // With a `batch` the copies and the removals are left to it (a step that
-// refreshes several folders commits them together).
+// refreshes several folders commits them together); without one they are
+// committed before it returns.
 OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
                       std::string_view keep = {}, CopyBatch* batch = nullptr);
 

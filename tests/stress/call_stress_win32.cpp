@@ -51,15 +51,9 @@ Run RunLauncher(const fs::path& work, const std::string& pet, const std::string&
   const fs::path scriptFile = work / ("script-" + std::to_string(++runs) + ".txt");
   Put(scriptFile, script);
   SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", scriptFile.c_str());
-  const fs::path lupina = lup::ProgramFolder() / "lupina.exe";
-  std::wstring cmd = L"\"" + lupina.wstring() + L"\" " + lup::Wide(pet);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   const auto begin = std::chrono::steady_clock::now();
-  if (!CreateProcessW(lupina.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      work.c_str(), &si, &pi))
-    return run;
+  if (!StartLauncher(work, pet, &pi)) return run;
   run.started = true;
   DWORD waited = WAIT_TIMEOUT;
   if (killAfter) {

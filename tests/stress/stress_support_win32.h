@@ -251,6 +251,17 @@ class Installation {
   Files model_;
 };
 
+// Starts lupina.exe (beside this program) with `pet` on its command line,
+// in the folder `work`.
+inline bool StartLauncher(const fs::path& work, const std::string& pet, PROCESS_INFORMATION* pi) {
+  const fs::path lupina = lup::ProgramFolder() / "lupina.exe";
+  std::wstring cmd = L"\"" + lupina.wstring() + L"\" " + lup::Wide(pet);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  return CreateProcessW(lupina.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        work.c_str(), &si, pi) != 0;
+}
+
 inline bool HostRunning() {
   for (const std::string& name : lup::RunningProcessNames()) {
     std::string upper = name;
