@@ -105,6 +105,8 @@ run() { # host-folder-name, then window_bench's arguments after the folder
   local name=$1 scenario=$2; shift 2
   rm -rf "${BENCH_C:?}/$name"
   cp -a "$PRISTINE/$name" "$BENCH_C/$name"
+  # The fresh copy written out first: the program's start must not pay for it.
+  sync
   (cd "$BENCH_C/programs" && wine 'C:\bench\programs\window_bench.exe' "$scenario" "C:\\bench\\$name" "$@" \
      </dev/null 2>>"$OUT/errors.log") | tr -d '\r' | tee -a "$RAW" >&2 || echo "window_bench failed on $name (see $OUT/errors.log)" >&2
 }

@@ -7,5 +7,7 @@ out=$(mktemp)
 wine "$@" >"$out" 2>&1
 rc=$?
 cat "$out"
+# A program that never ran (Wine itself gave up) says nothing: say so.
+[ $rc -ne 0 ] && [ ! -s "$out" ] && echo "wine-run: wine ended with code $rc and no output: $*"
 rm -f "$out"
 exit $rc
