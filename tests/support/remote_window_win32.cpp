@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/win32/host_win32.h"
+
 namespace lup::remote {
 
 std::wstring TextOf(HWND window) {
@@ -29,7 +31,7 @@ HWND Form(DWORD pid, const std::wstring& caption) {
         auto* s = reinterpret_cast<Search*>(p);
         DWORD owner = 0;
         GetWindowThreadProcessId(h, &owner);
-        if (owner != s->pid || !IsWindowVisible(h) || ClassOf(h) != L"LupinaForm" ||
+        if (owner != s->pid || !IsWindowVisible(h) || ClassOf(h) != lup::ui::win32::kFormWindowClass ||
             TextOf(h) != s->caption)
           return TRUE;
         s->found = h;

@@ -5,12 +5,11 @@
 
 #include "platform/win32/wide.h"
 #include "ui/win32/backend_win32.h"
+#include "ui/win32/host_win32.h"
 
 namespace lup::ui::win32 {
 
 namespace {
-
-constexpr wchar_t kFormClass[] = L"LupinaForm";
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
@@ -129,7 +128,7 @@ FormWindow::FormWindow(Win32Host& host, Form& form, HWND owner) : host_(host), f
     if (!form.MaxButton()) style &= ~WS_MAXIMIZEBOX;
   }
   if (form.ShowInTaskbar() && !owner) ex_style |= WS_EX_APPWINDOW;
-  hwnd_ = CreateWindowExW(ex_style, kFormClass, Wide(form.Caption()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+  hwnd_ = CreateWindowExW(ex_style, kFormWindowClass, Wide(form.Caption()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                           100, 100, owner, nullptr, host.instance(), this);
   dpi_ = WindowDpi(hwnd_);
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,

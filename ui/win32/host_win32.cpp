@@ -16,9 +16,6 @@ namespace lup::ui::win32 {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"LupinaForm";
-constexpr wchar_t kAppClass[] = L"LupinaApp";
-
 UINT MessageFlags(const Message& m) {
   UINT flags = MB_SETFOREGROUND;
   switch (m.buttons) {
@@ -174,7 +171,7 @@ Win32Host::Win32Host() : instance_(GetModuleHandleW(nullptr)) {
   wc.hInstance = instance_;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kFormClass;
+  wc.lpszClassName = kFormWindowClass;
   wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
   if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   RegisterClassExW(&wc);
@@ -183,9 +180,9 @@ Win32Host::Win32Host() : instance_(GetModuleHandleW(nullptr)) {
   app.cbSize = sizeof app;
   app.lpfnWndProc = &DefWindowProcW;
   app.hInstance = instance_;
-  app.lpszClassName = kAppClass;
+  app.lpszClassName = kAppWindowClass;
   RegisterClassExW(&app);
-  app_window_ = CreateWindowExW(0, kAppClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+  app_window_ = CreateWindowExW(0, kAppWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
 }
 
 Win32Host::~Win32Host() {

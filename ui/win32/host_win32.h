@@ -15,6 +15,12 @@
 
 namespace lup::ui::win32 {
 
+// The window classes the host registers: every form's window, and the
+// hidden window the host makes first, before the program reads anything
+// (tools that watch the programs from outside look for these).
+inline constexpr wchar_t kFormWindowClass[] = L"LupinaForm";
+inline constexpr wchar_t kAppWindowClass[] = L"LupinaApp";
+
 // One host per program, made on the window thread (it initialises COM for
 // the shell dialogs and registers the window class).
 std::unique_ptr<Host> NewHost();
