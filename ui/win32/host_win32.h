@@ -6,7 +6,8 @@
 //   host->Show(window.form());
 //   return host->Run();
 //
-// Only the program's entry point and the Wine tests include this header.
+// Only the programs' entry points, the Wine tests and the helpers that watch
+// the programs from outside (tests/support, bench/) include this header.
 #include <windows.h>
 
 #include <memory>
