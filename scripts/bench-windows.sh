@@ -139,7 +139,7 @@ TIME_TARGETS="snacks start:3000:1.0,snacks discard:3000:3.0,launcher start:10000
 FILLS="launcher start after Wine,launcher special-kind list,snacks start after Wine,snacks switch,snacks discard,utility selection list"
 
 table() {
-  awk -F'\t' -v reps="$REPS" -v timeout="$LUP_BENCH_TIMEOUT" -v times="$TIME_TARGETS" -v fills="$FILLS" '
+  awk -F'\t' -v timeout="$LUP_BENCH_TIMEOUT" -v times="$TIME_TARGETS" -v fills="$FILLS" '
     function median(list,    v, n, i, j, t) {
       n = split(list, v, " ")
       for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
@@ -149,6 +149,7 @@ table() {
       key = $1 SUBSEP $2
       if (!(key in runs)) { order[++keys] = key; names[key] = $1; rows[key] = $2 }
       runs[key] = runs[key] " " ($3 == "timeout" ? 1e9 : $3)
+      count[key]++
       if (!($1 in largest) || $2 + 0 > largest[$1]) largest[$1] = $2 + 0
     }
     END {
@@ -161,8 +162,10 @@ table() {
         sec[key] = m - base[name]
         printf "%-28s %6d %9.3f %11.4f\n", name, n, sec[key], sec[key] * 1000 / n
       }
-      printf "(medians of %d runs a line, of %d for the special-kind list, the switch and the selection list,\n", reps, 3 * reps
-      printf " timed three times a run; a one-row line is the whole time, the others less it)\n\n"
+      fewest = most = count[order[1]]
+      for (k = 2; k <= keys; k++) { if (count[order[k]] < fewest) fewest = count[order[k]]; if (count[order[k]] > most) most = count[order[k]] }
+      printf "(medians of %d runs, of %d values where a run times a list more than once;\n", fewest, most
+      printf " a one-row line is the whole time, the others less it)\n\n"
       missed = 0; judged = 0
       nt = split(times, t, ",")
       for (i = 1; i <= nt; i++) {
@@ -182,11 +185,8 @@ table() {
       for (i = 1; i <= nn; i++) {
         name = named[i]; big = largest[name]; small = big / 10
         a = name SUBSEP small; b = name SUBSEP big
-        if (!(a in sec) || !(b in sec) || sec[a] <= 0 || sec[b] >= 1e9) {
-          if (!(a in sec) || !(b in sec)) {
-            # Sizes without a tenth of the largest (a shortened run): nothing to judge.
-            continue
-          }
+        if (!(a in sec) || !(b in sec)) continue  # a shortened run: no tenth of the largest size
+        if (sec[a] <= 0 || sec[b] >= 1e9) {
           if (name in judge) { judged++; missed++; verdict = "MISSED" } else verdict = "(not judged)"
           printf "%-40s growth not measurable: %.3f s at %d rows  %s\n", name, sec[a], small, verdict
           continue
