@@ -1,11 +1,14 @@
 #include "core/fileops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <random>
+#include <thread>
 
-#include "platform/osfile.h"
+#include "base/parallel.h"
 #include "base/text.h"
+#include "platform/osfile.h"
 
 namespace lup {
 namespace fs = std::filesystem;
@@ -22,9 +25,11 @@ constexpr std::string_view kTempSuffix = ".tmp";
 constexpr std::size_t kTempDigits = 16;
 
 std::string MakeTempName() {
-  static std::mt19937_64 random(
+  // One generator a thread: a folder's copies are written from a few.
+  thread_local std::mt19937_64 random(
       (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      std::hash<std::thread::id>{}(std::this_thread::get_id()));
   const std::uint64_t v = random();
   std::string name(kTempPrefix);
   for (std::size_t i = 0; i < kTempDigits; ++i) name.push_back(kHex[(v >> (i * 4)) & 15]);
@@ -247,20 +252,87 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   return OpResult::Ok(action);
 }
 
-OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batch) {
-  FaultPoint point;
-  std::error_code fault = Begin(&point);
-  if (!(fault && point == FaultPoint::Start)) SweepOnce(to.parent_path());
-  fs::path staged;
-  OpResult r = fault && point == FaultPoint::Start
-                   ? TwoPathFailure(Action::Copy, fault, from, to, true)
-                   : CopyAtomically(from, to, Action::Copy, fault, batch, &staged);
+// A copy is counted (its injected fault found) and its folder swept first,
+// then done (RunCopy, which touches nothing of the funnel's own), then
+// handed to its batch and journaled.
+std::error_code FileOps::BeginCopy(const fs::path& to, FaultPoint* point) {
+  std::error_code fault = Begin(point);
+  if (!(fault && *point == FaultPoint::Start)) SweepOnce(to.parent_path());
+  return fault;
+}
+
+static OpResult RunCopy(const fs::path& from, const fs::path& to, std::error_code fault,
+                        FaultPoint point, CopyBatch* batch, fs::path* staged) {
+  return fault && point == FaultPoint::Start
+             ? TwoPathFailure(Action::Copy, fault, from, to, true)
+             : CopyAtomically(from, to, Action::Copy, fault, batch, staged);
+}
+
+OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
+                          std::error_code fault, const fs::path& staged, CopyBatch* batch) {
   if (batch) {
     batch->ops_ = this;
     if (r.ok()) batch->staged_.push_back({from, to, staged, fault, journal_.size()});
     if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
   }
   return Finish(r, from, to);
+}
+
+OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batch) {
+  FaultPoint point;
+  const std::error_code fault = BeginCopy(to, &point);
+  fs::path staged;
+  const OpResult r = RunCopy(from, to, fault, point, batch, &staged);
+  return EndCopy(r, from, to, fault, staged, batch);
+}
+
+OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copies,
+                          CopyBatch& batch, int* done) {
+  *done = 0;
+  const int countBefore = count_;
+  struct One {
+    std::error_code fault;
+    FaultPoint point = FaultPoint::Start;
+    OpResult result;
+    fs::path staged;
+  };
+  std::vector<One> work(copies.size());
+  // Counted in order; a copy whose fault strikes at its start is the last.
+  std::size_t asked = 0;
+  while (asked < copies.size()) {
+    One& w = work[asked];
+    w.fault = BeginCopy(copies[asked].second, &w.point);
+    ++asked;
+    if (w.fault && w.point == FaultPoint::Start) break;
+  }
+  // Read and written from a few threads; once a copy failed, the ones after
+  // it that have not started are not needed.
+  std::atomic<std::size_t> firstFailed{asked};
+  ForEachIndexInParallel(asked, [&](std::size_t i) {
+    if (i > firstFailed.load()) return;
+    One& w = work[i];
+    w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged);
+    if (w.result.ok()) return;
+    for (std::size_t seen = firstFailed.load(); i < seen;)
+      if (firstFailed.compare_exchange_weak(seen, i)) break;
+  });
+  // Handed over in order up to the first failure, which ends the list as it
+  // would have ended one copy after the other: the copies after it are not
+  // counted, and their temporary files go.
+  OpResult r = OpResult::Ok(Action::Copy);
+  for (std::size_t i = 0; i < asked; ++i) {
+    One& w = work[i];
+    if (!r.ok()) {
+      if (!w.staged.empty()) os::DeleteOneFile(w.staged);
+      continue;
+    }
+    r = EndCopy(w.result, copies[i].first, copies[i].second, w.fault, w.staged, &batch);
+    if (r.ok())
+      ++*done;
+    else
+      count_ = countBefore + static_cast<int>(i) + 1;
+  }
+  return r;
 }
 
 void FileOps::MarkFailed(std::size_t journalIndex) {

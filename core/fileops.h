@@ -122,6 +122,14 @@ class FileOps {
   OpResult Copy(const std::filesystem::path& from, const std::filesystem::path& to,
                 CopyBatch* batch = nullptr);
 
+  // Copies each (from, to) of `copies` into `batch` as Copy would, one after
+  // the other, stopping at the first that fails: the same operations
+  // counted, journaled and staged, the same failure returned. The files are
+  // compared and written from a few threads at once. `*done` counts the
+  // copies that succeeded.
+  OpResult CopyAll(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& copies,
+                   CopyBatch& batch, int* done);
+
   // Moves the file `from` to `to`, replacing `to` when it exists. A rename
   // when both lie on one volume, otherwise an atomic copy and a delete.
   OpResult Move(const std::filesystem::path& from, const std::filesystem::path& to);
@@ -181,6 +189,9 @@ class FileOps {
   std::error_code Begin(FaultPoint* point);
   OpResult Finish(OpResult r, const std::filesystem::path& path,
                   const std::filesystem::path& other);
+  std::error_code BeginCopy(const std::filesystem::path& to, FaultPoint* point);
+  OpResult EndCopy(OpResult r, const std::filesystem::path& from, const std::filesystem::path& to,
+                   std::error_code fault, const std::filesystem::path& staged, CopyBatch* batch);
   friend class CopyBatch;
   void MarkFailed(std::size_t journalIndex);
 

@@ -304,6 +304,100 @@ TEST_F(BatchFaults, AFailureOrAKillAtEveryOperationLeavesEachFileWholeOldOrNew) 
       }
 }
 
+// A folder of many files is copied from a few threads; whatever fails, the
+// outcome is the one of copies made one after the other: the first failure
+// in the list is the one reported, the operations after it are neither
+// counted nor journaled, no temporary file is left, nothing is replaced.
+TEST_F(FileOpsTest, CopiesFromAFewThreadsEndAtTheFirstFailureAsOneAfterTheOther) {
+  constexpr int kFiles = 60;
+  std::filesystem::create_directories(dir / "from");
+  std::filesystem::create_directories(dir / "to");
+  std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "m" + std::to_string(i) + ".mail";
+    WriteBytes(dir / "from" / name, "new " + std::to_string(i) + std::string(i * 997, 'x'));
+    if (i % 3 == 0) WriteBytes(dir / "to" / name, "old " + std::to_string(i));
+    copies.emplace_back(dir / "from" / name, dir / "to" / name);
+  }
+  std::string before = NamesIn(dir / "to");
+  auto expectUntouched = [&] {
+    EXPECT_EQ(NamesIn(dir / "to"), before);
+    for (int i = 0; i < kFiles; i += 3)
+      EXPECT_EQ(ReadBytes(copies[i].second), "old " + std::to_string(i));
+  };
+  auto runExpectingFailureAt = [&](std::size_t failing, std::error_code error) {
+    ops.ClearJournal();
+    const int countBefore = ops.Count();
+    CopyBatch batch;
+    int done = -1;
+    const OpResult r = Fs().CopyAll(copies, batch, &done);
+    ops.ClearFaults();
+    EXPECT_EQ(r.error, error);
+    EXPECT_EQ(r.other, copies[failing].second);
+    EXPECT_EQ(done, static_cast<int>(failing));
+    EXPECT_EQ(ops.Count() - countBefore, static_cast<int>(failing) + 1);
+    ASSERT_EQ(ops.Journal().size(), failing + 1);
+    EXPECT_FALSE(ops.Journal().back().ok);
+    EXPECT_EQ(ops.Journal().back().other, copies[failing].second);
+    EXPECT_FALSE(batch.Commit().ok());
+    expectUntouched();
+  };
+  for (FaultPoint point : {FaultPoint::Start, FaultPoint::BeforeReplace})
+    for (int n : {1, 17, kFiles}) {
+      SCOPED_TRACE("injected at copy " + std::to_string(n));
+      ops.FailAt(n, kNoSpace, /*fromThenOn=*/false, point);
+      if (point == FaultPoint::Start) {
+        runExpectingFailureAt(static_cast<std::size_t>(n - 1), kNoSpace);
+      } else {
+        // This fault strikes at the rename: staged whole, it fails in Commit.
+        CopyBatch batch;
+        int done = 0;
+        ASSERT_TRUE(Fs().CopyAll(copies, batch, &done).ok());
+        EXPECT_EQ(done, kFiles);
+        ops.ClearFaults();
+        EXPECT_EQ(batch.Commit().error, kNoSpace);
+        EXPECT_EQ(batch.Done(), n - 1);
+        // Put back what the renames before it replaced.
+        for (int i = 0; i < n - 1; ++i) {
+          if (i % 3 == 0)
+            WriteBytes(copies[i].second, "old " + std::to_string(i));
+          else
+            std::filesystem::remove(copies[i].second);
+        }
+        expectUntouched();
+      }
+    }
+  // Failures of the files themselves: a source gone, a target that is a
+  // folder. The earlier one in the list is reported, wherever the threads were.
+  std::filesystem::remove(copies[41].first);
+  std::filesystem::create_directory(dir / "to/m50.mail");
+  before = NamesIn(dir / "to");
+  runExpectingFailureAt(41, std::make_error_code(std::errc::no_such_file_or_directory));
+  WriteBytes(copies[41].first, "new 41");
+  int done = 0;
+  {
+    CopyBatch batch;
+    const OpResult r = Fs().CopyAll(copies, batch, &done);
+    EXPECT_EQ(r.error, MakeError(CoreError::IsAFolder));
+    EXPECT_EQ(done, 50);
+    EXPECT_EQ(batch.Commit().other, copies[50].second);
+    EXPECT_EQ(NamesIn(dir / "to"), before);
+  }
+
+  // Nothing failing: every file copied whole, the ones already the same untouched.
+  std::filesystem::remove(dir / "to/m50.mail");
+  WriteBytes(copies[6].second, ReadBytes(copies[6].first));
+  const auto longAgo = std::filesystem::last_write_time(copies[6].second) - std::chrono::hours(48);
+  std::filesystem::last_write_time(copies[6].second, longAgo);
+  CopyBatch all;
+  ASSERT_TRUE(Fs().CopyAll(copies, all, &done).ok());
+  ASSERT_TRUE(all.Commit().ok());
+  EXPECT_EQ(all.Done(), kFiles);
+  for (const auto& [from, to] : copies) EXPECT_EQ(ReadBytes(to), ReadBytes(from)) << PathText(to);
+  EXPECT_EQ(std::filesystem::last_write_time(copies[6].second), longAgo);
+  EXPECT_EQ(NamesIn(dir / "to").find("~lupina-tmp"), std::string::npos);
+}
+
 #ifdef _WIN32
 // Windows reports its own error codes; the reasons must still read right.
 TEST_F(FileOpsTest, WindowsErrorsGetTheirJapaneseReasons) {

@@ -86,22 +86,30 @@ FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op,
     out.result = made;
     return out;
   }
-  // Copies are made durable together, then renamed over their targets.
-  CopyBatch own;
-  CopyBatch& batch = outside ? *outside : own;
-  for (const std::string& name : names) {
-    fs::path source = folder / U8Path(name);
-    fs::path target = to / U8Path(name);
-    OpResult r = op == ShellOp::Move ? Fs().Move(source, target) : Fs().Copy(source, target, &batch);
-    if (!r.ok()) {
-      out.result = r;
-      return out;
+  if (op == ShellOp::Move) {
+    for (const std::string& name : names) {
+      OpResult r = Fs().Move(folder / U8Path(name), to / U8Path(name));
+      if (!r.ok()) {
+        out.result = r;
+        return out;
+      }
+      ++out.filesDone;
     }
-    if (op == ShellOp::Move || outside) ++out.filesDone;
+    return out;
   }
-  if (op == ShellOp::Copy && !outside) {
-    out.result = batch.Commit();
-    out.filesDone = batch.Done();
+  // Copies are made durable together, then renamed over their targets.
+  std::vector<std::pair<fs::path, fs::path>> copies;
+  copies.reserve(names.size());
+  for (const std::string& name : names)
+    copies.emplace_back(folder / U8Path(name), to / U8Path(name));
+  CopyBatch own;
+  int staged = 0;
+  out.result = Fs().CopyAll(copies, outside ? *outside : own, &staged);
+  if (outside) {
+    out.filesDone = staged;
+  } else if (out.result.ok()) {
+    out.result = own.Commit();
+    out.filesDone = own.Done();
   }
   return out;
 }

@@ -1,9 +1,9 @@
 // Parts of the raw file layer that are the same on every system.
 #include "platform/osfile.h"
 
-#include <atomic>
 #include <mutex>
-#include <thread>
+
+#include "base/parallel.h"
 
 namespace lup::os {
 
@@ -36,26 +36,18 @@ std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes)
 // waits for the disk overlap (and the file system can join them).
 std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
                              std::filesystem::path* failed) {
-  std::atomic<std::size_t> next{0};
   std::mutex lock;
   std::error_code first;
   std::size_t firstIndex = paths.size();
-  auto work = [&] {
-    for (std::size_t i = next++; i < paths.size(); i = next++) {
-      if (std::error_code e = SyncOneFile(paths[i])) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (i < firstIndex) {
-          first = e;
-          firstIndex = i;
-        }
+  ForEachIndexInParallel(paths.size(), [&](std::size_t i) {
+    if (std::error_code e = SyncOneFile(paths[i])) {
+      std::lock_guard<std::mutex> hold(lock);
+      if (i < firstIndex) {
+        first = e;
+        firstIndex = i;
       }
     }
-  };
-  const std::size_t threads = paths.size() < 16 ? 1 : 4;
-  std::vector<std::thread> helpers;
-  for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
-  work();
-  for (std::thread& t : helpers) t.join();
+  });
   if (first) *failed = paths[firstIndex];
   return first;
 }
