@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <new>
 #include <random>
 #include <thread>
 
@@ -311,7 +312,12 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   ForEachIndexInParallel(asked, [&](std::size_t i) {
     if (i > firstFailed.load()) return;
     One& w = work[i];
-    w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged);
+    try {
+      w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged);
+    } catch (const std::bad_alloc&) {  // a worker thread must not end the program
+      w.result = TwoPathFailure(Action::Copy, std::make_error_code(std::errc::not_enough_memory),
+                                copies[i].first, copies[i].second, true);
+    }
     if (w.result.ok()) return;
     for (std::size_t seen = firstFailed.load(); i < seen;)
       if (firstFailed.compare_exchange_weak(seen, i)) break;
