@@ -160,14 +160,18 @@ namespace {
 enum class Target { kOther, kSameBytes, kFolder };
 
 // Whether the file `to` holds exactly the bytes `source` holds: the sizes
-// first, then the content. `source` is left at its start again.
+// first (from the folder's entry: a target missing or of another size is
+// never opened), then the content. `source` is left at its start again.
 Target CompareTarget(os::File& source, const fs::path& to, std::error_code* error) {
-  os::File target;
   std::uint64_t sourceSize = 0, targetSize = 0;
+  os::EntryInfo entry;
+  if (os::LookUp(to, &entry)) return Target::kOther;
+  if (entry.folder) return Target::kFolder;
+  if (source.Size(&sourceSize) || sourceSize != entry.size) return Target::kOther;
+  os::File target;
   if (std::error_code e = os::OpenRead(to, &target))
     return e == std::errc::is_a_directory ? Target::kFolder : Target::kOther;
-  if (target.Size(&targetSize) || source.Size(&sourceSize) || sourceSize != targetSize)
-    return Target::kOther;
+  if (target.Size(&targetSize) || sourceSize != targetSize) return Target::kOther;
   static thread_local char a[65536], b[65536];
   bool same = true;
   for (std::uint64_t left = sourceSize; same && left > 0;) {

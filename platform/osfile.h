@@ -49,6 +49,14 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file);
 // Opens an existing file for reading and writing in place.
 std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 
+// What a name holds, from its directory entry (no file is opened): whether
+// it is a folder and, for a file, its size. Fails when nothing is there.
+struct EntryInfo {
+  bool folder = false;
+  std::uint64_t size = 0;
+};
+std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info);
+
 // Reads a whole file.
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);
 

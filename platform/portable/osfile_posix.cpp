@@ -54,6 +54,14 @@ std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   return OpenWith(path, O_RDWR, &file->h_);
 }
 
+std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return LastError();
+  info->folder = S_ISDIR(st.st_mode);
+  info->size = static_cast<std::uint64_t>(st.st_size);
+  return {};
+}
+
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
   ssize_t n;
   do {

@@ -59,6 +59,16 @@ std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
 }
 
+// The attributes of a name come without opening the file (under Wine,
+// without a round trip to its server).
+std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
+  info->folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return {};
+}
+
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
   DWORD n = 0;
   DWORD ask = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
