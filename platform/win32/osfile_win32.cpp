@@ -173,8 +173,12 @@ std::error_code SyncOneFile(const std::filesystem::path& path) {
   return e;
 }
 
-// MoveFileExW with MOVEFILE_WRITE_THROUGH returns once the new name is on
-// the disk: nothing more to do for the folder.
+// A rename within one volume is a change of the file system's own log,
+// which reaches the disk in the order the changes were made: a later change
+// found after a power cut brings every earlier rename with it, and the data
+// renamed was flushed before (the barrier). MOVEFILE_WRITE_THROUGH makes a
+// move across volumes, a copy and a delete, wait for its flush. Nothing
+// more is done for the folder.
 std::error_code SyncFolder(const std::filesystem::path&) { return {}; }
 
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
