@@ -36,6 +36,12 @@ bool AnyFileMatches(const fs::path& folder) {
   return !ListFolder(folder, "*.*", Pick::Files).entries.empty();
 }
 
+OpResult ReadFileBytes(const fs::path& path, std::string* bytes) {
+  std::error_code e = Fs().ReadFault(path);
+  if (!e) e = os::ReadWhole(path, bytes);
+  return e ? OpResult::Fail(Action::Read, e, path) : OpResult::Ok(Action::Read);
+}
+
 long long FileLength(const fs::path& path) {
   std::error_code e;
   if (!fs::is_regular_file(path, e)) return -1;

@@ -37,6 +37,10 @@ bool AnyFileMatches(const std::filesystem::path& folder);
 // Length of an ordinary file; -1 when it is missing or not an ordinary file.
 long long FileLength(const std::filesystem::path& path);
 
+// The whole content of a file; a Read failure naming it (a fault the tests
+// set with FileOps::FailReadsOf included).
+OpResult ReadFileBytes(const std::filesystem::path& path, std::string* bytes);
+
 // ---- listings -------------------------------------------------------------
 
 enum class Pick { Files = 1, Folders = 2, Both = 3 };

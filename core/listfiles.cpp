@@ -169,10 +169,8 @@ bool ReadListFile(const fs::path& path, ParsedList* parsed, OpResult* error) {
   // list there fails and is reported).
   if (!FileExists(path)) return false;
   std::string bytes;
-  std::error_code e = Fs().ReadFault(path);
-  if (!e) e = os::ReadWhole(path, &bytes);
-  if (e) {
-    *error = OpResult::Fail(Action::Read, e, path);
+  if (OpResult read = ReadFileBytes(path, &bytes); !read.ok()) {
+    *error = read;
     return true;
   }
   *parsed = ParseRecords(bytes);
@@ -260,7 +258,7 @@ OpResult WriteShareList(const fs::path& d, const std::vector<ShareRecord>& recor
 std::optional<ShareFlags> FindShareFlags(const std::vector<ShareRecord>& records,
                                          std::string_view petName) {
   for (const ShareRecord& record : records)
-    if (record.usable && record.name == petName) return record.flags;
+    if (record.usable && SamePetName(record.name, petName)) return record.flags;
   return std::nullopt;
 }
 
@@ -294,7 +292,7 @@ OpResult WriteSpecialMarks(const fs::path& d, const std::vector<SpecialMark>& re
 std::optional<bool> FindSpecialMark(const std::vector<SpecialMark>& records,
                                     std::string_view petName) {
   for (const SpecialMark& mark : records)
-    if (mark.usable && mark.name == petName) return mark.patched;
+    if (mark.usable && SamePetName(mark.name, petName)) return mark.patched;
   return std::nullopt;
 }
 

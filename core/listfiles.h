@@ -110,7 +110,7 @@ ShareListRead ReadShareList(const std::filesystem::path& hostFolder);
 // records writes an empty file.
 OpResult WriteShareList(const std::filesystem::path& hostFolder,
                         const std::vector<ShareRecord>& records);
-// The flags of the first usable record whose name equals `petName` exactly.
+// The flags of the first usable record whose name is `petName` (SamePetName).
 std::optional<ShareFlags> FindShareFlags(const std::vector<ShareRecord>& records,
                                          std::string_view petName);
 
@@ -128,7 +128,7 @@ struct SpecialMarksRead {
 SpecialMarksRead ReadSpecialMarks(const std::filesystem::path& hostFolder);
 OpResult WriteSpecialMarks(const std::filesystem::path& hostFolder,
                            const std::vector<SpecialMark>& records);
-// The mark of the first usable record whose name equals `petName` exactly.
+// The mark of the first usable record whose name is `petName` (SamePetName).
 std::optional<bool> FindSpecialMark(const std::vector<SpecialMark>& records,
                                     std::string_view petName);
 

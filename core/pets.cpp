@@ -2,12 +2,18 @@
 
 #include <cstring>
 
+#include "base/unicode.h"
+
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "platform/osfile.h"
 
 namespace lup {
 namespace fs = std::filesystem;
+
+bool SamePetName(std::string_view a, std::string_view b) {
+  return a == b || UpcasedUtf16(a) == UpcasedUtf16(b);
+}
 
 bool PetNameOfFile(std::string_view fileName, std::string* petName) {
   std::size_t underscore = fileName.find('_');

@@ -32,6 +32,12 @@ struct Pet {
 OpResult ListPets(const std::filesystem::path& hostFolder, std::string_view petFileName,
                   std::vector<std::string>* pets);
 
+// Two pet names stand for one pet when the file system takes them for one
+// (their files are one): letter case ignored as Windows folds it
+// ("mimi" is "Mimi"). Every lookup of a pet by name compares this way; the
+// registered spelling is the one its settings file carries.
+bool SamePetName(std::string_view a, std::string_view b);
+
 // The pet name of one settings file name (the text before the first "_");
 // false when the name holds no "_". Used by ListPets.
 bool PetNameOfFile(std::string_view fileName, std::string* petName);

@@ -161,13 +161,14 @@ PetsRead PetStore::ReadPets() const {
   if (!out.error.ok()) return out;
   // Each name's flags, the first usable record of a name counting: found at
   // once however many pets there are.
-  std::unordered_map<std::string, ShareFlags> flagsOf;
+  // Names are keyed as the file system compares them (SamePetName).
+  std::unordered_map<std::u16string, ShareFlags> flagsOf;
   for (const ShareRecord& record : shares.records)
-    if (record.usable) flagsOf.emplace(record.name, record.flags);
+    if (record.usable) flagsOf.emplace(UpcasedUtf16(record.name), record.flags);
   for (const std::string& name : names) {
     Pet pet;
     pet.name = name;
-    const auto found = flagsOf.find(name);
+    const auto found = flagsOf.find(UpcasedUtf16(name));
     if (found != flagsOf.end()) pet.flags = found->second;
     out.pets.push_back(std::move(pet));
   }
@@ -223,6 +224,10 @@ OpResult PetStore::RecordCurrent(std::string_view pet) const {
 OpResult PetStore::ForgetCurrent() const {
   const fs::path file = CurrentPetFile(s_.hostFolder);
   if (!FileExists(file)) return OpResult::Ok(Action::Delete);
+  // One that cannot be read may name the pet whose data the host holds: it
+  // stays, so that the next call still asks before it overwrites that data.
+  if (ReadCurrentPet(s_.hostFolder).state == CurrentPetRead::State::Unreadable)
+    return OpResult::Ok(Action::Delete);
   return Fs().Delete(file);
 }
 
@@ -260,14 +265,13 @@ OpResult PetStore::SaveCurrent() const {
     return OpResult::Ok(Action::Copy);
   const PetsRead pets = ReadPets();
   if (!pets.error.ok()) return pets.error;
+  // Her copies carry the registered spelling of her name.
   for (const Pet& pet : pets.pets)
-    if (pet.name == current.name) return PutAway(pet.name, pet.flags);
+    if (SamePetName(pet.name, current.name)) return PutAway(pet.name, pet.flags);
   return OpResult::Ok(Action::Copy);  // no longer registered: nobody to save for
 }
 
 OpResult PetStore::ReleaseCurrent() const {
-  if (ReadCurrentPet(s_.hostFolder).state == CurrentPetRead::State::Unreadable)
-    return OpResult::Ok(Action::Delete);
   OpResult saved = SaveCurrent();
   if (!saved.ok()) return saved;
   return ForgetCurrent();

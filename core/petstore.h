@@ -166,7 +166,9 @@ class PetStore {
 
   // \lupina.dat names `pet` ("" = no pet's data is in the host copies).
   OpResult RecordCurrent(std::string_view pet) const;
-  // \lupina.dat removed (when it exists).
+  // \lupina.dat removed (when it exists): no pet is current. One that cannot
+  // be read stays: whose data the host holds is unknown, and the next call
+  // must still ask before it overwrites that data.
   OpResult ForgetCurrent() const;
 
   // The settings file of an older version that registers `pet` under a name
@@ -194,8 +196,8 @@ class PetStore {
   // (whose data the host holds is unknown; the call asks before it
   // overwrites it). A \lupina3.dat that cannot be read is an error.
   OpResult SaveCurrent() const;
-  // SaveCurrent, then \lupina.dat removed: from now on the host copies belong
-  // to no pet. When the save failed, nothing is removed. An unreadable
+  // SaveCurrent, then ForgetCurrent: from now on the host copies belong to
+  // no pet. When the save failed, nothing is removed. An unreadable
   // \lupina.dat stays, so that the next call still asks.
   OpResult ReleaseCurrent() const;
 
@@ -242,8 +244,33 @@ class PetStore {
   // none. When D\ppc_name exists as well nothing changes (AlreadyExists).
   OpResult GiveBackHostPetFile() const;
 
-  // True when `pet` has its own settings file D\P_ppc_name.
+  // A set-aside settings file found before a new pet is made, or before a
+  // call: left by a new-pet creation that did not end (the utility ended or
+  // failed meanwhile, or an older version's cancel).
+  struct SetAsideLeft {
+    enum class State {
+      kNone,        // no set-aside file
+      kGiveBack,    // no pet is current and D\ppc_name is missing: giving it
+                    // back restores what the host held before
+      kUnfinished,  // no pet is current and D\ppc_name exists: most likely
+                    // the pet the host made, not registered yet
+      kUnsafe,      // a pet is current (or \lupina.dat cannot be read): given
+                    // back, it would be put away under her name
+    };
+    State state = State::kNone;
+    // The registered pets whose own settings file holds the same bytes as
+    // the set-aside file, and as D\ppc_name (when it exists): what each is.
+    std::vector<std::string> asideMatches, hostMatches;
+    std::string current;        // kUnsafe: the current pet, when known
+    bool currentUnknown = false;  // kUnsafe: \lupina.dat cannot be read
+  };
+  SetAsideLeft LookAtSetAside() const;
+
+  // True when `pet` is among the registered pets (SamePetName).
   bool IsRegistered(std::string_view pet) const;
+  // The registered spelling of the pet the file system takes `pet` for
+  // ("Mimi" for "mimi"); nullopt when no such pet is registered.
+  std::optional<std::string> RegisteredName(std::string_view pet) const;
 
   struct Registration {
     OpResult petFile;  // D\P_ppc_name written (the pet is registered)
@@ -298,14 +325,18 @@ class PetStore {
   // ---- backup, repair and deletion (core/petstore_backup.cpp) ----------------
 
   struct BackupReport {
+    // The current pet's host data could not be saved first: nothing was
+    // backed up (her backup would miss her latest data).
+    OpResult unsaved;
     int pets = 0;                    // the registered pets that were gone through
     std::vector<OpResult> failures;  // every step that failed, in order
     // \lupina3.dat could not be read (or is missing): nobody's flags are
     // known, so every pet's own copies that exist were backed up.
     OpResult sharesUnknown;
-    bool ok() const { return failures.empty(); }
+    bool ok() const { return unsaved.ok() && failures.empty(); }
   };
-  // One generation of the backup (BackupLayout): for every registered pet
+  // The current pet's host data saved (SaveCurrent); then one generation of
+  // the backup (BackupLayout): for every registered pet
   // (in listing order) its settings file and its own copies of the kinds it
   // does not share, as far as `items` asks for them; then the host copies
   // and the shared copies, whatever `items` says. File items are copied

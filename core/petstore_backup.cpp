@@ -60,6 +60,14 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   const auto keep = [&](Item item) {
     return item == Item::kTreasure ? std::string_view(s_.treasureBoxName) : std::string_view();
   };
+  // The current pet's latest data is in the host copies: saved first, as a
+  // call would, so that her backup (and the shared one) holds it.
+  // Without the share list whose copies are hers is unknown: the host copies'
+  // own backup then holds her latest data, and the run goes on.
+  out.unsaved = SaveCurrent();
+  if (out.unsaved.action == Action::Read && out.unsaved.path == ShareListFile(s_.hostFolder))
+    out.unsaved = OpResult::Ok();
+  if (!out.unsaved.ok()) return out;
   const BackupLayout bak(s_);
   // Without D\bak every copy would fail: that one failure says it all.
   if (!IsFolder(bak.Folder()) && !note(MakeFolder(bak.Folder()))) return out;
@@ -83,7 +91,13 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
     for (Item item : kInBoxOrder) {
       if (!items[ChoiceOf(item)] || SharedIn(flags, item)) continue;
       const fs::path own = s_.PetCopy(pet, item);
-      if (IsFileItem(item)) {
+      if (item == Item::kPetFile && !FileExists(own)) {
+        // Listed through an older file name with another "_" in it, which
+        // the launcher does not call either: said, not skipped.
+        if (const std::optional<std::string> misnamed = MisnamedPetFile(pet))
+          note(OpResult::Fail(Action::Copy, MakeError(CoreError::ExtraUnderscore),
+                              s_.hostFolder / U8Path(*misnamed), bak.OfPet(pet, item)));
+      } else if (IsFileItem(item)) {
         if (FileExists(own)) note(CopyOneFile(own, bak.OfPet(pet, item)));
       } else if (flagsKnown || IsFolder(own)) {
         // With the flags unknown, a missing folder may be a shared kind's:
@@ -160,7 +174,7 @@ PetStore::RepairReport PetStore::Repair(std::string_view pet, const ShareFlags& 
   std::array<bool, 4> hostShares{};
   const bool nobody = current.state == CurrentPetRead::State::Missing ||
                       (current.state == CurrentPetRead::State::Ok && current.name.empty());
-  if (current.state == CurrentPetRead::State::Ok && current.name == pet) {
+  if (current.state == CurrentPetRead::State::Ok && SamePetName(current.name, pet)) {
     // Her latest data is saved first; from now on the host copies are
     // nobody's, and the next call brings the repaired data in.
     out.failure = ReleaseCurrent();
@@ -266,7 +280,7 @@ void PetStore::DeleteOwn(std::string_view pet, Item item, DeletionReport& report
 PetStore::DeletionReport PetStore::DeletePet(std::string_view pet, const ItemChoice& items) const {
   DeletionReport out;
   const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
-  if (current.state == CurrentPetRead::State::Ok && current.name == pet) {
+  if (current.state == CurrentPetRead::State::Ok && SamePetName(current.name, pet)) {
     // Her latest data goes into the copies that stay (and the shared ones,
     // which other pets use), and \lupina.dat stops naming her.
     OpResult released = ReleaseCurrent();

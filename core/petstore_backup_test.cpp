@@ -142,7 +142,11 @@ TEST(Backup, EachPetsOwnKindsThenTheHostAndTheSharedCopiesGoIntoBak) {
   EXPECT_EQ(NamesIn(s / "bak"), Sorted(expected));
 
   const Files disk = s.Snapshot();
-  EXPECT_EQ(s.Read("bak/ミミ_おともだち帳.bak"), "ミミ friends");          // her own copy
+  // ミミ is current: her latest, in the host copies, was saved first and is
+  // what her backup holds (the mail only the host had included).
+  EXPECT_EQ(s.Read("bak/ミミ_おともだち帳.bak"), "ミミ friends, newest");
+  EXPECT_EQ(s.Read("bak/ミミ_受信フォルダ/0003.txt"), "ミミ third mail, only in the host");
+  EXPECT_EQ(s.CurrentOnDisk(), "ミミ");
   EXPECT_EQ(s.Read("bak/おともだち帳.bak"), "ミミ friends, newest");       // the host's
   EXPECT_EQ(s.Read("bak/共有/おともだち帳.bak"), "共有 friends");
   EXPECT_EQ(s.Read("bak/ソラ_PostPet設定.ppc.bak"), "ソラ settings");
@@ -157,6 +161,7 @@ TEST(Backup, EachPetsOwnKindsThenTheHostAndTheSharedCopiesGoIntoBak) {
 TEST(Backup, ASecondRunReplacesTheFirstFolderByFolder) {
   Scene s;
   s.PutThreePets();
+  s.WriteCurrent("");  // her own copies are what is backed up
   ASSERT_TRUE(s.Store().BackUp().ok());
   s.Remove("ミミ_受信フォルダ/0001.txt");            // gone from the backup too
   s.Put("ミミ_受信フォルダ/sub/deep.txt", "never backed up");
@@ -239,6 +244,7 @@ TEST(Backup, UnknownFlagsBackUpEveryOwnCopyThereIsAndSaySo) {
 TEST(Backup, AFolderThatCannotBeListedIsAFailureAndTheRunGoesOn) {
   Scene s;
   s.PutThreePets();
+  s.WriteCurrent("");
   ASSERT_TRUE(s.Store().BackUp().ok());
   s.Put("ミミ_受信フォルダ/0009.txt", "new");
   s.Put("クロ_おともだち帳", "クロ friends, changed");
@@ -251,6 +257,22 @@ TEST(Backup, AFolderThatCannotBeListedIsAFailureAndTheRunGoesOn) {
   EXPECT_EQ(report.failures[0].path, s / "ミミ_受信フォルダ");
   EXPECT_EQ(NamesIn(s / "bak/ミミ_受信フォルダ"), "0001.txt|ミミ-in.txt");  // the last backup stays
   EXPECT_EQ(s.Read("bak/クロ_おともだち帳.bak"), "クロ friends, changed");
+}
+
+TEST(Backup, TheCurrentPetNotSavedStopsTheRunBeforeAnythingIsCopied) {
+  Scene s;
+  s.PutThreePets();
+  const Files before = s.Snapshot();
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(s / "ミミ_受信フォルダ", std::make_error_code(std::errc::io_error));
+  const PetStore::BackupReport report = s.Store().BackUp();
+  EXPECT_FALSE(report.ok());
+  EXPECT_EQ(report.unsaved.path, s / "ミミ_受信フォルダ");
+  EXPECT_TRUE(report.failures.empty());
+  EXPECT_FALSE(s.Exists("bak"));
+  EXPECT_EQ(s.CurrentOnDisk(), "ミミ");
+  for (const auto& [path, bytes] : s.Snapshot()) EXPECT_EQ(bytes, At(before, path)) << path;
 }
 
 // One run on a copy of `model` with every operation journaled: the paths
@@ -285,13 +307,15 @@ struct BackupRun : Scene {
   }
 };
 
+// Every file, of the backup and of the live data (which the current pet's
+// save changes), holds what it held or what the whole run leaves; none that
+// both have is lost.
 void ExpectOldOrNewBackup(const Files& result, const Files& before, const Files& after) {
-  EXPECT_EQ(Under(result, "bak/", false), Under(before, "bak/", false)) << "the live data changed";
-  for (const auto& [path, bytes] : Under(result, "bak/"))
+  for (const auto& [path, bytes] : result)
     EXPECT_TRUE(bytes == At(before, path) || bytes == At(after, path)) << path << " is neither old nor new";
-  for (const auto& [path, bytes] : Under(before, "bak/"))
+  for (const auto& [path, bytes] : before)
     if (!result.count(path)) {
-      EXPECT_FALSE(after.count(path)) << path << " of the last backup is lost";
+      EXPECT_FALSE(after.count(path)) << path << " is lost";
     }
 }
 
@@ -309,8 +333,15 @@ TEST(BackupFaults, AFailureAtAnyOperationLeavesEveryBackupFileOldOrNewAndIsRepor
     ScopedFileOps scope(ops);
     ops.FailAt(n, std::make_error_code(std::errc::no_space_on_device));
     const PetStore::BackupReport report = r.Store().BackUp();
-    ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_EQ(report.failures[0].path.lexically_relative(r.D()), journal[n - 1]);
+    if (!report.unsaved.ok()) {
+      // The current pet's save failed: nothing was backed up.
+      EXPECT_TRUE(report.failures.empty());
+      EXPECT_EQ(report.unsaved.path.lexically_relative(r.D()), journal[n - 1]);
+      EXPECT_EQ(Under(r.Snapshot(), "bak/"), Under(before, "bak/"));
+    } else {
+      ASSERT_EQ(report.failures.size(), 1u);
+      EXPECT_EQ(report.failures[0].path.lexically_relative(r.D()), journal[n - 1]);
+    }
     ExpectOldOrNewBackup(r.Snapshot(), before, after);
     if (::testing::Test::HasFailure()) return;
   }
@@ -330,8 +361,12 @@ TEST(BackupFaults, ADiskFullFromAnyOperationOnLosesNothingAndNamesEveryFailure) 
     ops.FailAt(n, std::make_error_code(std::errc::no_space_on_device), true);
     const PetStore::BackupReport report = r.Store().BackUp();
     // Every operation from n on was tried and failed, or belongs to a
-    // folder whose refresh had already stopped.
-    EXPECT_EQ(static_cast<int>(report.failures.size()), ops.Count() - n + 1);
+    // folder whose refresh had already stopped; a failed save of the
+    // current pet stops the run at once.
+    if (report.unsaved.ok())
+      EXPECT_EQ(static_cast<int>(report.failures.size()), ops.Count() - n + 1);
+    else
+      EXPECT_EQ(ops.Count(), n);
     ExpectOldOrNewBackup(r.Snapshot(), before, after);
     if (::testing::Test::HasFailure()) return;
   }
@@ -426,15 +461,26 @@ TEST(Repair, TheCurrentPetIsPutAwayFirstAndNoLongerCurrentSoTheNextCallKeepsTheR
   ASSERT_TRUE(report.ok());
   EXPECT_TRUE(report.released);
   EXPECT_EQ(s.CurrentOnDisk(), "-");
-  // The backup's friend book (her own copy when it was taken), over the
-  // host's newest that the put-away had saved there.
-  EXPECT_EQ(s.Read("ミミ_おともだち帳"), "ミミ friends");
+  // The backup's friend book: her latest when it was taken (the backup
+  // saved the host's first), over the damage.
+  EXPECT_EQ(s.Read("ミミ_おともだち帳"), "ミミ friends, newest");
   // Everything else of the host's came home; the host copies are untouched.
   EXPECT_EQ(s.Read("ミミ_受信フォルダ/0003.txt"), "ミミ third mail, only in the host");
   EXPECT_EQ(s.Read("おともだち帳"), "ミミ friends, newest");
   // What the next call does first puts nothing over the repair.
+  s.Put("おともだち帳", "ソラ friends");  // the host now holds someone else's
   ASSERT_TRUE(s.Store().SaveCurrent().ok());
-  EXPECT_EQ(s.Read("ミミ_おともだち帳"), "ミミ friends");
+  EXPECT_EQ(s.Read("ミミ_おともだち帳"), "ミミ friends, newest");
+}
+
+TEST(Repair, RightAfterABackupTheCurrentPetsMailOnlyTheHostHadIsKept) {
+  Scene s;
+  s.PutThreePets();  // ミミ is current; a mail of hers is only in the host
+  ASSERT_TRUE(s.Store().BackUp().ok());
+  ItemChoice items{};
+  items[kSendReceiveLog] = true;
+  ASSERT_TRUE(s.Store().Repair("ミミ", kKeepsAll, items).ok());
+  EXPECT_EQ(s.Read("ミミ_受信フォルダ/0003.txt"), "ミミ third mail, only in the host");
 }
 
 TEST(Repair, AnEmptyBackupEmptiesButTheBoxStaysAndAMissingFileBackupLeavesTheFile) {
@@ -486,7 +532,7 @@ TEST(RepairFaults, AFailureAtAnyOperationMixesNothingAndTheSameRepairThenComplet
   const auto [journal, after] = Journaled(model, [&](Scene& s) {
     EXPECT_TRUE(s.Store().Repair("ミミ", kMimi, kEverything).ok());
   });
-  EXPECT_EQ(At(after, "ミミ_おともだち帳"), "ミミ friends");
+  EXPECT_EQ(At(after, "ミミ_おともだち帳"), "ミミ friends, newest");
   EXPECT_EQ(ItemOf(after, "おやつ"), ItemOf(after, "bak/共有/おやつ"));
   const int total = static_cast<int>(journal.size());
   for (int n = 1; n <= total; ++n) {

@@ -28,8 +28,60 @@ OpResult PetStore::GiveBackHostPetFile() const {
   return Fs().Rename(SetAsideFile(), s_.petFilePaths.host);
 }
 
-bool PetStore::IsRegistered(std::string_view pet) const {
-  return FileExists(s_.PetCopy(pet, Item::kPetFile));
+namespace {
+
+// The pets (of `pets`) whose own settings file holds the bytes of `file`.
+std::vector<std::string> PetsWithTheSameFile(const Settings& s, const std::vector<std::string>& pets,
+                                             const fs::path& file) {
+  std::vector<std::string> out;
+  std::string bytes;
+  if (!ReadFileBytes(file, &bytes).ok()) return out;
+  for (const std::string& pet : pets) {
+    std::string theirs;
+    const fs::path own = s.PetCopy(pet, Item::kPetFile);
+    if (FileLength(own) == static_cast<long long>(bytes.size()) && ReadFileBytes(own, &theirs).ok() &&
+        theirs == bytes)
+      out.push_back(pet);
+  }
+  return out;
+}
+
+}  // namespace
+
+PetStore::SetAsideLeft PetStore::LookAtSetAside() const {
+  SetAsideLeft out;
+  const fs::path aside = SetAsideFile();
+  if (!FileExists(aside)) return out;
+  const fs::path host = s_.petFilePaths.host;
+  const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
+  const bool nobody = current.state == CurrentPetRead::State::Missing ||
+                      (current.state == CurrentPetRead::State::Ok && current.name.empty());
+  if (nobody) {
+    out.state = FileExists(host) ? SetAsideLeft::State::kUnfinished : SetAsideLeft::State::kGiveBack;
+  } else {
+    out.state = SetAsideLeft::State::kUnsafe;
+    out.currentUnknown = current.state != CurrentPetRead::State::Ok;
+    out.current = current.name;
+  }
+  std::vector<std::string> pets;
+  PetNames(&pets);
+  out.asideMatches = PetsWithTheSameFile(s_, pets, aside);
+  if (FileExists(host)) out.hostMatches = PetsWithTheSameFile(s_, pets, host);
+  return out;
+}
+
+bool PetStore::IsRegistered(std::string_view pet) const { return RegisteredName(pet).has_value(); }
+
+std::optional<std::string> PetStore::RegisteredName(std::string_view pet) const {
+  std::vector<std::string> names;
+  // A host folder that cannot be listed: her own file is looked for.
+  if (!PetNames(&names).ok()) {
+    if (FileExists(s_.PetCopy(pet, Item::kPetFile))) return std::string(pet);
+    return std::nullopt;
+  }
+  for (std::string& name : names)
+    if (SamePetName(name, pet)) return std::move(name);
+  return std::nullopt;
 }
 
 PetStore::Registration PetStore::RegisterPet(std::string_view pet, const fs::path& source) const {

@@ -17,6 +17,7 @@ class CoreCategory : public std::error_category {
       case CoreError::IsAFolder: return "is a folder";
       case CoreError::AlreadyExists: return "already exists";
       case CoreError::InjectedFault: return "injected fault";
+      case CoreError::ExtraUnderscore: return "extra underscore in a pet file name";
     }
     return "unknown";
   }
@@ -96,6 +97,7 @@ std::string ReasonText(const std::error_code& error) {
       case CoreError::NotCp932: return "この名前の文字はファイルに保存できません";
       case CoreError::SettingNotStored: return "設定を書き込めません";
       case CoreError::InjectedFault: return "テストのための失敗です";
+      case CoreError::ExtraUnderscore: return "名前に「_」が2つ以上あります";
       default: break;
     }
   }

@@ -38,6 +38,7 @@ enum class CoreError {
   IsAFolder,            // a file was expected, a folder is there
   AlreadyExists,        // the name to create is taken
   InjectedFault,        // a test made this step fail
+  ExtraUnderscore,      // a pet's settings file named with another "_" in it
 };
 const std::error_category& CoreErrorCategory();
 std::error_code MakeError(CoreError e);

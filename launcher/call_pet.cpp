@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/data_messages.h"
 #include "base/text.h"
 #include "core/fsquery.h"
 #include "core/hostproc.h"
@@ -96,15 +97,14 @@ class Call {
       say_.Tell(HostRunningText(), ui::Icon::kCritical);
       return CallOutcome::HostRunning;
     }
+    if (!SetAsideSettled()) return CallOutcome::PutAwayFailed;
     if (called_.name.empty() || !IsSafeNamePart(called_.name)) {
       say_.Tell(called_.name + "は存在しないペットです", ui::Icon::kCritical);
       return CallOutcome::NoSettingsFile;
     }
     if (const std::optional<std::string> misnamed = store_.MisnamedPetFile(called_.name)) {
-      say_.Tell(*misnamed + " は名前に「_」が2つ以上あるため、" + called_.name +
-                    "を呼び出せません" + kCrLf + "ファイルの名前を " + called_.name + "_" +
-                    s_.petFileName + " に変えてから呼び出してください" + kCrLf +
-                    "ポストペットのデータは何も変更していません",
+      say_.Tell(MisnamedPetText(*misnamed, called_.name, s_.petFileName, "を呼び出せません",
+                                "呼び出してください"),
                 ui::Icon::kCritical);
       return CallOutcome::NoSettingsFile;
     }
@@ -114,13 +114,38 @@ class Call {
       if (!OverwriteUnknownData()) return CallOutcome::PutAwayFailed;
       s_.currentPetName.clear();
     }
-    if (s_.currentPetName != called_.name) {
+    // The current pet by the spelling her files carry ("Mimi" when
+    // \lupina.dat says "mimi"): the file system takes both for one.
+    for (const Pet& pet : c_.pets)
+      if (SamePetName(pet.name, s_.currentPetName)) s_.currentPetName = pet.name;
+    if (!SamePetName(s_.currentPetName, called_.name)) {
       if (std::optional<CallOutcome> stopped = Switch()) return *stopped;
     }
     return Launch();
   }
 
  private:
+  // A new-pet creation of the utility that did not end left the host's
+  // settings file set aside: given back when that restores what the host
+  // held before; otherwise the host may hold the new pet, not registered
+  // yet, and a call would overwrite her.
+  bool SetAsideSettled() {
+    const PetStore::SetAsideLeft left = store_.LookAtSetAside();
+    using State = PetStore::SetAsideLeft::State;
+    if (left.state == State::kNone) return true;
+    if (left.state == State::kGiveBack) {
+      const OpResult back = store_.GiveBackHostPetFile();
+      if (back.ok()) return true;
+      say_.Tell(back.Describe() + kCrLf + "ポストペットのデータは何も変更していません", ui::Icon::kCritical);
+      return false;
+    }
+    say_.Tell(std::string("新しいペットの作成が途中で終わっているため、呼び出しを中止します") + kCrLf +
+                  "ルピナ・ヴィラ用ユーティリティの「新しいペットを飼う」で作成を終えてから、もう一度呼び出してください" +
+                  kCrLf + "ポストペットのデータは何も変更していません",
+              ui::Icon::kCritical);
+    return false;
+  }
+
   bool OverwriteUnknownData() {
     const std::string text =
         PathText(CurrentPetFile(s_.hostFolder)) +
@@ -134,7 +159,7 @@ class Call {
   // to itself.
   ShareFlags FlagsOf(const std::string& name) const {
     for (const Pet& pet : c_.pets)
-      if (pet.name == name) return pet.flags;
+      if (SamePetName(pet.name, name)) return pet.flags;
     return ShareFlags{};
   }
 

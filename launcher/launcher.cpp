@@ -231,12 +231,12 @@ void Launcher::PrepareSharedFolder() {
 }
 
 StartOutcome Launcher::CommandLinePet(std::string name) {
-  // The name becomes part of a path only when it could be a pet's name, and
-  // only the pet of exactly that name is called.
+  // Only a name that could be a pet's is looked up, among the listed pets,
+  // as the file system compares names: a shortcut's "mimi" calls Mimi.
   int row = -1;
-  if (CheckPetNameShape(name).ok() && FileExists(settings_.PetCopy(name, Item::kPetFile))) {
+  if (CheckPetNameShape(name).ok()) {
     for (std::size_t i = 0; i < pets_.size() && row < 0; ++i)
-      if (pets_[i].name == name) row = static_cast<int>(i) + 1;
+      if (SamePetName(pets_[i].name, name)) row = static_cast<int>(i) + 1;
   }
   if (row < 0) {
     say_.Tell(name + "は存在しないペットです", ui::Icon::kCritical);

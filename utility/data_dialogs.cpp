@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "app/data_messages.h"
 #include "base/text.h"
 #include "utility/tasks.h"
 
@@ -100,10 +101,17 @@ BackupDialog::BackupDialog(UtilityEnv& env, UtilityState& state) : DataDialog(en
 }
 
 void BackupDialog::Run() {
+  // The host writes the files the backup copies, and the current pet's are
+  // saved first.
+  if (RefusedWhileHostRuns(env_.processes, state_.settings, say_)) return;
   form_.SetEnabled(false);
   env_.host.SetBusy(true);
   const PetStore::BackupReport report = PetStore(state_.settings).BackUp(Checked(boxes_));
   env_.host.SetBusy(false);
+  if (!SavedOrTold(report.unsaved, say_)) {
+    form_.SetEnabled(true);
+    return;
+  }
   std::string text;
   if (!report.sharesUnknown.ok()) {
     text = report.sharesUnknown.Describe() + kCrLf + "どのデータを共有しているか分からないため、" +
@@ -191,6 +199,16 @@ DeleteDialog::DeleteDialog(UtilityEnv& env, UtilityState& state) : DataDialog(en
   form_.SetDefaultButton(&form_.Get<ui::Button>("Command2"));
 }
 
+bool DeleteDialog::RefusedMisnamed() {
+  const std::string& pet = state_.selectedPet;
+  const std::optional<std::string> misnamed = PetStore(state_.settings).MisnamedPetFile(pet);
+  if (!misnamed) return false;
+  // Deleting her would delete nothing that lists her.
+  say_.Tell(MisnamedPetText(*misnamed, pet, state_.settings.petFileName, "を削除できません", "削除してください"),
+            ui::Icon::kCritical);
+  return true;
+}
+
 OpResult DeleteDialog::CheckData() {
   const std::string& pet = state_.selectedPet;
   const PetStore store(state_.settings);
@@ -248,6 +266,7 @@ MoreDialogs DataDialogs(UtilityEnv& env) {
   };
   more.remove = [&env](UtilityState& state) {
     DeleteDialog dialog(env, state);
+    if (dialog.RefusedMisnamed()) return OpResult::Ok();
     OpResult prepared = dialog.CheckData();
     if (prepared.ok()) dialog.Show();
     return prepared;

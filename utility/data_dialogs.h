@@ -67,6 +67,10 @@ class RepairDialog : public DataDialog {
 class DeleteDialog : public DataDialog {
  public:
   DeleteDialog(UtilityEnv& env, UtilityState& state);
+  // True, after telling the user, when the selected pet is listed only
+  // through a settings file whose name holds another "_": nothing would
+  // take her off the lists.
+  bool RefusedMisnamed();
   // Sets the caption and the boxes for the selected pet: each box enabled
   // when she has her own copy of that kind.
   OpResult CheckData();

@@ -113,13 +113,15 @@ TEST_F(DataDialogsTest, ABackupRunBacksUpWhatIsCheckedSaysSoAndCloses) {
   host.Click(menu->form(), "Command5");
   EXPECT_FALSE(host.busy());
   EXPECT_FALSE(hf.Exists("bak/ミミ_PostPet設定.ppc.bak"));
-  EXPECT_EQ(hf.Read("bak/ミミ_おともだち帳.bak"), "ミミ friends");
+  // ミミ is current: her backup is her latest, saved from the host first.
+  EXPECT_EQ(hf.Read("bak/ミミ_おともだち帳.bak"), "ミミ friends, newest");
   EXPECT_EQ(hf.Read("bak/おともだち帳.bak"), "ミミ friends, newest");
   EXPECT_EQ(hf.Read("bak/共有/おともだち帳.bak"), "共有 friends");
   EXPECT_FALSE(hf.Exists("bak/ソラ_おやつ"));  // she shares her snacks
 }
 
 TEST_F(DataDialogsTest, ABackupThatCouldNotCopySomethingNamesItAndNeverClaimsSuccess) {
+  hf.WriteCurrent("");  // nothing to save first: the backup's own copies fail
   Start();
   FileOps ops;
   ScopedFileOps scope(ops);
@@ -210,7 +212,44 @@ TEST_F(DataDialogsTest, RepairingTheCurrentPetTellsThatTheNextCallBringsTheRepai
             "次にミミを呼び出すと、修復したデータが使われます");
   host.Click(menu->form(), "Command4");
   EXPECT_EQ(hf.CurrentOnDisk(), "-");
-  EXPECT_EQ(hf.Read("ミミ_おともだち帳"), "ミミ friends");
+  EXPECT_EQ(hf.Read("ミミ_おともだち帳"), "ミミ friends, newest");  // as backed up
+}
+
+TEST_F(DataDialogsTest, ABackupOrAnEmptyingOfATreasureBoxIsRefusedWhileTheHostRuns) {
+  Start();
+  hf.processes.running = {"C:\\PP\\PostPet20.exe"};
+  const Files before = hf.Snapshot();
+  const std::string running = "ポストペット（PostPet20.exe）が起動中です\r\nポストペットを終了してから、もう一度実行してください";
+  host.ExpectModal("Form5", [&](ui::Form& f) {
+    host.ExpectMessage(Answer::kOk).Title(kTitle).Text(running).With(ui::Icon::kCritical);
+    host.Click(f, "Command1");
+    EXPECT_TRUE(f.Loaded());  // the user may try again once the host has ended
+    host.Click(f, "Command2");
+  });
+  host.Click(menu->form(), "Command5");
+  ExpectPick("ミミ");
+  host.ExpectMessage(Answer::kOk).Title(kTitle).Text(running).With(ui::Icon::kCritical);
+  host.Click(menu->form(), "Command8");
+  EXPECT_EQ(hf.Snapshot(), before);
+  host.VerifyAllAnswered();
+}
+
+TEST_F(DataDialogsTest, ABackupWhoseSaveOfTheCurrentPetFailsSaysSoCopiesNothingAndStaysOpen) {
+  Start();
+  FileOps ops;
+  ScopedFileOps scope(ops);
+  ops.FailReadsOf(hf / "ミミ_受信フォルダ", std::make_error_code(std::errc::io_error));
+  host.ExpectModal("Form5", [&](ui::Form& f) {
+    host.ExpectMessage(Answer::kOk)
+        .Text("前回呼び出したペットのデータを保存できなかったため、作業を中止しました\r\n" +
+              OpResult::Fail(Action::List, std::make_error_code(std::errc::io_error), hf / "ミミ_受信フォルダ").Describe())
+        .With(ui::Icon::kCritical);
+    host.Click(f, "Command1");
+    EXPECT_TRUE(f.Enabled());
+    host.Click(f, "Command2");
+  });
+  host.Click(menu->form(), "Command5");
+  EXPECT_FALSE(hf.Exists("bak"));
 }
 
 TEST_F(DataDialogsTest, AnErrorInTheSnacksStopsTheRepairThereNamesItAndLeavesTheDialogUsable) {

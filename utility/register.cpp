@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
+#include "core/listfiles.h"
 #include "core/petname.h"
 #include "utility/tasks.h"
 
@@ -54,17 +55,22 @@ PetNameDialog::PetNameDialog(ui::Host& host, const Settings& settings, std::stri
 
 // The name becomes part of file names: it is checked before anything is
 // written, and a registered pet is overwritten only when the user says so.
-bool PetNameDialog::NameAccepted(const std::string& name) {
-  const PetNameCheck check = CheckPetName(name, store_.settings());
+// A name the file system takes for a registered pet's ("mimi" for "Mimi")
+// is that pet, and keeps her spelling. nullopt when the name is not taken.
+std::optional<std::string> PetNameDialog::NameAccepted(const std::string& typed) {
+  const PetNameCheck check = CheckPetName(typed, store_.settings());
   if (!check.ok()) {
     say_.Tell(check.Reason() + kCrLf + "別の名前を入力してください");
-    return false;
+    return std::nullopt;
   }
-  if (!store_.IsRegistered(name)) return true;
+  const std::optional<std::string> registered = store_.RegisteredName(typed);
+  if (!registered) return typed;
+  const std::string& name = *registered;
   const std::string question =
       name + "はすでに登録されています" + kCrLf + PathText(store_.settings().PetCopy(name, Item::kPetFile)) +
       " とそのバックアップを上書きしてもよろしいですか？";
-  return say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kExclamation, 1) == ui::Answer::kYes;
+  if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kExclamation, 1) != ui::Answer::kYes) return std::nullopt;
+  return name;
 }
 
 // Gives the host a moment to finish writing its files.
@@ -77,10 +83,22 @@ void PetNameDialog::Pause() {
 }
 
 void PetNameDialog::Ok() {
-  const std::string name = StoredPetName(text_->Text());
-  if (!NameAccepted(name)) return;
-  name_ = name;
+  const std::optional<std::string> name = NameAccepted(StoredPetName(text_->Text()));
+  if (!name) return;
+  name_ = *name;
   Pause();
+  // The pet the host holds is put away and forgotten before the new file
+  // is written: done afterwards, the put-away would bring the host's old
+  // settings file back over it.
+  if (!newPet_) {
+    const OpResult released = store_.ReleaseCurrent();
+    if (!released.ok()) {
+      host_.SetBusy(false);
+      SavedOrTold(released, say_);
+      host_.Unload(form_);
+      return;
+    }
+  }
   const PetStore::Registration r = store_.RegisterPet(name_, source_);
   host_.SetBusy(false);
   if (!r.petFile.ok()) {
@@ -143,19 +161,72 @@ Registrar::Registrar(UtilityEnv& env, const Settings& settings, ui::Form& menu)
 // The host holds the files that registering renames and copies.
 bool Registrar::HostRunning() { return RefusedWhileHostRuns(env_.processes, s_, say_); }
 
-// A set-aside file left by an interrupted run is the settings file of the
-// pet the host held: it is given back, never deleted.
-bool Registrar::GiveBackLeftover() {
+// What a settings file is, for the message about a new-pet creation that
+// did not end: the registered pets whose own file holds the same bytes.
+std::string SameAs(const std::vector<std::string>& pets) {
+  if (pets.empty()) return "（登録されたどのペットの設定ファイルとも違う内容です）";
+  std::string names;
+  for (const std::string& pet : pets) names += (names.empty() ? "" : "、") + pet;
+  return "（" + names + "の設定ファイルと同じ内容です）";
+}
+
+// A set-aside file left by a new-pet creation that did not end is the
+// settings file of the pet the host held before: given back only when no
+// pet is current, never deleted. When the host holds a settings file too
+// and no pet is current, it is the pet the host made then: the user may
+// name it now.
+Registrar::Leftover Registrar::LookAtLeftover() {
+  const PetStore::SetAsideLeft left = store_.LookAtSetAside();
   const fs::path aside = store_.SetAsideFile();
-  if (!FileExists(aside)) return true;
   const fs::path host = s_.petFilePaths.host;
-  if (FileExists(host)) {
-    say_.Tell("前回の新しいペットの作成が途中で終わっています" + std::string(kCrLf) + PathText(aside) +
-              " は元の設定ファイル、" + kCrLf + PathText(host) + " は作成されたペットの設定ファイルです" +
-              kCrLf + "どちらかを別の場所に移してから、もう一度実行してください");
-    return false;
+  const std::string heading = "前回の新しいペットの作成が途中で終わっています";
+  const std::string asideIs = PathText(aside) + " は、その前にポストペットに入っていたペットの設定ファイルです" +
+                              SameAs(left.asideMatches);
+  switch (left.state) {
+    case PetStore::SetAsideLeft::State::kNone:
+      return Leftover::kNone;
+    case PetStore::SetAsideLeft::State::kGiveBack:
+      return say_.TellFailure(store_.GiveBackHostPetFile()) ? Leftover::kStop : Leftover::kNone;
+    case PetStore::SetAsideLeft::State::kUnfinished: {
+      if (!left.hostMatches.empty()) {
+        // She was registered before the creation was cut off: only the
+        // host's own settings file is still to come back.
+        if (say_.TellFailure(Fs().Delete(host)) || say_.TellFailure(store_.GiveBackHostPetFile()))
+          return Leftover::kStop;
+        say_.Tell(heading + kCrLf + left.hostMatches.front() + "は登録されていたので、作成を最後まで終えました",
+                  ui::Icon::kInformation);
+        return Leftover::kStop;
+      }
+      const std::string question = heading + kCrLf + PathText(host) + " は、そのときポストペットが作成したペットの設定ファイルです" +
+                                   SameAs(left.hostMatches) + kCrLf + asideIs + kCrLf + kCrLf +
+                                   "作成されたペットを今登録しますか？" + kCrLf +
+                                   "「いいえ」を押すと、何も変更せずに終わります";
+      return say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kExclamation) == ui::Answer::kYes ? Leftover::kResume
+                                                                                               : Leftover::kStop;
+    }
+    case PetStore::SetAsideLeft::State::kUnsafe:
+      break;
   }
-  return !say_.TellFailure(store_.GiveBackHostPetFile());
+  const std::string holder = left.currentUnknown ? std::string("ペット（") + PathText(CurrentPetFile(s_.hostFolder)) +
+                                                       " を読み込めないため、どのペットか分かりません）"
+                                                 : left.current;
+  std::string text = heading + kCrLf + asideIs + kCrLf;
+  if (FileExists(host))
+    text += PathText(host) + " は、今ポストペットに入っている" + holder + "の設定ファイルです" + kCrLf;
+  text += "今ポストペットに入っているペットのデータとして保存されないよう、" + PathText(aside) +
+          " を別の場所に移してから、もう一度実行してください";
+  say_.Tell(text, ui::Icon::kExclamation);
+  return Leftover::kStop;
+}
+
+// \lupina.dat that cannot be read may name the pet the host holds: her
+// data is not saved, and the host may change it while it makes a new pet.
+bool Registrar::GoOnWithoutSaving() {
+  if (ReadCurrentPet(s_.hostFolder).state != CurrentPetRead::State::Unreadable) return true;
+  const std::string question = PathText(CurrentPetFile(s_.hostFolder)) +
+                               "を読み込めないため、ポストペットが今どのペットのデータを持っているか分かりません" + kCrLf +
+                               "そのデータは保存されずに残ります。新しいペットを作成しますか？";
+  return say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kExclamation, 1) == ui::Answer::kYes;
 }
 
 std::optional<fs::path> Registrar::ChooseProgram(bool patched) {
@@ -209,17 +280,44 @@ PetNameDialog::Outcome Registrar::NameNewPet(std::string* name) {
   }
 }
 
+// No new pet was made: the host's settings file comes back and, when that
+// restores what the host held, so does the record of its pet. (Given back
+// by a call meanwhile, the file is no longer set aside, and the record the
+// call wrote stays.)
 void Registrar::Cancelled() {
-  say_.TellFailure(store_.GiveBackHostPetFile());
+  const bool setAside = FileExists(store_.SetAsideFile());
+  const OpResult back = store_.GiveBackHostPetFile();
+  say_.TellFailure(back);
+  const CurrentPetRead now = ReadCurrentPet(s_.hostFolder);
+  const bool nobody = now.state == CurrentPetRead::State::Missing ||
+                      (now.state == CurrentPetRead::State::Ok && now.name.empty());
+  const bool givenBackMeanwhile = setAsideByUs_ && !setAside;
+  if (back.ok() && nobody && !givenBackMeanwhile && !released_.empty())
+    say_.TellFailure(store_.RecordCurrent(released_));
   say_.Tell("ペットの新規作成がキャンセルされました", ui::Icon::kCritical);
 }
 
 void Registrar::NewPet() {
-  // The current pet's data is put away before the host runs: while it makes
-  // a new pet, the host may change what it holds.
-  if (HostRunning() || !GiveBackLeftover() || !Saved(store_.SaveCurrent())) return;
+  if (HostRunning()) return;
+  const Leftover leftover = LookAtLeftover();
+  if (leftover == Leftover::kStop) return;
+  if (leftover == Leftover::kResume) {
+    NameAndFinish(false);
+    return;
+  }
+  if (!GoOnWithoutSaving()) return;
+  // The pet the host holds is put away and forgotten before the host runs:
+  // while it makes a new pet the host changes its files, and until the new
+  // pet is registered no call may put them away under anyone's name.
+  const CurrentPetRead before = ReadCurrentPet(s_.hostFolder);
+  if (!Saved(store_.ReleaseCurrent())) return;
+  released_ = before.state == CurrentPetRead::State::Ok ? before.name : std::string();
   // Without its settings file the host makes a new pet.
-  if (say_.TellFailure(store_.SetAsideHostPetFile(), "新しいペットの作成を中止しました")) return;
+  setAsideByUs_ = FileExists(s_.petFilePaths.host);
+  if (say_.TellFailure(store_.SetAsideHostPetFile(), "新しいペットの作成を中止しました")) {
+    if (!released_.empty()) say_.TellFailure(store_.RecordCurrent(released_));
+    return;
+  }
   const bool patched = say_.Ask("新しく作成するペットはノクタ・ミラですか？", ui::Buttons::kYesNo,
                                 ui::Icon::kNone, 1) == ui::Answer::kYes;
   const std::optional<fs::path> program = ChooseProgram(patched);
@@ -227,6 +325,14 @@ void Registrar::NewPet() {
     Cancelled();
     return;
   }
+  NameAndFinish(patched);
+}
+
+// The host has made a new pet (its settings file is D\ppc_name, the file it
+// held before is set aside): she is named and registered, then the host's
+// own settings file comes back. Ended or failed on the way, the set-aside
+// state stays for the next try, and no pet is current meanwhile.
+void Registrar::NameAndFinish(bool patched) {
   std::string name;
   const PetNameDialog::Outcome outcome = NameNewPet(&name);
   if (env_.host.Ending()) return;
@@ -239,7 +345,7 @@ void Registrar::NewPet() {
   // own settings file comes back.
   if (say_.TellFailure(Fs().Delete(s_.petFilePaths.host))) return;
   if (say_.TellFailure(store_.GiveBackHostPetFile())) return;
-  if (outcome == PetNameDialog::Outcome::kRegistered) say_.TellFailure(store_.ForgetCurrent());
+  say_.TellFailure(store_.ForgetCurrent());
   if (outcome != PetNameDialog::Outcome::kRegistered) {
     say_.Tell("ペットの新規作成がキャンセルされました", ui::Icon::kCritical);
     return;
@@ -260,10 +366,10 @@ void Registrar::CurrentPet() {
   request.owner = &menu_;
   const fs::path chosen = env_.host.ChooseOpenFile(request);
   if (chosen.empty()) return;
+  // The pet the host holds now is put away and forgotten as the dialog
+  // registers the new one.
   PetNameDialog dialog(env_.host, s_, "ペットの名前を入力してください", chosen, false);
   env_.host.ShowModal(dialog.form());
-  // The pet the host holds now is put away before the programs forget her.
-  if (dialog.outcome() == PetNameDialog::Outcome::kRegistered) Saved(store_.ReleaseCurrent());
 }
 
 // Tells a failed put-away of the current pet; true when it succeeded.

@@ -31,7 +31,9 @@ class PetNameDialog {
     kFailed,      // its settings file could not be written (reported)
   };
   // `source`: the settings file to register. `newPet`: it is the host's own
-  // new pet (no take-over questions).
+  // new pet (no take-over questions; the pet the host held was released
+  // before it was made). Otherwise the pet the host holds is put away and
+  // forgotten right before the settings file is written.
   PetNameDialog(ui::Host& host, const Settings& settings, std::string prompt,
                 std::filesystem::path source, bool newPet);
   ui::Form& form() { return form_; }
@@ -40,7 +42,7 @@ class PetNameDialog {
 
  private:
   void Ok();
-  bool NameAccepted(const std::string& name);
+  std::optional<std::string> NameAccepted(const std::string& typed);
   void Pause();
   void TakeOver(std::vector<OpResult>* failures);
   void Report(const PetStore::Registration& r, const std::vector<OpResult>& failures);
@@ -65,9 +67,12 @@ class Registrar {
   void CurrentPet();
 
  private:
+  enum class Leftover { kNone, kResume, kStop };
   bool HostRunning();
   bool Saved(const OpResult& saved);
-  bool GiveBackLeftover();
+  Leftover LookAtLeftover();
+  bool GoOnWithoutSaving();
+  void NameAndFinish(bool patched);
   std::optional<std::filesystem::path> ChooseProgram(bool patched);
   bool RunAndWait(const std::filesystem::path& program);
   PetNameDialog::Outcome NameNewPet(std::string* name);
@@ -78,6 +83,8 @@ class Registrar {
   ui::Form& menu_;
   PetStore store_;
   ui::Messenger say_;
+  std::string released_;  // the pet the host held before a new one was made
+  bool setAsideByUs_ = false;  // the host's settings file was set aside for it
 };
 
 }  // namespace lup

@@ -202,9 +202,12 @@ TEST_F(RegisterTest, ACurrentPetThatCannotBePutAwayStopsANewPetBeforeTheHostRuns
   EXPECT_EQ(hf.Snapshot(), before);
 }
 
-TEST_F(RegisterTest, ASetAsideFileLeftByAnInterruptedRunIsGivenBackFirst) {
+// What an interrupted creation leaves: no pet current (she was released
+// before the host ran), the host's settings file set aside.
+TEST_F(RegisterTest, ASetAsideFileLeftWhileNoPetIsCurrentIsGivenBackFirst) {
   hf.Remove("PostPet設定.ppc");
   hf.Write("PostPet設定.ppcbak", "the pet the host held");
+  hf.Remove("lupina.dat");
   ExpectNotSpecial();
   host.ExpectMessage(Answer::kOk).Text(kCancelled);
   host.Click(Menu(), "Command1");
@@ -212,15 +215,91 @@ TEST_F(RegisterTest, ASetAsideFileLeftByAnInterruptedRunIsGivenBackFirst) {
   EXPECT_FALSE(hf.Exists("PostPet設定.ppcbak"));
 }
 
-TEST_F(RegisterTest, WithBothTheSetAsideFileAndAHostFileNothingIsTouched) {
-  hf.Write("PostPet設定.ppcbak", "the pet the host held");
+TEST_F(RegisterTest, ASetAsideFileWhileAPetIsCurrentIsNeverGivenBackUnderHerName) {
+  // A call put ミミ into the host since: her settings file is the host's.
+  hf.Write("PostPet設定.ppcbak", "mimi");  // the same as ミミ's own copy
   const auto before = hf.Snapshot();
   host.ExpectMessage(Answer::kOk)
-      .TextHas(PathText(hf / "PostPet設定.ppcbak") + " は元の設定ファイル、")
-      .TextHas("どちらかを別の場所に移してから、もう一度実行してください");
+      .Text("前回の新しいペットの作成が途中で終わっています\r\n" + PathText(hf / "PostPet設定.ppcbak") +
+            " は、その前にポストペットに入っていたペットの設定ファイルです（ミミの設定ファイルと同じ内容です）\r\n" +
+            PathText(hf / "PostPet設定.ppc") + " は、今ポストペットに入っているミミの設定ファイルです\r\n" +
+            "今ポストペットに入っているペットのデータとして保存されないよう、" + PathText(hf / "PostPet設定.ppcbak") +
+            " を別の場所に移してから、もう一度実行してください")
+      .With(ui::Icon::kExclamation);
+  host.Click(Menu(), "Command1");
+  // \lupina.dat unreadable: whose the host's file is cannot be said.
+  hf.Put("lupina.dat", "\"unterminated");
+  hf.Remove("PostPet設定.ppc");
+  host.ExpectMessage(Answer::kOk)
+      .TextHas(PathText(hf / "PostPet設定.ppcbak") + " は、その前にポストペットに入っていたペットの設定ファイルです")
+      .TextHas("を別の場所に移してから");
   host.Click(Menu(), "Command1");
   EXPECT_TRUE(hf.processes.started.empty());
+  EXPECT_EQ(hf.Read("PostPet設定.ppcbak"), "mimi");
+  EXPECT_FALSE(hf.Exists("PostPet設定.ppc"));
+  EXPECT_EQ(hf.Read("ミミ_PostPet設定.ppc"), "mimi");
+  host.VerifyAllAnswered();
+}
+
+TEST_F(RegisterTest, ANewPetLeftUnnamedIsNamedOnTheNextTryOrLeftAsItIs) {
+  hf.Remove("lupina.dat");
+  hf.Write("PostPet設定.ppcbak", "current pet");
+  hf.Write("PostPet設定.ppc", "the pet the host made");
+  const auto before = hf.Snapshot();
+  const std::string question =
+      "前回の新しいペットの作成が途中で終わっています\r\n" + PathText(hf / "PostPet設定.ppc") +
+      " は、そのときポストペットが作成したペットの設定ファイルです（登録されたどのペットの設定ファイルとも違う内容です）\r\n" +
+      PathText(hf / "PostPet設定.ppcbak") +
+      " は、その前にポストペットに入っていたペットの設定ファイルです（登録されたどのペットの設定ファイルとも違う内容です）\r\n\r\n" +
+      "作成されたペットを今登録しますか？\r\n「いいえ」を押すと、何も変更せずに終わります";
+  host.ExpectMessage(Answer::kNo).Text(question).With(ui::Buttons::kYesNo);
+  host.Click(Menu(), "Command1");
   EXPECT_EQ(hf.Snapshot(), before);
+
+  host.ExpectMessage(Answer::kYes).Text(question);
+  ExpectName("ハナ");
+  host.ExpectMessage(Answer::kOk).Text("ハナをルピナ・ヴィラに登録しました");
+  host.Click(Menu(), "Command1");
+  EXPECT_TRUE(hf.processes.started.empty());  // the host made her already
+  EXPECT_EQ(hf.Read("ハナ_PostPet設定.ppc"), "the pet the host made");
+  EXPECT_EQ(hf.Read("PostPet設定.ppc"), "current pet");
+  EXPECT_FALSE(hf.Exists("PostPet設定.ppcbak"));
+  EXPECT_FALSE(hf.Exists("lupina.dat"));
+}
+
+TEST_F(RegisterTest, ANewPetRegisteredBeforeTheCreationWasCutOffOnlyGetsTheHostsFileBack) {
+  hf.Remove("lupina.dat");
+  hf.Write("PostPet設定.ppcbak", "current pet");
+  hf.Write("PostPet設定.ppc", "ハナ");
+  hf.AddPet("ハナ", "ハナ");
+  host.ExpectMessage(Answer::kOk)
+      .Text("前回の新しいペットの作成が途中で終わっています\r\nハナは登録されていたので、作成を最後まで終えました")
+      .With(ui::Icon::kInformation);
+  host.Click(Menu(), "Command1");
+  EXPECT_EQ(hf.Read("PostPet設定.ppc"), "current pet");
+  EXPECT_FALSE(hf.Exists("PostPet設定.ppcbak"));
+  EXPECT_EQ(hf.Read("ハナ_PostPet設定.ppc"), "ハナ");
+  EXPECT_TRUE(hf.processes.started.empty());
+}
+
+TEST_F(RegisterTest, AnUnreadableCurrentPetRecordIsKeptAndANewPetMadeOnlyOnYes) {
+  hf.Put("lupina.dat", "\"unterminated");
+  const auto before = hf.Snapshot();
+  const std::string question = PathText(hf / "lupina.dat") +
+                               "を読み込めないため、ポストペットが今どのペットのデータを持っているか分かりません\r\n"
+                               "そのデータは保存されずに残ります。新しいペットを作成しますか？";
+  host.ExpectMessage(Answer::kNo).Text(question).DefaultButton(1);
+  host.Click(Menu(), "Command1");
+  EXPECT_EQ(hf.Snapshot(), before);
+
+  HostMakesPet();
+  host.ExpectMessage(Answer::kYes).Text(question);
+  ExpectNotSpecial();
+  ExpectName("ハナ");
+  host.ExpectMessage(Answer::kOk).Text("ハナをルピナ・ヴィラに登録しました");
+  host.Click(Menu(), "Command1");
+  EXPECT_EQ(hf.Read("ハナ_PostPet設定.ppc"), "new pet");
+  EXPECT_EQ(hf.Read("lupina.dat"), "\"unterminated");  // the next call still asks
 }
 
 TEST_F(RegisterTest, ABadNameIsRefusedBeforeAnythingIsWrittenAndTheDialogStays) {
@@ -440,6 +519,7 @@ TEST_F(CurrentPetTest, ItemsAlreadyThereOrMissingAreReportedAndPassedOver) {
 TEST_F(CurrentPetTest, AFailedTakeOverIsNamedInTheClosingMessage) {
   hf.Write("old/PostPet設定.ppc", "old pet");
   hf.Write("old/おともだち帳", "friends");
+  hf.Remove("lupina.dat");  // no pet to put away first: the count below is the registration's
   Choose(hf / "old/PostPet設定.ppc");
   FileOps ops;
   ScopedFileOps scope(ops);

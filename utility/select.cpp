@@ -5,6 +5,7 @@
 #include "core/fsquery.h"
 #include "core/shortcut.h"
 #include "platform/shell.h"
+#include "utility/tasks.h"
 
 namespace lup {
 
@@ -167,6 +168,8 @@ void PetSelectDialog::MakeShortcut(const fs::path& folder) {
 // ---- emptying a treasure box --------------------------------------------------------
 
 void PetSelectDialog::TreasureTask() {
+  // The host holds the treasure folders, and the current pet's are saved first.
+  if (RefusedWhileHostRuns(env_.processes, state_.settings, say_)) return;
   const PetStore store(state_.settings);
   const std::string& pet = state_.selectedPet;
   const PetStore::FlagsRead read = store.ReadFlags(pet);

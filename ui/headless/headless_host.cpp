@@ -229,7 +229,10 @@ Answer HeadlessHost::Ask(const Message& message, const Form*) {
     ADD_FAILURE() << "default button out of range: " << what;
   }
   Answer answer = Dismissed(shown.buttons);
-  if (auto e = Next(Expectation::Kind::kMessage, what)) {
+  if (script_.empty() && answer_unscripted) {
+    answer = answer_unscripted(shown);
+    if (!AnswerFits(shown.buttons, answer)) ADD_FAILURE() << "the rule's answer is not a button of " << what;
+  } else if (auto e = Next(Expectation::Kind::kMessage, what)) {
     if (e->title_) {
       EXPECT_EQ(*e->title_, shown.title) << what;
     }
@@ -335,7 +338,9 @@ void HeadlessHost::ShowModal(Form& form, const Form*) {
   modal_stack_.push_back(&form);
   modal_log_.push_back(form.name());
   bool scripted = false;
-  if (auto e = Next(Expectation::Kind::kModal, "modal form " + form.name() + " " + Quoted(form.Caption()))) {
+  if (script_.empty() && act_on_unscripted_modal) {
+    act_on_unscripted_modal(form);
+  } else if (auto e = Next(Expectation::Kind::kModal, "modal form " + form.name() + " " + Quoted(form.Caption()))) {
     scripted = true;
     if (e->form_name_ != form.name()) {
       ADD_FAILURE() << "the modal form " << form.name() << " was shown; expected " << e->form_name_;

@@ -162,6 +162,11 @@ class HeadlessHost final : public Host {
   void AdvanceTime(int ms);
   // Runs on every DoEvents with no timer due (a fake process may end here).
   std::function<void()> on_idle;
+  // A user who answers by rule, for runs whose questions depend on where a
+  // fault strikes: asked only when nothing is scripted any more. Unset, an
+  // unscripted question fails the test.
+  std::function<Answer(const Message&)> answer_unscripted;
+  std::function<void(Form&)> act_on_unscripted_modal;
 
   // --- Host ---
   void SetAppTitle(std::string title) override { app_title_ = std::move(title); }
