@@ -338,11 +338,15 @@ OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQue
 std::optional<OpResult> PetStore::RecoverBox(const fs::path& folder, StoreQuestions& q) const {
   const std::optional<fs::path> chosen = q.ChooseBoxSource(folder);
   if (!chosen) return std::nullopt;
+  return RecoverBoxFrom(folder, *chosen);
+}
+
+OpResult PetStore::RecoverBoxFrom(const fs::path& folder, const fs::path& source) const {
   if (!IsFolder(folder)) {
     OpResult made = MakeFolder(folder);
     if (!made.ok()) return made;
   }
-  OpResult copied = CopyOneFile(*chosen, Box(folder));
+  OpResult copied = CopyOneFile(source, Box(folder));
   if (!copied.ok()) return copied;
   return ResetTreasureTags(Box(folder));
 }

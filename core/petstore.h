@@ -231,6 +231,9 @@ class PetStore {
   // nullopt when the user chose none (nothing is changed).
   std::optional<OpResult> RecoverBox(const std::filesystem::path& folder,
                                      StoreQuestions& questions) const;
+  // The same from the box `source`, already chosen.
+  OpResult RecoverBoxFrom(const std::filesystem::path& folder,
+                          const std::filesystem::path& source) const;
 
   // ---- registering pets and emptying treasure boxes (the utility) -----------
 
@@ -315,12 +318,14 @@ class PetStore {
 
   // Empties `pet`'s treasure box, or the shared one when `shared`: the
   // current pet's data is put away first (SaveCurrent), then the box's
-  // pet-kind values are reset (a missing box is first made from the box the
-  // user chooses, RecoverBox), then \lupina.dat is removed, so that the next
-  // call brings the emptied box in and puts nothing old over it. nullopt
-  // when the user chose no box; otherwise the first failure.
+  // pet-kind values are reset, then \lupina.dat is removed, so that the next
+  // call brings the emptied box in and puts nothing old over it. A missing
+  // box is first made from `source` (RecoverBoxFrom); without one nothing
+  // but the save is done and nullopt is returned: the caller asks the user
+  // for a box, outside its hold on the data, and calls again. Otherwise the
+  // first failure.
   std::optional<OpResult> EmptyTreasureBox(std::string_view pet, bool shared,
-                                           StoreQuestions& questions) const;
+                                           const std::optional<std::filesystem::path>& source) const;
 
   // ---- backup, repair and deletion (core/petstore_backup.cpp) ----------------
 

@@ -149,7 +149,7 @@ OpResult PetStore::BackedUpPetNames(std::vector<std::string>* pets) const {
 }
 
 std::optional<OpResult> PetStore::EmptyTreasureBox(std::string_view pet, bool shared,
-                                                   StoreQuestions& questions) const {
+                                                   const std::optional<fs::path>& source) const {
   const fs::path folder = shared ? s_.treasurePaths.shared : s_.PetCopy(pet, Item::kTreasure);
   // The current pet's treasures are put away first: done afterwards, the
   // put-away would bring the full box back over the emptied one.
@@ -157,10 +157,10 @@ std::optional<OpResult> PetStore::EmptyTreasureBox(std::string_view pet, bool sh
   if (!r.ok()) return r;
   if (FileExists(s_.BoxFile(folder))) {
     r = ResetTreasureTags(s_.BoxFile(folder));
+  } else if (source) {
+    r = RecoverBoxFrom(folder, *source);
   } else {
-    std::optional<OpResult> made = RecoverBox(folder, questions);
-    if (!made) return std::nullopt;
-    r = *made;
+    return std::nullopt;
   }
   if (!r.ok()) return r;
   return ForgetCurrent();

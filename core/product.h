@@ -3,6 +3,7 @@
 // the version box, and the launcher's file name that the other two start.
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/program.h"
 
@@ -15,6 +16,19 @@ inline constexpr const char* kVersionBoxTitle = "ﾊﾞｰｼﾞｮﾝ情報";
 
 // lupina.exe, in the folder of the program that starts it.
 inline constexpr const char* kLauncherFileName = "lupina.exe";
+inline constexpr const char* kUtilityFileName = "lupset.exe";
+inline constexpr const char* kSnackFileName = "lupsnack.exe";
+
+// The name a user knows one of the three programs by, from its file name
+// ("ルピナ・ヴィラ用ユーティリティ（lupset.exe）"); the file name alone for any other.
+inline std::string ProgramTitle(std::string_view fileName) {
+  const std::string file(fileName);
+  for (const auto& [name, title] : {std::pair{kLauncherFileName, kLauncherTitle},
+                                    std::pair{kUtilityFileName, kUtilityTitle},
+                                    std::pair{kSnackFileName, kSnackTitle}})
+    if (file == name) return std::string(title) + "（" + file + "）";
+  return file;
+}
 
 // The text of a version box: "ルピナ・ヴィラ Ver.1.64" for major 1, minor 6 and
 // revision 4 (the minor and revision digits written together).

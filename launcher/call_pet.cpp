@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/data_hold.h"
 #include "app/data_messages.h"
 #include "base/text.h"
 #include "core/fsquery.h"
@@ -97,6 +98,10 @@ class Call {
       say_.Tell(HostRunningText(), ui::Icon::kCritical);
       return CallOutcome::HostRunning;
     }
+    // The whole call, its questions included, is one piece of work: no other
+    // of our programs may find the host copies half swapped.
+    const DataHold hold(c_.processes, s_.hostFolder, kLauncherFileName, say_);
+    if (!hold) return CallOutcome::DataBusy;
     if (!SetAsideSettled()) return CallOutcome::PutAwayFailed;
     if (called_.name.empty() || !IsSafeNamePart(called_.name)) {
       say_.Tell(called_.name + "は存在しないペットです", ui::Icon::kCritical);

@@ -34,6 +34,7 @@ struct CallPetContext {
 enum class CallOutcome {
   HostStarted,     // the host runs on the called pet's data
   HostRunning,     // the host runs already: nothing touched
+  DataBusy,        // another of our programs is at work on the data: nothing touched
   NoSettingsFile,  // neither the pet's nor the host's settings file: nothing started
   PutAwayFailed,   // the host's data could not be saved (or its owner is unknown and
                    // the user kept it): nothing deleted, nothing started

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/data_hold.h"
 #include "app/host_check.h"
 #include "base/text.h"
 #include "core/fsquery.h"
@@ -200,6 +201,8 @@ void Launcher::CountPets() {
 
 bool Launcher::ReleaseCurrent() {
   const std::string current = settings_.currentPetName;
+  const DataHold hold(env_.processes, settings_.hostFolder, kLauncherFileName, say_);
+  if (!hold) return false;
   const OpResult released = Store().ReleaseCurrent();
   if (!released.ok()) {
     say_.Tell(current + "のデータを保存できなかったため、" + current +

@@ -2,6 +2,7 @@
 // A ProcessSystem for tests: no program is ever started. The test says which
 // processes run, and reads back what was started; `onStart` stands for the
 // started program's work (a host that writes its files, for instance).
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -51,6 +52,29 @@ class FakeProcesses final : public ProcessSystem {
       pump();
     }
     return exitCode;
+  }
+
+  // The program that holds the host folder's data (its file name), as the
+  // lock says; empty: nobody, and LockData holds it. Every attempt first
+  // runs `onLockData` (the holder may end there) and is counted.
+  std::string dataHolder;
+  std::function<void()> onLockData;
+  int lockAttempts = 0;
+  int locksHeld = 0;  // held now (taken again by the holder: counted)
+  int mostLocksHeld = 0;
+
+  DataLockAttempt LockData(const std::filesystem::path&, std::string_view,
+                           std::chrono::milliseconds) override {
+    ++lockAttempts;
+    if (onLockData) onLockData();
+    DataLockAttempt out;
+    if (!dataHolder.empty()) {
+      out.holder = dataHolder;
+      return out;
+    }
+    mostLocksHeld = std::max(mostLocksHeld, ++locksHeld);
+    out.lock = DataLock([this] { --locksHeld; });
+    return out;
   }
 
   // The command line of the Nth start, as the program would receive it.

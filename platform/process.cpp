@@ -113,6 +113,10 @@ class RealProcesses final : public ProcessSystem {
                                     const std::function<void()>& pump) override {
     return WaitForProcess(process, pump);
   }
+  DataLockAttempt LockData(const std::filesystem::path& hostFolder, std::string_view program,
+                           std::chrono::milliseconds wait) override {
+    return LockDataOfSystem(hostFolder, program, wait);
+  }
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Processes: which programs run, starting a program, waiting for one to end,
 // and making sure only one copy of a program runs.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -8,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/data_lock.h"
 
 namespace lup {
 
@@ -124,6 +127,10 @@ class ProcessSystem {
   virtual StartResult Start(const StartRequest& request) = 0;
   virtual std::optional<std::uint32_t> Wait(ProcessHandle& process,
                                             const std::function<void()>& pump) = 0;
+  // One program at a time on the data of `hostFolder` (platform/data_lock.h),
+  // for `program` (its file name), waiting up to `wait` for it.
+  virtual DataLockAttempt LockData(const std::filesystem::path& hostFolder,
+                                   std::string_view program, std::chrono::milliseconds wait) = 0;
 };
 
 // The real processes of this machine.

@@ -6,6 +6,10 @@
 //   --text FILE   writes its argument text (the command line after its name)
 //   --sleep MS    sleeps
 //   --until FILE  waits until FILE exists (at most a minute)
+//   --lock-data D holds the data lock of the host folder D (data_lock.h)
+//                 until it ends, waiting for it at most a minute
+//   --abandon N   ends at once with exit code N, releasing nothing itself
+//                 (as a killed program ends)
 //   --exit N      ends with exit code N (otherwise 0)
 #include <chrono>
 #include <cstdlib>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "platform/data_lock.h"
 #include "platform/program.h"
 
 namespace {
@@ -60,6 +65,11 @@ int main() {
       while (!std::filesystem::exists(lup::U8Path(value)) && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
+    } else if (option == "--lock-data") {
+      static lup::DataLockAttempt held;
+      held = lup::LockDataOfSystem(lup::U8Path(value), "sleeper.exe", std::chrono::minutes(1));
+    } else if (option == "--abandon") {
+      std::_Exit(std::atoi(value.c_str()));
     } else if (option == "--exit") {
       exitCode = std::atoi(value.c_str());
     } else {

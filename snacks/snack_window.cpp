@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/data_hold.h"
 #include "app/host_check.h"
 #include "base/text.h"
 #include "base/unicode.h"
@@ -207,16 +208,41 @@ void SnackWindow::ReadCurrentPet() {
       liveOwner_ = owner.shared ? std::string(kSharedEntry) : owner.pet;
       return;
     case LiveSnackOwner::State::kCurrentUnknown:
-      say_.Tell(PathText(CurrentPetFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
-                "ポストペットが今どのペットのおやつを使っているか分からないため、" + kCrLf +
-                "おやつの変更はポストペットのおやつフォルダには反映されません");
-      return;
+      ownerNote_ = PathText(CurrentPetFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
+                   "ポストペットが今どのペットのおやつを使っているか分からないため、" + kCrLf +
+                   "おやつの変更はポストペットのおやつフォルダには反映されません";
+      break;
     case LiveSnackOwner::State::kSharesUnknown:
-      say_.Tell(PathText(ShareListFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
-                "ペットの" + currentPetName_ + "がおやつを共有しているか分からないため、" + kCrLf +
-                "おやつの変更はポストペットのおやつフォルダには反映されません");
-      return;
+      ownerNote_ = PathText(ShareListFile(hostFolder_)) + " を読み取れませんでした" + kCrLf +
+                   "ペットの" + currentPetName_ + "がおやつを共有しているか分からないため、" + kCrLf +
+                   "おやつの変更はポストペットのおやつフォルダには反映されません";
+      break;
   }
+  // Said when nothing of ours waits on it (after an action's work).
+  if (!holding_) TellOwnerNote();
+}
+
+void SnackWindow::TellOwnerNote() {
+  if (ownerNote_.empty()) return;
+  say_.Tell(ownerNote_);
+  ownerNote_.clear();
+}
+
+// An action's work on the files, while no other of our programs changes
+// them: whose snacks the live folder holds is read again first (a pet may
+// have been called since the window was opened). False, after telling the
+// user which program is at work, when the data could not be had.
+bool SnackWindow::WithData(const std::function<void()>& work) {
+  {
+    const DataHold hold(env_.processes, hostFolder_, kSnackFileName, say_);
+    if (!hold) return false;
+    holding_ = true;
+    ReadCurrentPet();
+    work();
+    holding_ = false;
+  }
+  TellOwnerNote();
+  return true;
 }
 
 void SnackWindow::BuildLists() {
@@ -343,16 +369,18 @@ std::vector<OpResult> SnackWindow::ChangeSelected(const FileChange& change,
 
 void SnackWindow::SetCount() {
   if (!HasSnackRows()) return;
-  ReadCurrentPet();
   const std::optional<int> count = ParseCountText(countBox_->Text());
   if (!count) {
     say_.Tell("おやつの数は整数で入力してください（-1なら∞）" + std::string(kCrLf) + "「" +
               countBox_->Text() + "」は数ではないため、何も変更していません");
     return;
   }
-  const std::vector<OpResult> failures =
-      ChangeSelected([&](const fs::path& f) { return WriteSnackCount(f, *count); },
-                     [&](int row) { grid_->SetCell(row, 1, SnackCountText(*count)); });
+  std::vector<OpResult> failures;
+  if (!WithData([&] {
+        failures = ChangeSelected([&](const fs::path& f) { return WriteSnackCount(f, *count); },
+                                  [&](int row) { grid_->SetCell(row, 1, SnackCountText(*count)); });
+      }))
+    return;
   if (failures.empty()) return;
   ReportFailures("次のおやつの数を変更できませんでした", failures);
   FillSnackGrid();
@@ -360,13 +388,15 @@ void SnackWindow::SetCount() {
 
 void SnackWindow::MakeUnopened() {
   if (!HasSnackRows()) return;
-  ReadCurrentPet();
-  const std::vector<OpResult> failures =
-      ChangeSelected([](const fs::path& f) { return MarkSnackUnopened(f); },
-                     [&](int row) {
-                       grid_->SetCellColour(row, 0, ui::kWhite);
-                       grid_->SetCellColour(row, 1, ui::kWhite);
-                     });
+  std::vector<OpResult> failures;
+  if (!WithData([&] {
+        failures = ChangeSelected([](const fs::path& f) { return MarkSnackUnopened(f); },
+                                  [&](int row) {
+                                    grid_->SetCellColour(row, 0, ui::kWhite);
+                                    grid_->SetCellColour(row, 1, ui::kWhite);
+                                  });
+      }))
+    return;
   if (failures.empty()) return;
   ReportFailures("次のおやつを未開封にできませんでした", failures);
   FillSnackGrid();
@@ -374,7 +404,6 @@ void SnackWindow::MakeUnopened() {
 
 void SnackWindow::CopySnacks(bool move) {
   if (!HasSnackRows()) return;
-  ReadCurrentPet();
   const std::string source = SourceEntry(), target = TargetEntry();
   if (SameEntry(source, target)) return;
   const fs::path sourceFolder = ResolveSnackFolder(hostFolder_, source);
@@ -389,25 +418,28 @@ void SnackWindow::CopySnacks(bool move) {
   }
   const fs::path liveFolder = ResolveSnackFolder(hostFolder_, kLiveEntry);
   std::vector<OpResult> failures;
-  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
-    const fs::path file = RowFile(row);
-    if (file.empty()) continue;
-    // Copy first; the source goes only once its copy is safe.
-    if (OpResult r = CopyOneFile(file, targetFolder / file.filename()); !r) {
-      failures.push_back(r);
-      continue;
-    }
-    // Into the current pet the host's folder needs it too: her next put-away
-    // takes that folder as her snacks, and a snack missing there would go.
-    // Without that copy a moved snack stays where it was.
-    if (Mirrors(target) && liveFolder / file.filename() != file) {
-      if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) {
-        failures.push_back(r);
-        continue;
-      }
-    }
-    if (move) RemoveWithTwin(file, &failures);
-  }
+  if (!WithData([&] {
+        for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
+          const fs::path file = RowFile(row);
+          if (file.empty()) continue;
+          // Copy first; the source goes only once its copy is safe.
+          if (OpResult r = CopyOneFile(file, targetFolder / file.filename()); !r) {
+            failures.push_back(r);
+            continue;
+          }
+          // Into the current pet the host's folder needs it too: her next
+          // put-away takes that folder as her snacks, and a snack missing
+          // there would go. Without that copy a moved snack stays where it was.
+          if (Mirrors(target) && liveFolder / file.filename() != file) {
+            if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) {
+              failures.push_back(r);
+              continue;
+            }
+          }
+          if (move) RemoveWithTwin(file, &failures);
+        }
+      }))
+    return;
   ReportFailures(std::string("次のおやつを") + verb + "できませんでした" +
                      (move ? "（コピーできなかったおやつは元の場所に残っています）" : ""),
                  failures);
@@ -420,12 +452,14 @@ void SnackWindow::CopySnacks(bool move) {
 
 void SnackWindow::Discard() {
   if (!HasSnackRows()) return;
-  ReadCurrentPet();
   std::vector<OpResult> failures;
-  for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
-    const fs::path file = RowFile(row);
-    if (!file.empty()) RemoveWithTwin(file, &failures);
-  }
+  if (!WithData([&] {
+        for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
+          const fs::path file = RowFile(row);
+          if (!file.empty()) RemoveWithTwin(file, &failures);
+        }
+      }))
+    return;
   ReportFailures("次のおやつを捨てられませんでした", failures);
   AfterRemoval();
 }

@@ -119,6 +119,8 @@ class SnackWindow {
   std::vector<OpResult> ChangeSelected(const FileChange& change,
                                        const std::function<void(int)>& changed);
   void ShowVersion();
+  bool WithData(const std::function<void()>& work);
+  void TellOwnerNote();
 
   bool HasSnackRows() const;
   std::string SourceEntry() const;
@@ -151,6 +153,8 @@ class SnackWindow {
   std::optional<std::string> liveOwner_;
   int lastClickedRow_ = 0;
   bool toldUnknownOwner_ = false;
+  std::string ownerNote_;  // why the live folder's owner is unknown, to be said
+  bool holding_ = false;   // an action holds the data (WithData)
 };
 
 }  // namespace lup::snacks

@@ -737,6 +737,30 @@ TEST_F(SnackWindowTest, AMoveNeverDeletesASourceWhoseCopyFailed) {
   EXPECT_EQ(Names(), std::vector<std::string>{"おかし2"});  // what is on disk
 }
 
+TEST_F(SnackWindowTest, EveryActionWaitsForTheDataAndChangesNothingWhileAnotherProgramHasIt) {
+  OpenAToB(2);
+  host.DragRows(form(), "Grid1", 1, 2);
+  TypeCount("9");
+  processes.dataHolder = "lupset.exe";
+  const auto before = Snapshot();
+  for (const char* button : {"btn_cnt", "btn_new", "btn_copy", "btn_move", "btn_del"}) {
+    host.ExpectMessage(Answer::kOk)
+        .Text("ルピナ・ヴィラ用ユーティリティ（lupset.exe）がポストペットのデータを使っています\r\n"
+              "その作業が終わってから、もう一度実行してください\r\n何も変更していません")
+        .With(ui::Icon::kExclamation);
+    Click(button);
+    EXPECT_EQ(Snapshot(), before) << button;
+    EXPECT_EQ(grid().Rows(), 3) << button;
+  }
+  EXPECT_EQ(processes.lockAttempts, 5);
+  // Once it is free, the move is held while it works, and not after.
+  processes.dataHolder.clear();
+  Click("btn_move");
+  EXPECT_EQ(processes.mostLocksHeld, 1);
+  EXPECT_EQ(processes.locksHeld, 0);
+  EXPECT_EQ(lup::test::NamesIn(Folder("b")), "1.pac|2.pac");
+}
+
 TEST_F(SnackWindowTest, AMoveWhoseDeleteFailsKeepsBothAndSaysSo) {
   OpenAToB(1);
   FileOps ops;

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "app/data_hold.h"
 #include "app/data_messages.h"
 #include "base/text.h"
 #include "utility/tasks.h"
@@ -104,10 +105,15 @@ void BackupDialog::Run() {
   // The host writes the files the backup copies, and the current pet's are
   // saved first.
   if (RefusedWhileHostRuns(env_.processes, state_.settings, say_)) return;
-  form_.SetEnabled(false);
-  env_.host.SetBusy(true);
-  const PetStore::BackupReport report = PetStore(state_.settings).BackUp(Checked(boxes_));
-  env_.host.SetBusy(false);
+  PetStore::BackupReport report;
+  {
+    const DataHold hold(env_.processes, state_.settings.hostFolder, kUtilityFileName, say_);
+    if (!hold) return;
+    form_.SetEnabled(false);
+    env_.host.SetBusy(true);
+    report = PetStore(state_.settings).BackUp(Checked(boxes_));
+    env_.host.SetBusy(false);
+  }
   if (!SavedOrTold(report.unsaved, say_)) {
     form_.SetEnabled(true);
     return;
@@ -164,11 +170,15 @@ std::string RepairDialog::ReleasedNote() const {
 void RepairDialog::Run() {
   // The repair writes copies that the host may hold open or put away.
   if (RefusedWhileHostRuns(env_.processes, state_.settings, say_)) return;
-  form_.SetEnabled(false);
-  env_.host.SetBusy(true);
-  const PetStore::RepairReport report =
-      PetStore(state_.settings).Repair(state_.selectedPet, state_.flags, Checked(boxes_));
-  env_.host.SetBusy(false);
+  PetStore::RepairReport report;
+  {
+    const DataHold hold(env_.processes, state_.settings.hostFolder, kUtilityFileName, say_);
+    if (!hold) return;
+    form_.SetEnabled(false);
+    env_.host.SetBusy(true);
+    report = PetStore(state_.settings).Repair(state_.selectedPet, state_.flags, Checked(boxes_));
+    env_.host.SetBusy(false);
+  }
   const std::string note = report.released ? ReleasedNote() : std::string();
   if (!report.ok()) {
     const std::string label = report.failedChoice < 0 ? std::string() : kRepairLabels[report.failedChoice];
@@ -227,10 +237,15 @@ OpResult DeleteDialog::CheckData() {
 void DeleteDialog::Run() {
   if (RefusedWhileHostRuns(env_.processes, state_.settings, say_)) return;
   const std::string& pet = state_.selectedPet;
-  form_.SetEnabled(false);
   ItemChoice items{};
   for (int k = 0; k < 4; ++k) items[k] = boxes_[k]->Value() != 0 && boxes_[k]->Enabled();
-  const PetStore::DeletionReport report = PetStore(state_.settings).DeletePet(pet, items);
+  PetStore::DeletionReport report;
+  {
+    const DataHold hold(env_.processes, state_.settings.hostFolder, kUtilityFileName, say_);
+    if (!hold) return;
+    form_.SetEnabled(false);
+    report = PetStore(state_.settings).DeletePet(pet, items);
+  }
   if (report.stopped) {
     SavedOrTold(report.failures.front(), say_);
     form_.SetEnabled(true);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <tuple>
 
 #include "base/text.h"
 #include "core/fileops.h"
@@ -394,6 +395,116 @@ TEST_F(Flows, APetListedThroughAFileNameWithAnotherUnderscoreIsNeitherDeletedNor
   host.Click(Menu(), "Command5");
   EXPECT_FALSE(hf.Exists("bak/クロ_PostPet設定.ppc.bak"));
   EXPECT_TRUE(hf.Exists("bak/クロ_おともだち帳.bak"));  // the rest of hers is backed up
+}
+
+}  // namespace
+}  // namespace lup
+
+namespace lup {
+namespace {
+
+// ---- one program at a time on the data -------------------------------------------------
+
+TEST_F(Flows, WhileAnotherProgramHoldsTheDataEveryTaskSaysWhichAndChangesNothing) {
+  hf.Put("bak/ソラ_PostPet設定.ppc.bak", "ソラ settings");  // something to repair from
+  hf.Put("elsewhere/PostPet設定.ppc", "ミミ settings, again");
+  hf.processes.dataHolder = "lupsnack.exe";
+  const Files before = hf.Snapshot();
+  const std::string busy = "ルピナ・ヴィラ用おやつ管理ツール（lupsnack.exe）がポストペットのデータを使っています\r\n"
+                           "その作業が終わってから、もう一度実行してください\r\n何も変更していません";
+  // A new pet: nothing set aside, the host never started.
+  host.ExpectMessage(Answer::kOk).Text(busy).With(ui::Icon::kExclamation);
+  host.Click(Menu(), "Command1");
+  // The pet the host holds, registered again: the dialog stays for another try.
+  host.ExpectOpenFile(hf / "elsewhere/PostPet設定.ppc");
+  host.ExpectModal("Form2", [&](ui::Form& f) {
+    host.Type(f, "Text1", "ハナ");
+    host.Click(f, "Command1");
+    EXPECT_TRUE(f.Visible());
+    host.CloseBox(f);
+  });
+  for (int i = 0; i < 4; ++i) host.ExpectMessage(Answer::kNo).TextHas("引き継ぎますか？");
+  host.ExpectMessage(Answer::kOk).Text(busy);
+  host.Click(Menu(), "Command2");
+  // The backup, the repair and the deletion: each dialog stays open.
+  for (const auto& [button, form, pet] : {std::tuple{"Command5", "Form5", -1}, std::tuple{"Command4", "Form6", 0},
+                                          std::tuple{"Command6", "Form4", 1}}) {
+    if (pet >= 0) host.ExpectModal("Form3", [&](ui::Form& f) { host.Select(f, "List1", pet); });
+    host.ExpectModal(form, [&](ui::Form& f) {
+      host.Click(f, "Command1");
+      EXPECT_TRUE(f.Loaded() && f.Enabled()) << form;
+      host.Click(f, "Command2");
+    });
+    host.ExpectMessage(Answer::kOk).Text(busy);
+    host.Click(Menu(), button);
+  }
+  // Emptying a treasure box.
+  host.ExpectModal("Form3", [&](ui::Form& f) { host.Select(f, "List1", 1); });
+  host.ExpectMessage(Answer::kOk).Text(busy);
+  host.Click(Menu(), "Command8");
+  host.VerifyAllAnswered();
+  // The launcher's call.
+  HeadlessHost ui;
+  ui.ExpectMessage(Answer::kOk).Text(busy);
+  NextCall("ソラ", ui);
+  ui.VerifyAllAnswered();
+  EXPECT_TRUE(hf.processes.started.empty());
+  EXPECT_EQ(hf.Snapshot(), before);
+}
+
+TEST_F(Flows, TheDataIsHeldForEachPieceOfWorkAndNeverWhileAWindowWaitsForTheUser) {
+  // A new pet: not while the host runs, nor while she is named.
+  hf.processes.onStart = [&](const StartRequest&) {
+    EXPECT_EQ(hf.processes.locksHeld, 0) << "while the host runs";
+    MakePet();
+  };
+  host.ExpectMessage(Answer::kNo).Text(kSpecialQuestion);
+  host.ExpectModal("Form2", [&](ui::Form& f) {
+    EXPECT_EQ(hf.processes.locksHeld, 0) << "while she is named";
+    host.Type(f, "Text1", "ハナ");
+    host.Click(f, "Command1");
+  });
+  host.ExpectMessage(Answer::kOk).Text("ハナをルピナ・ヴィラに登録しました");
+  host.Click(Menu(), "Command1");
+  EXPECT_GE(hf.processes.lockAttempts, 3);  // the release, the registration, the give-back
+  EXPECT_EQ(hf.processes.locksHeld, 0);
+  // The backup's dialog, open: nothing held; its run: held.
+  hf.processes.lockAttempts = 0;
+  host.ExpectModal("Form5", [&](ui::Form& f) {
+    EXPECT_EQ(hf.processes.locksHeld, 0);
+    host.Click(f, "Command1");
+  });
+  host.ExpectMessage(Answer::kOk).TextHas("バックアップしました");
+  host.Click(Menu(), "Command5");
+  EXPECT_EQ(hf.processes.lockAttempts, 1);
+  // A missing box is chosen with nothing held.
+  hf.Remove("ソラ_宝物/tzl001.pac");
+  hf.Put("elsewhere/tzl001.pac", test::BoxBytes("クロ"));
+  host.ExpectModal("Form3", [&](ui::Form& f) { host.Select(f, "List1", 1); });
+  host.ExpectMessage(Answer::kOk).TextHas("ソラの宝箱が見つかりません");
+  host.ExpectOpenFile(hf / "elsewhere/tzl001.pac");
+  host.ExpectMessage(Answer::kOk).Text("ソラの宝箱を空にしました");
+  bool heldWhileChoosing = true;
+  host.on_idle = nullptr;
+  hf.processes.onLockData = [&] { heldWhileChoosing = hf.processes.locksHeld > 0; };
+  host.Click(Menu(), "Command8");
+  EXPECT_FALSE(heldWhileChoosing);
+  EXPECT_EQ(hf.Read("ソラ_宝物/tzl001.pac"), test::BoxBytesReset("クロ"));
+  EXPECT_EQ(hf.processes.locksHeld, 0);
+}
+
+TEST_F(Flows, ACallHoldsTheDataThroughItsQuestionsSoNoOtherProgramSeesItHalfSwapped) {
+  hf.Remove("ソラ_おともだち帳");
+  HeadlessHost ui;
+  int heldAtTheQuestion = -1;
+  ui.answer_unscripted = [&](const ui::Message&) {
+    heldAtTheQuestion = hf.processes.locksHeld;
+    return Answer::kYes;
+  };
+  NextCall("ソラ", ui);
+  EXPECT_EQ(heldAtTheQuestion, 1);
+  EXPECT_EQ(hf.processes.locksHeld, 0);
+  EXPECT_EQ(hf.CurrentOnDisk(), "ソラ");
 }
 
 }  // namespace

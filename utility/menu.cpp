@@ -1,6 +1,7 @@
 // The menu window and start-up.
 #include <utility>
 
+#include "app/data_hold.h"
 #include "app/host_check.h"
 #include "base/text.h"
 #include "core/fsquery.h"
@@ -93,7 +94,8 @@ bool MenuWindow::Start() {
   // The share list is rebuilt only when it is missing, whatever it holds.
   const PetStore store(state_.settings);
   if (!FileExists(ShareListFile(state_.settings.hostFolder))) {
-    say_.TellFailure(store.RebuildShares());
+    if (const DataHold hold(env_.processes, state_.settings.hostFolder, kUtilityFileName, say_); hold)
+      say_.TellFailure(store.RebuildShares());
   }
   env_.host.Show(form_);
   return form_.Loaded();

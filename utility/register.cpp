@@ -1,6 +1,7 @@
 // Registering pets: the two flows and the pet-name dialog.
 #include "utility/register.h"
 
+#include "app/data_hold.h"
 #include "base/text.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
@@ -31,9 +32,9 @@ constexpr TakeOverQuestion kTakeOvers[] = {
 
 // ---- the pet-name dialog ---------------------------------------------------------
 
-PetNameDialog::PetNameDialog(ui::Host& host, const Settings& settings, std::string prompt,
-                             fs::path source, bool newPet)
-    : host_(host), store_(settings), source_(std::move(source)), newPet_(newPet) {
+PetNameDialog::PetNameDialog(ui::Host& host, ProcessSystem& processes, const Settings& settings,
+                             std::string prompt, fs::path source, bool newPet)
+    : host_(host), processes_(processes), store_(settings), source_(std::move(source)), newPet_(newPet) {
   form_.SetCaption("");
   form_.SetClientSize(4710, 510);
   form_.SetBorder(ui::Border::kFixedDialog);
@@ -82,9 +83,15 @@ void PetNameDialog::Pause() {
   while (waiting_ && !host_.Ending()) host_.DoEvents();
 }
 
+// The registration is one piece of work, while no other of our programs
+// changes the data: the take-over questions are asked before it, their
+// copies made within it, and what they met is said after it.
 void PetNameDialog::Ok() {
   const std::optional<std::string> name = NameAccepted(StoredPetName(text_->Text()));
   if (!name) return;
+  const std::vector<DataKind> kinds = newPet_ ? std::vector<DataKind>() : AskTakeOver();
+  const DataHold hold(processes_, store_.settings().hostFolder, kUtilityFileName, say_);
+  if (!hold) return;  // told; the dialog stays for another try
   name_ = *name;
   Pause();
   // The pet the host holds is put away and forgotten before the new file
@@ -100,6 +107,12 @@ void PetNameDialog::Ok() {
     }
   }
   const PetStore::Registration r = store_.RegisterPet(name_, source_);
+  std::vector<PetStore::TakeOver> taken;
+  if (r.petFile.ok()) {
+    const fs::path from = source_.parent_path();
+    for (DataKind kind : kinds)
+      for (PetStore::TakeOver& t : store_.TakeOverKind(name_, kind, from)) taken.push_back(std::move(t));
+  }
   host_.SetBusy(false);
   if (!r.petFile.ok()) {
     outcome_ = Outcome::kFailed;
@@ -109,32 +122,37 @@ void PetNameDialog::Ok() {
   }
   outcome_ = Outcome::kRegistered;
   std::vector<OpResult> failures;
-  if (!newPet_) TakeOver(&failures);
+  TellTakenOver(taken, &failures);
   Report(r, failures);
   host_.Unload(form_);
 }
 
-// The data in the folder of the registered file, kind by kind on request.
-void PetNameDialog::TakeOver(std::vector<OpResult>* failures) {
-  const fs::path from = source_.parent_path();
+// Which kinds the pet takes over from the folder of the registered file.
+std::vector<DataKind> PetNameDialog::AskTakeOver() {
+  std::vector<DataKind> kinds;
   for (const TakeOverQuestion& q : kTakeOvers) {
     const std::string question =
         std::string(q.firstLine) + kCrLf + "「いいえ」を選択すると、起動時に新規作成されます(非共有時)";
-    if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kQuestion) != ui::Answer::kYes) continue;
-    for (const PetStore::TakeOver& t : store_.TakeOverKind(name_, q.kind, from)) {
-      switch (t.end) {
-        case PetStore::TakeOverEnd::kAlreadyThere:
-          say_.Tell(PathText(t.path) + "が既に存在しています" + kCrLf + "引き継ぎはせずに先に進みます");
-          break;
-        case PetStore::TakeOverEnd::kSourceMissing:
-          say_.Tell(PathText(t.path) + "が見つかりません" + kCrLf + "引き継ぎはせずに先に進みます");
-          break;
-        case PetStore::TakeOverEnd::kFailed:
-          failures->push_back(t.failure);
-          break;
-        case PetStore::TakeOverEnd::kCopied:
-          break;
-      }
+    if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kQuestion) == ui::Answer::kYes) kinds.push_back(q.kind);
+  }
+  return kinds;
+}
+
+// What the take-over met, item by item; the copies that failed are added.
+void PetNameDialog::TellTakenOver(const std::vector<PetStore::TakeOver>& taken, std::vector<OpResult>* failures) {
+  for (const PetStore::TakeOver& t : taken) {
+    switch (t.end) {
+      case PetStore::TakeOverEnd::kAlreadyThere:
+        say_.Tell(PathText(t.path) + "が既に存在しています" + kCrLf + "引き継ぎはせずに先に進みます");
+        break;
+      case PetStore::TakeOverEnd::kSourceMissing:
+        say_.Tell(PathText(t.path) + "が見つかりません" + kCrLf + "引き継ぎはせずに先に進みます");
+        break;
+      case PetStore::TakeOverEnd::kFailed:
+        failures->push_back(t.failure);
+        break;
+      case PetStore::TakeOverEnd::kCopied:
+        break;
     }
   }
 }
@@ -176,7 +194,13 @@ std::string SameAs(const std::vector<std::string>& pets) {
 // and no pet is current, it is the pet the host made then: the user may
 // name it now.
 Registrar::Leftover Registrar::LookAtLeftover() {
+  std::optional<DataHold> hold;
+  hold.emplace(env_.processes, s_.hostFolder, kUtilityFileName, say_);
+  if (!*hold) return Leftover::kStop;
   const PetStore::SetAsideLeft left = store_.LookAtSetAside();
+  if (left.state != PetStore::SetAsideLeft::State::kGiveBack &&
+      !(left.state == PetStore::SetAsideLeft::State::kUnfinished && !left.hostMatches.empty()))
+    hold.reset();  // what follows asks the user
   const fs::path aside = store_.SetAsideFile();
   const fs::path host = s_.petFilePaths.host;
   const std::string heading = "前回の新しいペットの作成が途中で終わっています";
@@ -267,7 +291,7 @@ bool Registrar::RunAndWait(const fs::path& program) {
 // or the user confirms that the new pet is not wanted.
 PetNameDialog::Outcome Registrar::NameNewPet(std::string* name) {
   for (;;) {
-    PetNameDialog dialog(env_.host, s_, "新しいペットの名前を入力してください", s_.petFilePaths.host, true);
+    PetNameDialog dialog(env_.host, env_.processes, s_, "新しいペットの名前を入力してください", s_.petFilePaths.host, true);
     env_.host.ShowModal(dialog.form());
     if (env_.host.Ending()) return PetNameDialog::Outcome::kClosed;
     *name = dialog.petName();
@@ -285,6 +309,8 @@ PetNameDialog::Outcome Registrar::NameNewPet(std::string* name) {
 // by a call meanwhile, the file is no longer set aside, and the record the
 // call wrote stays.)
 void Registrar::Cancelled() {
+  const DataHold hold(env_.processes, s_.hostFolder, kUtilityFileName, say_);
+  if (!hold) return;  // the next try gives the file back
   const bool setAside = FileExists(store_.SetAsideFile());
   const OpResult back = store_.GiveBackHostPetFile();
   say_.TellFailure(back);
@@ -306,17 +332,21 @@ void Registrar::NewPet() {
     return;
   }
   if (!GoOnWithoutSaving()) return;
-  // The pet the host holds is put away and forgotten before the host runs:
-  // while it makes a new pet the host changes its files, and until the new
-  // pet is registered no call may put them away under anyone's name.
-  const CurrentPetRead before = ReadCurrentPet(s_.hostFolder);
-  if (!Saved(store_.ReleaseCurrent())) return;
-  released_ = before.state == CurrentPetRead::State::Ok ? before.name : std::string();
-  // Without its settings file the host makes a new pet.
-  setAsideByUs_ = FileExists(s_.petFilePaths.host);
-  if (say_.TellFailure(store_.SetAsideHostPetFile(), "新しいペットの作成を中止しました")) {
-    if (!released_.empty()) say_.TellFailure(store_.RecordCurrent(released_));
-    return;
+  {
+    // The pet the host holds is put away and forgotten before the host runs:
+    // while it makes a new pet the host changes its files, and until the new
+    // pet is registered no call may put them away under anyone's name.
+    const DataHold hold(env_.processes, s_.hostFolder, kUtilityFileName, say_);
+    if (!hold) return;
+    const CurrentPetRead before = ReadCurrentPet(s_.hostFolder);
+    if (!Saved(store_.ReleaseCurrent())) return;
+    released_ = before.state == CurrentPetRead::State::Ok ? before.name : std::string();
+    // Without its settings file the host makes a new pet.
+    setAsideByUs_ = FileExists(s_.petFilePaths.host);
+    if (say_.TellFailure(store_.SetAsideHostPetFile(), "新しいペットの作成を中止しました")) {
+      if (!released_.empty()) say_.TellFailure(store_.RecordCurrent(released_));
+      return;
+    }
   }
   const bool patched = say_.Ask("新しく作成するペットはノクタ・ミラですか？", ui::Buttons::kYesNo,
                                 ui::Icon::kNone, 1) == ui::Answer::kYes;
@@ -341,11 +371,20 @@ void Registrar::NameAndFinish(bool patched) {
               "元の設定ファイルは " + PathText(store_.SetAsideFile()) + " に残してあります");
     return;
   }
-  // The new pet lives in its own copy now (or was not wanted): the host's
-  // own settings file comes back.
-  if (say_.TellFailure(Fs().Delete(s_.petFilePaths.host))) return;
-  if (say_.TellFailure(store_.GiveBackHostPetFile())) return;
-  say_.TellFailure(store_.ForgetCurrent());
+  {
+    // The new pet lives in its own copy now (or was not wanted): the host's
+    // own settings file comes back.
+    const DataHold hold(env_.processes, s_.hostFolder, kUtilityFileName, say_);
+    if (!hold) {
+      if (outcome == PetNameDialog::Outcome::kRegistered)
+        say_.Tell(name + "は登録しました" + kCrLf + "作成を終えるには、もう一度「新しいペットを飼う」を押してください",
+                  ui::Icon::kInformation);
+      return;
+    }
+    if (say_.TellFailure(Fs().Delete(s_.petFilePaths.host))) return;
+    if (say_.TellFailure(store_.GiveBackHostPetFile())) return;
+    say_.TellFailure(store_.ForgetCurrent());
+  }
   if (outcome != PetNameDialog::Outcome::kRegistered) {
     say_.Tell("ペットの新規作成がキャンセルされました", ui::Icon::kCritical);
     return;
@@ -368,7 +407,7 @@ void Registrar::CurrentPet() {
   if (chosen.empty()) return;
   // The pet the host holds now is put away and forgotten as the dialog
   // registers the new one.
-  PetNameDialog dialog(env_.host, s_, "ペットの名前を入力してください", chosen, false);
+  PetNameDialog dialog(env_.host, env_.processes, s_, "ペットの名前を入力してください", chosen, false);
   env_.host.ShowModal(dialog.form());
 }
 

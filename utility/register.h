@@ -34,8 +34,8 @@ class PetNameDialog {
   // new pet (no take-over questions; the pet the host held was released
   // before it was made). Otherwise the pet the host holds is put away and
   // forgotten right before the settings file is written.
-  PetNameDialog(ui::Host& host, const Settings& settings, std::string prompt,
-                std::filesystem::path source, bool newPet);
+  PetNameDialog(ui::Host& host, ProcessSystem& processes, const Settings& settings,
+                std::string prompt, std::filesystem::path source, bool newPet);
   ui::Form& form() { return form_; }
   Outcome outcome() const { return outcome_; }
   const std::string& petName() const { return name_; }
@@ -44,10 +44,12 @@ class PetNameDialog {
   void Ok();
   std::optional<std::string> NameAccepted(const std::string& typed);
   void Pause();
-  void TakeOver(std::vector<OpResult>* failures);
+  std::vector<DataKind> AskTakeOver();
+  void TellTakenOver(const std::vector<PetStore::TakeOver>& taken, std::vector<OpResult>* failures);
   void Report(const PetStore::Registration& r, const std::vector<OpResult>& failures);
 
   ui::Host& host_;
+  ProcessSystem& processes_;
   PetStore store_;
   std::filesystem::path source_;
   bool newPet_;

@@ -498,16 +498,18 @@ TEST_F(CurrentPetTest, ItemsAlreadyThereOrMissingAreReportedAndPassedOver) {
   hf.Write("ソラ_宝物/mine.bmp", "own treasure");
   Choose(hf / "old/PostPet設定.ppc");
   ExpectName("ソラ");
+  // The questions first, then the registration as one piece of work, then
+  // what the take-over met, item by item.
   Reply("現在のおともだち帳を引き継ぎますか？", ui::Answer::kYes);
+  Reply("現在の宝箱を引き継ぎますか？", ui::Answer::kYes);
+  Reply("現在の送受信簿を引き継ぎますか？", ui::Answer::kYes);
+  Reply("現在のおやつを引き継ぎますか？", ui::Answer::kNo);
   host.ExpectMessage(ui::Answer::kOk)
       .Text(PathText(hf / "old/おともだち帳") + "が見つかりません\r\n引き継ぎはせずに先に進みます")
       .With(ui::Icon::kExclamation);
-  Reply("現在の宝箱を引き継ぎますか？", ui::Answer::kYes);
   host.ExpectMessage(ui::Answer::kOk)
       .Text(PathText(hf / "ソラ_宝物") + "が既に存在しています\r\n引き継ぎはせずに先に進みます");
-  Reply("現在の送受信簿を引き継ぎますか？", ui::Answer::kYes);
   host.ExpectMessage(ui::Answer::kOk).Text(PathText(hf / "old/送信フォルダ") + "が見つかりません\r\n引き継ぎはせずに先に進みます");
-  Reply("現在のおやつを引き継ぎますか？", ui::Answer::kNo);
   host.ExpectMessage(ui::Answer::kOk).Text("ソラをルピナ・ヴィラに登録しました");
   host.Click(Menu(), "Command2");
   EXPECT_EQ(hf.Read("ソラ_PostPet設定.ppc"), "old pet");

@@ -1,6 +1,7 @@
 // The pet selection dialog, the per-pet shortcut and emptying a treasure box.
 #include "utility/select.h"
 
+#include "app/data_hold.h"
 #include "base/text.h"
 #include "core/fsquery.h"
 #include "core/shortcut.h"
@@ -18,32 +19,21 @@ constexpr const char* kDeleteCaption = "削除するペットの選択";
 constexpr const char* kShortcutCaption = "スイッチに指定するペットの選択";
 constexpr const char* kTreasureCaption = "宝箱を空にするペットの選択";
 
-// Asks for the box a missing treasure box is made from.
-class BoxSource final : public StoreQuestions {
- public:
-  BoxSource(ui::Host& host, const Settings& s, std::string pet, bool shared)
-      : host_(host), s_(s), pet_(std::move(pet)), shared_(shared) {}
-  void PetFileWillBeMade(std::string_view) override {}
-  bool MakeItemNew(std::string_view, std::string_view, bool) override { return false; }
-  std::optional<fs::path> ChooseBoxSource(const fs::path&) override {
-    const ui::Messenger say(host_, kUtilityTitle);
-    say.Tell((shared_ ? std::string("共有の宝箱") : pet_ + "の宝箱") + "が見つかりません" + kCrLf +
-             "他のペットの宝箱を元に作成します" + kCrLf + "元にする" + s_.treasureBoxName + "を指定してください");
-    ui::OpenFileRequest request;
-    request.title = "コピー元の宝箱を選択";
-    request.filters = {{"宝箱", s_.treasureBoxName}};
-    request.initial_folder = s_.hostFolder;
-    fs::path chosen = host_.ChooseOpenFile(request);
-    if (chosen.empty()) return std::nullopt;
-    return chosen;
-  }
-
- private:
-  ui::Host& host_;
-  const Settings& s_;
-  std::string pet_;
-  bool shared_;
-};
+// Asks for the box a missing treasure box is made from; nullopt when the
+// user chose none.
+std::optional<fs::path> ChooseBoxSource(ui::Host& host, const Settings& s, const std::string& pet,
+                                        bool shared) {
+  const ui::Messenger say(host, kUtilityTitle);
+  say.Tell((shared ? std::string("共有の宝箱") : pet + "の宝箱") + "が見つかりません" + kCrLf +
+           "他のペットの宝箱を元に作成します" + kCrLf + "元にする" + s.treasureBoxName + "を指定してください");
+  ui::OpenFileRequest request;
+  request.title = "コピー元の宝箱を選択";
+  request.filters = {{"宝箱", s.treasureBoxName}};
+  request.initial_folder = s.hostFolder;
+  fs::path chosen = host.ChooseOpenFile(request);
+  if (chosen.empty()) return std::nullopt;
+  return chosen;
+}
 
 }  // namespace
 
@@ -184,10 +174,22 @@ void PetSelectDialog::TreasureTask() {
     Cancelled();
     return;
   }
-  BoxSource source(env_.host, state_.settings, pet, shared);
-  const std::optional<OpResult> emptied = store.EmptyTreasureBox(pet, shared, source);
-  if (!emptied || !emptied->ok()) {
-    Cancelled(emptied.value_or(OpResult::Ok()));
+  // The data is held for each piece of work, never while the user chooses
+  // a box: a missing one is asked for between two tries.
+  const auto empty = [&](const std::optional<fs::path>& source) -> std::optional<std::optional<OpResult>> {
+    const DataHold hold(env_.processes, state_.settings.hostFolder, kUtilityFileName, say_);
+    if (!hold) return std::nullopt;
+    return store.EmptyTreasureBox(pet, shared, source);
+  };
+  std::optional<std::optional<OpResult>> emptied = empty(std::nullopt);
+  if (!emptied) return;
+  if (!*emptied) {
+    const std::optional<fs::path> source = ChooseBoxSource(env_.host, state_.settings, pet, shared);
+    if (source) emptied = empty(source);
+    if (!emptied) return;
+  }
+  if (!*emptied || !(*emptied)->ok()) {
+    Cancelled(emptied->value_or(OpResult::Ok()));
     return;
   }
   say_.Tell(pet + "の宝箱を空にしました", ui::Icon::kInformation);

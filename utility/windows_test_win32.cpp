@@ -128,7 +128,7 @@ TEST_F(UtilityWindowsTest, TheMenuWindow) {
 }
 
 TEST_F(UtilityWindowsTest, ThePetNameDialog) {
-  PetNameDialog dialog(*host, menu->state().settings, "新しいペットの名前を入力してください",
+  PetNameDialog dialog(*host, hf.processes, menu->state().settings, "新しいペットの名前を入力してください",
                        hf / "PostPet設定.ppc", true);
   host->Show(dialog.form());
   Settle();
