@@ -55,6 +55,11 @@ void Discard(os::File& file, const fs::path& tempPath) {
   os::DeleteOneFile(tempPath);
 }
 
+bool NameExists(const fs::path& p) {
+  os::EntryInfo entry;
+  return !os::LookUp(p, &entry);
+}
+
 bool IsFolderPath(const fs::path& p) {
   std::error_code e;
   return fs::is_directory(p, e);
@@ -361,7 +366,7 @@ OpResult CopyBatch::Commit() {
     if (!r.ok()) break;
     // One already gone is where it should be: a leftover temporary file is
     // swept by the first copy into its folder, before its turn comes.
-    OpResult removed = Fs().Delete(file);
+    OpResult removed = keeper_ ? keeper_->Removing(file) : Fs().Delete(file);
     if (!removed.ok() && !IsNotFound(removed.error)) r = removed;
   }
   return r;
@@ -391,6 +396,15 @@ OpResult CopyBatch::CommitCopies() {
     Discard(0);
     return r;
   }
+  if (keeper_) {
+    std::vector<fs::path> fresh;
+    for (const Staged& s : staged_)
+      if (!s.temp.empty() && !NameExists(s.to)) fresh.push_back(s.to);
+    if (OpResult k = fresh.empty() ? OpResult::Ok() : keeper_->New(fresh); !k.ok()) {
+      Discard(0);
+      return k;
+    }
+  }
   std::vector<fs::path> folders;
   OpResult r = OpResult::Ok(Action::Copy);
   std::size_t i = 0;
@@ -399,6 +413,12 @@ OpResult CopyBatch::CommitCopies() {
     if (s.temp.empty()) {
       ++done_;
       continue;
+    }
+    if (keeper_ && NameExists(s.to)) {
+      if (OpResult k = keeper_->Replacing(s.to); !k.ok()) {
+        r = k;
+        break;
+      }
     }
     std::error_code e = s.fault ? s.fault : os::ReplaceByRename(s.temp, s.to, false);
     if (e) {
@@ -460,6 +480,26 @@ OpResult FileOps::Rename(const fs::path& from, const fs::path& to) {
   }
   return Finish(r, from, to);
 }
+
+OpResult FileOps::Link(const fs::path& from, const fs::path& to) {
+  FaultPoint point;
+  OpResult r;
+  if (std::error_code fault = Begin(&point)) {
+    r = TwoPathFailure(Action::Link, fault, from, to, true);
+  } else {
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(to, ignored))) {
+      r = TwoPathFailure(Action::Link, MakeError(CoreError::AlreadyExists), from, to, true);
+    } else if (std::error_code e = os::HardLink(from, to)) {
+      r = TwoPathFailure(Action::Link, e, from, to, TargetsFault(e, from));
+    } else {
+      r = OpResult::Ok(Action::Link);
+    }
+  }
+  return Finish(r, from, to);
+}
+
+bool FileOps::IsNoLink(const OpResult& failed) { return !failed.ok() && os::IsNoHardLink(failed.error); }
 
 OpResult FileOps::Delete(const fs::path& path) {
   FaultPoint point;

@@ -64,6 +64,19 @@ enum class FaultPoint {
 
 class FileOps;
 
+// What a batch does with the files it replaces and removes when it keeps
+// them (an earlier generation of the backup): each is handed over before it
+// is replaced, or in place of its deletion, and the targets that are new
+// are named once, before the first rename. A failure stops the batch there,
+// as a failed rename does.
+class ReplacedFiles {
+ public:
+  virtual ~ReplacedFiles() = default;
+  virtual OpResult New(const std::vector<std::filesystem::path>& targets) = 0;
+  virtual OpResult Replacing(const std::filesystem::path& target) = 0;
+  virtual OpResult Removing(const std::filesystem::path& target) = 0;
+};
+
 // Copies made durable together (see FileOps::Copy). Commit makes every
 // temporary file of the batch durable with one barrier, then renames each
 // over its target in the order the copies were asked, and makes the new
@@ -89,6 +102,8 @@ class CopyBatch {
   // Copies complete so far: targets replaced by Commit, and those that
   // already held the same bytes, up to a failure.
   int Done() const { return done_; }
+  // From now on the files this batch replaces or removes go to `keeper`.
+  void KeepReplacedIn(ReplacedFiles* keeper) { keeper_ = keeper; }
 
  private:
   friend class FileOps;
@@ -105,6 +120,7 @@ class CopyBatch {
   std::vector<std::filesystem::path> removals_;
   OpResult failed_;  // the first failed copy of the batch
   int done_ = 0;
+  ReplacedFiles* keeper_ = nullptr;
 };
 
 class FileOps {
@@ -136,6 +152,13 @@ class FileOps {
 
   // Renames a file or folder; fails (AlreadyExists) when `to` exists.
   OpResult Rename(const std::filesystem::path& from, const std::filesystem::path& to);
+
+  // Gives the file `from` the second name `to` (a hard link: the folder
+  // changes, no data is written); fails (AlreadyExists) when `to` exists,
+  // and where the file system has no such names.
+  OpResult Link(const std::filesystem::path& from, const std::filesystem::path& to);
+  // True when a Link failed because the disk has no second names for a file.
+  static bool IsNoLink(const OpResult& failed);
 
   // Deletes one ordinary file; a missing file or a folder is an error.
   OpResult Delete(const std::filesystem::path& path);

@@ -33,7 +33,8 @@ namespace {
 
 bool HasWildcard(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
 
-// Creates `folder` and any missing parents, each level through the funnel.
+}  // namespace
+
 OpResult EnsureFolder(const fs::path& folder) {
   if (IsFolder(folder)) return OpResult::Ok(Action::MakeFolder);
   std::error_code e;
@@ -50,8 +51,6 @@ OpResult EnsureFolder(const fs::path& folder) {
   }
   return OpResult::Ok(Action::MakeFolder);
 }
-
-}  // namespace
 
 FolderOpResult ShellFileOp(const fs::path& from, const fs::path& to, ShellOp op,
                            CopyBatch* outside) {

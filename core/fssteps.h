@@ -25,6 +25,10 @@ OpResult DeleteMatching(const std::filesystem::path& folder);
 // Creates one folder (its parent must exist); an existing one is an error.
 OpResult MakeFolder(const std::filesystem::path& path);
 
+// Creates `folder` and any missing parents, each level through the funnel;
+// an existing folder is nothing to do, a file of its name an error.
+OpResult EnsureFolder(const std::filesystem::path& folder);
+
 enum class ShellOp { Copy, Move };
 // The shell's code for a move is 1; every other value means a copy.
 inline ShellOp ShellOpFromCode(int code) { return code == 1 ? ShellOp::Move : ShellOp::Copy; }

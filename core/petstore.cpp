@@ -60,24 +60,38 @@ bool SameFileName(std::string_view a, std::string_view b) {
 
 OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
                       CopyBatch* batch) {
+  std::vector<std::string> names;
+  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names);
+  if (!listed.ok()) return listed;
+  std::vector<std::pair<std::string, fs::path>> sources;
+  for (std::string& name : names) {
+    fs::path from = source / U8Path(name);
+    sources.emplace_back(std::move(name), std::move(from));
+  }
+  return MirrorFiles(sources, target, keep, batch);
+}
+
+OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given, const fs::path& target,
+                     std::string_view keep, CopyBatch* batch) {
   if (!batch) {
     // On its own: a batch of its own, committed here.
     CopyBatch own;
-    const OpResult staged = MirrorFolder(source, target, keep, &own);
+    const OpResult staged = MirrorFiles(given, target, keep, &own);
     return staged.ok() ? own.Commit() : staged;
   }
-  std::vector<std::string> sourceNames, targetNames;
-  OpResult listed = ListMatching(source, "*.*", Pick::Files, &sourceNames);
-  if (listed.ok()) listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
+  std::vector<std::string> targetNames;
+  OpResult listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
   if (!listed.ok()) return listed;
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
-  std::erase_if(sourceNames, [](const std::string& name) { return IsTempName(name); });
+  std::vector<std::pair<fs::path, fs::path>> copies;
   // Names the file system takes for one, each upper-cased once; the few
   // that SameFileName reads as patterns are compared one by one.
   std::unordered_set<std::u16string> plain;
   std::vector<std::string> odd;
-  for (const std::string& s : sourceNames) {
+  for (const auto& [s, from] : given) {
+    if (IsTempName(s)) continue;
+    copies.emplace_back(from, target / U8Path(s));
     if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
       plain.insert(UpcasedUtf16(s));
     else
@@ -89,8 +103,11 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
     for (const std::string& s : odd) inSource = inSource || SameFileName(s, name);
     if (!inSource && !(!keep.empty() && SameFileName(keep, name))) extras.push_back(name);
   }
-  if (!sourceNames.empty()) {
-    OpResult copied = ShellFileOp(AllFiles(source), target, ShellOp::Copy, batch).result;
+  if (!copies.empty()) {
+    OpResult made = EnsureFolder(target);
+    if (!made.ok()) return made;
+    int done = 0;
+    OpResult copied = Fs().CopyAll(copies, *batch, &done);
     if (!copied.ok()) return copied;
   }
   for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/backup_history.h"
 #include "core/listfiles.h"
 #include "core/pets.h"
 #include "core/result.h"
@@ -34,6 +35,7 @@
 
 namespace lup {
 
+class BackupView;
 class CopyBatch;
 
 // What the store asks while it moves a pet's data in.
@@ -66,6 +68,11 @@ class StoreQuestions {
 // committed before it returns.
 OpResult MirrorFolder(const std::filesystem::path& source, const std::filesystem::path& target,
                       std::string_view keep = {}, CopyBatch* batch = nullptr);
+// The same with the source's files given one by one (name, where it is):
+// a folder of an earlier generation of the backup.
+OpResult MirrorFiles(const std::vector<std::pair<std::string, std::filesystem::path>>& sources,
+                     const std::filesystem::path& target, std::string_view keep = {},
+                     CopyBatch* batch = nullptr);
 
 // A folder copy refreshed: `target` is made when it is not a folder (one
 // level, its parent must exist), then MirrorFolder(source, target, keep). So
@@ -333,12 +340,15 @@ class PetStore {
     // The current pet's host data could not be saved first: nothing was
     // backed up (her backup would miss her latest data).
     OpResult unsaved;
+    // The record of the run, which keeps the backup it replaces, could not
+    // be begun: nothing was backed up.
+    OpResult notStarted;
     int pets = 0;                    // the registered pets that were gone through
     std::vector<OpResult> failures;  // every step that failed, in order
     // \lupina3.dat could not be read (or is missing): nobody's flags are
     // known, so every pet's own copies that exist were backed up.
     OpResult sharesUnknown;
-    bool ok() const { return unsaved.ok() && failures.empty(); }
+    bool ok() const { return unsaved.ok() && notStarted.ok() && failures.empty(); }
   };
   // The current pet's host data saved (SaveCurrent); then one generation of
   // the backup (BackupLayout): for every registered pet
@@ -350,10 +360,17 @@ class PetStore {
   // and returns every one; each backup file is whole, old or new.
   BackupReport BackUp(const ItemChoice& items = kEverything) const;
 
+  // The generations of the backup a repair can restore, newest first
+  // (core/backup_history.h).
+  std::vector<BackupGeneration> BackupGenerations() const;
+
   // True when the backup that a repair of `choice` (an ItemChoice index)
-  // restores `pet` from is all there: her own backup, or for a kind that
-  // `flags` shares the shared backup (D\bak\共有), every item of the kind.
-  bool HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice) const;
+  // restores `pet` from is all there in the generation `generation`
+  // (BackupGeneration::undone; 0 is D\bak as it is): her own backup, or for
+  // a kind that `flags` shares the shared backup (D\bak\共有), every item of
+  // the kind.
+  bool HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice,
+                    int generation = 0) const;
 
   struct RepairReport {
     int failedChoice = -1;  // the ItemChoice index whose restore failed; -1 none
@@ -373,8 +390,10 @@ class PetStore {
   // before anything is restored, so that the next call brings the repaired
   // data in. Folders are refreshed (RefreshFolderCopy); a file whose backup
   // is missing is left as it is. Stops at the first failure.
-  RepairReport Repair(std::string_view pet, const ShareFlags& flags,
-                      const ItemChoice& items) const;
+  // `generation` chooses the backup (BackupGeneration::undone; 0 is D\bak
+  // as it is).
+  RepairReport Repair(std::string_view pet, const ShareFlags& flags, const ItemChoice& items,
+                      int generation = 0) const;
 
   // True when `pet` has her own copy of the data kind `kind` (the friend
   // book file; the received, snack or treasure folder).
@@ -416,7 +435,8 @@ class PetStore {
   static const std::filesystem::path& CopyFor(const ItemPaths& paths, bool shared);
   OpResult BringInFolder(std::string_view pet, Item item, bool shared, StoreQuestions& q,
                          CopyBatch& batch) const;
-  OpResult Restore(std::string_view pet, Item item, bool shared, bool hostToo) const;
+  OpResult Restore(std::string_view pet, Item item, bool shared, bool hostToo,
+                   const BackupView& view) const;
   void DeleteOwn(std::string_view pet, Item item, DeletionReport& report) const;
   std::filesystem::path Box(const std::filesystem::path& treasureFolder) const {
     return s_.BoxFile(treasureFolder);

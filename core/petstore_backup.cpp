@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "base/text.h"
+#include "core/backup_history.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
@@ -69,8 +70,33 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
     out.unsaved = OpResult::Ok();
   if (!out.unsaved.ok()) return out;
   const BackupLayout bak(s_);
+  // What this run replaces or removes in D\bak is kept as the generation
+  // before it: nothing changes there before the run's record exists.
+  BackupRun run(s_);
+  out.notStarted = run.Begin();
+  if (!out.notStarted.ok()) return out;
+  const auto makeFolder = [&](const fs::path& folder) {
+    OpResult r = run.MakingFolder(folder);
+    return r.ok() ? MakeFolder(folder) : r;
+  };
+  const auto copyFile = [&](const fs::path& from, const fs::path& to) {
+    CopyBatch batch;
+    batch.KeepReplacedIn(&run);
+    OpResult r = CopyOneFile(from, to, &batch);
+    return r.ok() ? batch.Commit() : r;
+  };
+  const auto refresh = [&](const fs::path& from, const fs::path& to, std::string_view kept) {
+    if (!IsFolder(to)) {
+      OpResult made = makeFolder(to);
+      if (!made.ok()) return made;
+    }
+    CopyBatch batch;
+    batch.KeepReplacedIn(&run);
+    OpResult r = MirrorFolder(from, to, kept, &batch);
+    return r.ok() ? batch.Commit() : r;
+  };
   // Without D\bak every copy would fail: that one failure says it all.
-  if (!IsFolder(bak.Folder()) && !note(MakeFolder(bak.Folder()))) return out;
+  if (!IsFolder(bak.Folder()) && !note(makeFolder(bak.Folder()))) return out;
 
   const ShareListRead shares = ReadShareList(s_.hostFolder);
   const bool flagsKnown = shares.error.ok() && shares.exists;
@@ -98,11 +124,11 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
           note(OpResult::Fail(Action::Copy, MakeError(CoreError::ExtraUnderscore),
                               s_.hostFolder / U8Path(*misnamed), bak.OfPet(pet, item)));
       } else if (IsFileItem(item)) {
-        if (FileExists(own)) note(CopyOneFile(own, bak.OfPet(pet, item)));
+        if (FileExists(own)) note(copyFile(own, bak.OfPet(pet, item)));
       } else if (flagsKnown || IsFolder(own)) {
         // With the flags unknown, a missing folder may be a shared kind's:
         // its backup is left as it is.
-        note(RefreshFolderCopy(own, bak.OfPet(pet, item), keep(item)));
+        note(refresh(own, bak.OfPet(pet, item), keep(item)));
       }
     }
     ++out.pets;
@@ -110,39 +136,50 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
 
   // The host copies and the shared copies, whatever was chosen.
   for (const bool shared : {false, true}) {
-    if (shared && !IsFolder(bak.SharedFolder()) && !note(MakeFolder(bak.SharedFolder()))) break;
+    if (shared && !IsFolder(bak.SharedFolder()) && !note(makeFolder(bak.SharedFolder()))) break;
     for (Item item : kInBoxOrder) {
       if (item == Item::kPetFile) continue;  // the host's own is not backed up
       const ItemPaths& paths = s_.PathsOf(item);
       const fs::path& from = shared ? paths.shared : paths.host;
       const fs::path to = shared ? bak.OfShared(item) : bak.OfHost(item);
       if (IsFileItem(item)) {
-        if (FileExists(from)) note(CopyOneFile(from, to));
+        if (FileExists(from)) note(copyFile(from, to));
       } else {
-        note(RefreshFolderCopy(from, to, keep(item)));
+        note(refresh(from, to, keep(item)));
       }
     }
   }
+  // Whole only when every step went through: a run with failures leaves a
+  // generation that is offered to nobody, and the ones before it whole.
+  if (out.failures.empty()) note(run.Finish());
   return out;
 }
 
 // ---- the repair -------------------------------------------------------------------
 
-bool PetStore::HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice) const {
+std::vector<BackupGeneration> PetStore::BackupGenerations() const {
+  return BackupHistory(s_).Generations();
+}
+
+bool PetStore::HasBackupFor(std::string_view pet, const ShareFlags& flags, int choice,
+                            int generation) const {
   const BackupLayout bak(s_);
+  const BackupView view = BackupHistory(s_).View(generation);
   bool any = false;
   for (Item item : kInBoxOrder) {
     if (ChoiceOf(item) != choice) continue;
     any = true;
     const fs::path from = SharedIn(flags, item) ? bak.OfShared(item) : bak.OfPet(pet, item);
-    if (!(IsFileItem(item) ? FileExists(from) : IsFolder(from))) return false;
+    if (!(IsFileItem(item) ? view.File(from).has_value() : view.IsFolder(from))) return false;
   }
   return any;
 }
 
-// One item back from its backup: into her own copy, or into the shared copy
-// (and the host copy when `hostToo`) from the shared backup.
-OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool hostToo) const {
+// One item back from its backup, as `view` has it: into her own copy, or
+// into the shared copy (and the host copy when `hostToo`) from the shared
+// backup.
+OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool hostToo,
+                           const BackupView& view) const {
   const BackupLayout bak(s_);
   const ItemPaths paths = PathsFor(item, pet);
   const fs::path from = shared ? bak.OfShared(item) : bak.OfPet(pet, item);
@@ -155,9 +192,12 @@ OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool ho
   for (const fs::path& target : targets) {
     OpResult r = OpResult::Ok(Action::Copy);
     if (!IsFileItem(item)) {
-      r = RefreshFolderCopy(from, target, keep);
-    } else if (FileExists(from)) {
-      r = CopyOneFile(from, target);
+      std::vector<std::pair<std::string, fs::path>> files;
+      r = view.Files(from, &files);
+      if (r.ok() && !IsFolder(target)) r = MakeFolder(target);
+      if (r.ok()) r = MirrorFiles(files, target, keep);
+    } else if (const std::optional<fs::path> file = view.File(from)) {
+      r = CopyOneFile(*file, target);
     }
     if (!r.ok()) return r;
   }
@@ -165,8 +205,9 @@ OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool ho
 }
 
 PetStore::RepairReport PetStore::Repair(std::string_view pet, const ShareFlags& flags,
-                                        const ItemChoice& items) const {
+                                        const ItemChoice& items, int generation) const {
   RepairReport out;
+  const BackupView view = BackupHistory(s_).View(generation);
   const CurrentPetRead current = ReadCurrentPet(s_.hostFolder);
   // Which kinds the host copies hold as the shared data: all of them when
   // no pet is current (they belong to nobody), the current pet's shared
@@ -194,7 +235,7 @@ PetStore::RepairReport PetStore::Repair(std::string_view pet, const ShareFlags& 
     for (Item item : kInBoxOrder) {
       if (ChoiceOf(item) != choice) continue;
       const bool shared = SharedIn(flags, item);
-      OpResult r = Restore(pet, item, shared, shared && hostShares.at(choice));
+      OpResult r = Restore(pet, item, shared, shared && hostShares.at(choice), view);
       if (!r.ok()) {
         out.failedChoice = choice;
         out.failure = r;

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "base/text.h"
+#include "core/backup_history.h"
 #include "core/fileops.h"
 #include "core/petstore.h"
 #include "tests/support/host_folder.h"
@@ -307,16 +308,47 @@ struct BackupRun : Scene {
   }
 };
 
+// The record of the generations is the history's own, not data.
+Files WithoutHistory(const Files& files) { return Under(files, std::string(kHistoryFolderName) + "/", false); }
+
 // Every file, of the backup and of the live data (which the current pet's
 // save changes), holds what it held or what the whole run leaves; none that
 // both have is lost.
-void ExpectOldOrNewBackup(const Files& result, const Files& before, const Files& after) {
+void ExpectOldOrNewBackup(const Files& resultWithHistory, const Files& before, const Files& after) {
+  const Files result = WithoutHistory(resultWithHistory);
   for (const auto& [path, bytes] : result)
     EXPECT_TRUE(bytes == At(before, path) || bytes == At(after, path)) << path << " is neither old nor new";
-  for (const auto& [path, bytes] : before)
+  for (const auto& [path, bytes] : WithoutHistory(before))
     if (!result.count(path)) {
       EXPECT_FALSE(after.count(path)) << path << " is lost";
     }
+}
+
+// The files of D\bak as generation `undone` has them, read the way the
+// repair reads them: every path any of `seen` has under bak/.
+Files Generation(const Scene& s, int undone, const std::vector<const Files*>& seen) {
+  const BackupView view = BackupHistory(s.settings).View(undone);
+  std::set<std::string> paths;
+  for (const Files* files : seen)
+    for (const auto& [path, bytes] : Under(*files, "bak/")) paths.insert(path);
+  for (const auto& [path, bytes] : s.Snapshot()) {
+    // A kept file stands at its path in D\bak below its run's "bak".
+    const std::string history = std::string(kHistoryFolderName) + "/";
+    if (path.rfind(history, 0) != 0) continue;
+    const std::size_t kept = path.find("/bak/");
+    if (kept != std::string::npos) paths.insert(path.substr(kept + 1));
+  }
+  Files out;
+  for (const std::string& path : paths)
+    if (const std::optional<fs::path> file = view.File(s / path)) out[path] = test::ReadBytes(*file);
+  return out;
+}
+
+// The newest whole generation is `expected` (the backup of D\bak).
+void ExpectNewestGeneration(const Scene& s, const Files& expected, const std::vector<const Files*>& seen) {
+  const std::vector<BackupGeneration> generations = BackupHistory(s.settings).Generations();
+  ASSERT_FALSE(generations.empty());
+  EXPECT_EQ(Generation(s, generations.front().undone, seen), Under(expected, "bak/"));
 }
 
 TEST(BackupFaults, AFailureAtAnyOperationLeavesEveryBackupFileOldOrNewAndIsReported) {
@@ -333,16 +365,26 @@ TEST(BackupFaults, AFailureAtAnyOperationLeavesEveryBackupFileOldOrNewAndIsRepor
     ScopedFileOps scope(ops);
     ops.FailAt(n, std::make_error_code(std::errc::no_space_on_device));
     const PetStore::BackupReport report = r.Store().BackUp();
-    if (!report.unsaved.ok()) {
-      // The current pet's save failed: nothing was backed up.
+    if (!report.unsaved.ok() || !report.notStarted.ok()) {
+      // The current pet's save, or the record of the run, failed: nothing
+      // was backed up.
       EXPECT_TRUE(report.failures.empty());
-      EXPECT_EQ(report.unsaved.path.lexically_relative(r.D()), journal[n - 1]);
+      const OpResult& stop = report.unsaved.ok() ? report.notStarted : report.unsaved;
+      EXPECT_EQ(stop.path.lexically_relative(r.D()), journal[n - 1]);
       EXPECT_EQ(Under(r.Snapshot(), "bak/"), Under(before, "bak/"));
     } else {
       ASSERT_EQ(report.failures.size(), 1u);
       EXPECT_EQ(report.failures[0].path.lexically_relative(r.D()), journal[n - 1]);
     }
     ExpectOldOrNewBackup(r.Snapshot(), before, after);
+    // The last good backup is the newest whole generation still; once the
+    // same run goes through, it is the one before the newest.
+    const Files failed = r.Snapshot();
+    ExpectNewestGeneration(r, before, {&before, &after, &failed});
+    ASSERT_TRUE(r.Store().BackUp().ok());
+    ExpectNewestGeneration(r, after, {&before, &after, &failed});
+    EXPECT_EQ(Generation(r, BackupHistory(r.settings).Generations().at(1).undone, {&before, &after, &failed}),
+              Under(before, "bak/"));
     if (::testing::Test::HasFailure()) return;
   }
 }
@@ -363,11 +405,14 @@ TEST(BackupFaults, ADiskFullFromAnyOperationOnLosesNothingAndNamesEveryFailure) 
     // Every operation from n on was tried and failed, or belongs to a
     // folder whose refresh had already stopped; a failed save of the
     // current pet stops the run at once.
-    if (report.unsaved.ok())
+    if (report.unsaved.ok() && report.notStarted.ok())
       EXPECT_EQ(static_cast<int>(report.failures.size()), ops.Count() - n + 1);
     else
       EXPECT_EQ(ops.Count(), n);
     ExpectOldOrNewBackup(r.Snapshot(), before, after);
+    // As a run killed there: the last good backup is whole.
+    const Files failed = r.Snapshot();
+    ExpectNewestGeneration(r, before, {&before, &after, &failed});
     if (::testing::Test::HasFailure()) return;
   }
 }

@@ -129,6 +129,7 @@ std::string OpResult::Describe() const {
     case Action::Copy: return p + " を " + o + " にコピーできませんでした" + why;
     case Action::Move: return p + " を " + o + " に移動できませんでした" + why;
     case Action::Rename: return p + " の名前を " + o + " に変更できませんでした" + why;
+    case Action::Link: return p + " を " + o + " として残せませんでした" + why;
     case Action::Delete: return p + " を削除できませんでした" + why;
     case Action::MakeFolder: return "フォルダ " + p + " を作成できませんでした" + why;
     case Action::RemoveFolder: return "フォルダ " + p + " を削除できませんでした" + why;

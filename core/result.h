@@ -18,6 +18,7 @@ enum class Action {
   Copy,          // path = source, other = target
   Move,          // path = source, other = target
   Rename,        // path = old name, other = new name
+  Link,          // path = the file, other = its second name
   Delete,        // path = the file
   MakeFolder,    // path = the folder
   RemoveFolder,  // path = the (empty) folder

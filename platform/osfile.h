@@ -83,6 +83,13 @@ std::error_code SyncFolder(const std::filesystem::path& folder);
 // Renames without replacing; an existing `to` is an error.
 std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 std::error_code DeleteOneFile(const std::filesystem::path& path);
+// A second name `link` for the existing file `existing` (a hard link: one
+// change to the folder, no data copied); an existing `link` is an error.
+// Fails on file systems that have no such names (FAT, some shares).
+std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link);
+// True when HardLink failed because the file system cannot give the file
+// another name (or no more of them), not for a full disk or a missing file.
+bool IsNoHardLink(const std::error_code& error);
 std::error_code MakeOneFolder(const std::filesystem::path& path);
 std::error_code RemoveEmptyFolder(const std::filesystem::path& path);
 

@@ -118,6 +118,13 @@ void BackupDialog::Run() {
     form_.SetEnabled(true);
     return;
   }
+  if (!report.notStarted.ok()) {
+    say_.Tell(report.notStarted.Describe() + kCrLf + "今のバックアップを前の世代として残せないため、バックアップしませんでした" +
+                  kCrLf + "今のバックアップはそのままです",
+              ui::Icon::kCritical);
+    form_.SetEnabled(true);
+    return;
+  }
   std::string text;
   if (!report.sharesUnknown.ok()) {
     text = report.sharesUnknown.Describe() + kCrLf + "どのデータを共有しているか分からないため、" +
@@ -140,6 +147,16 @@ RepairDialog::RepairDialog(UtilityEnv& env, UtilityState& state) : DataDialog(en
   BuildItemDialog(form_, "のデータを修復します", {"Label1", "チェックを外したアイテムは修復されません", 7},
                   {"Label2", "太字は他のペットと共有のアイテムです", 8}, "修復実行", env_.host, [this] { Run(); },
                   boxes_);
+  // Which backup: the newest by default, an earlier generation on request,
+  // each by its date and time. The buttons move down below the choice.
+  constexpr ui::Twips kChoiceTop = 2490, kButtonsTop = 2940;
+  AddText(form_, "Label3", kChoiceTop + 45, "修復に使うバックアップ", 10).Move({120, kChoiceTop + 45, 1860, 255});
+  generation_ = &form_.AddComboBox("Combo1", {1980, kChoiceTop, 2235, 300});
+  generation_->SetTabIndex(9);
+  generation_->on_select = [this] { ShowBoxes(); };
+  form_.GetControl("Command1").Move(RunPlace(kButtonsTop));
+  form_.GetControl("Command2").Move(CancelPlace(kButtonsTop));
+  StartForm(form_, kButtonsTop + 495);
   // Enter repairs only from the run button itself.
   form_.SetDefaultButton(&form_.Get<ui::Button>("Command2"));
 }
@@ -151,14 +168,38 @@ OpResult RepairDialog::CheckData() {
   if (!read.error.ok()) return read.error;
   state_.flags = read.flags;
   form_.SetCaption(pet + "のデータを修復します");
+  for (int k = 0; k < 4; ++k) boxes_[k]->SetBold(read.flags[k] != 0);
+  generations_ = store.BackupGenerations();
+  if (generations_.empty()) generations_.push_back({});  // D\bak as it is
+  generation_->Clear();
+  for (std::size_t g = 0; g < generations_.size(); ++g) generation_->AddItem(GenerationText(generations_[g], g == 0));
+  generation_->SetListIndex(0);
+  return OpResult::Ok();
+}
+
+std::string RepairDialog::GenerationText(const BackupGeneration& g, bool newest) {
+  if (!g.whole) return "途中で終わったバックアップ";
+  const std::string when = g.when.empty() ? std::string("以前のバックアップ（日時不明）") : g.when;
+  return newest ? when + "（最新）" : when;
+}
+
+int RepairDialog::Generation() const {
+  const int chosen = generation_->ListIndex();
+  return chosen < 0 || chosen >= static_cast<int>(generations_.size()) ? 0
+                                                                       : generations_[static_cast<std::size_t>(chosen)].undone;
+}
+
+// Each box enabled, and checked as it was, when the chosen backup holds
+// what it restores; otherwise disabled and unchecked.
+void RepairDialog::ShowBoxes() {
+  const PetStore store(state_.settings);
   for (int k = 0; k < 4; ++k) {
     ui::CheckBox& box = *boxes_[k];
-    box.SetBold(read.flags[k] != 0);
-    const bool there = store.HasBackupFor(pet, read.flags, k);
+    const bool there = store.HasBackupFor(state_.selectedPet, state_.flags, k, Generation());
+    if (there && !box.Enabled()) box.SetValue(1);
     box.SetEnabled(there);
     if (!there) box.SetValue(0);
   }
-  return OpResult::Ok();
 }
 
 std::string RepairDialog::ReleasedNote() const {
@@ -176,7 +217,7 @@ void RepairDialog::Run() {
     if (!hold) return;
     form_.SetEnabled(false);
     env_.host.SetBusy(true);
-    report = PetStore(state_.settings).Repair(state_.selectedPet, state_.flags, Checked(boxes_));
+    report = PetStore(state_.settings).Repair(state_.selectedPet, state_.flags, Checked(boxes_), Generation());
     env_.host.SetBusy(false);
   }
   const std::string note = report.released ? ReleasedNote() : std::string();

@@ -61,7 +61,12 @@ class RepairDialog : public DataDialog {
  private:
   void Run();
   std::string ReleasedNote() const;
+  static std::string GenerationText(const BackupGeneration& g, bool newest);
+  int Generation() const;  // the chosen one's BackupGeneration::undone
+  void ShowBoxes();
   ui::CheckBox* boxes_[5] = {};
+  ui::ComboBox* generation_ = nullptr;
+  std::vector<BackupGeneration> generations_;  // as Combo1 lists them
 };
 
 class DeleteDialog : public DataDialog {

@@ -138,7 +138,23 @@ TEST_F(DataDialogsTest, ABackupThatCouldNotCopySomethingNamesItAndNeverClaimsSuc
   ops.ClearFaults();
   hf.Put("ミミ_受信フォルダ/0009.txt", "more mail");
   hf.Put("おともだち帳", "ミミ friends, newer still");
-  ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device), true);  // the next one on
+  // Full from the start: the run cannot keep the backup it would replace,
+  // and backs up nothing.
+  const Files before = hf.Snapshot();
+  ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device), true);
+  host.ExpectModal("Form5", [&](ui::Form& f) {
+    host.Click(f, "Command1");
+    host.Click(f, "Command2");
+  });
+  host.ExpectMessage(Answer::kOk)
+      .TextHas("ディスクの空き容量")
+      .TextHas("今のバックアップを前の世代として残せないため、バックアップしませんでした")
+      .With(ui::Icon::kCritical);
+  host.Click(menu->form(), "Command5");
+  EXPECT_EQ(hf.Snapshot(), before);
+  // Full once the run has begun (its folder and record: two operations).
+  ops.ClearFaults();
+  ops.FailAt(3, std::make_error_code(std::errc::no_space_on_device), true);
   host.ExpectModal("Form5", [&](ui::Form& f) { host.Click(f, "Command1"); });
   host.ExpectMessage(Answer::kOk).TextHas("ディスクの空き容量").TextHas("\r\nほか ");
   host.Click(menu->form(), "Command5");
@@ -183,7 +199,7 @@ TEST_F(DataDialogsTest, TheRepairDialogShowsSharedKindsBoldAndEnablesBoxesByThei
       EXPECT_EQ(Box(f, i).Value(), enabled[i] ? 1 : 0) << i;
     }
     EXPECT_EQ(TabOrder(f), (std::vector<std::string>{"Command2", "Command1", "Check1(3)", "Check1(2)", "Check1(1)",
-                                                     "Check1(0)", "Check1(4)"}));
+                                                     "Check1(0)", "Check1(4)", "Combo1"}));
     EXPECT_EQ(f.Focused(), &f.GetControl("Command2"));
     host.Click(f, {"Check1", 3});  // the treasure is left out
     host.Click(f, "Command1");
@@ -195,6 +211,33 @@ TEST_F(DataDialogsTest, TheRepairDialogShowsSharedKindsBoldAndEnablesBoxesByThei
   EXPECT_EQ(hf.Read("ソラ_宝物/ソラ-gem.bmp"), "damaged, but left as it is");
   EXPECT_EQ(hf.Read("共有/おともだち帳"), "共有 friends");
   EXPECT_EQ(hf.Read("おともだち帳"), "ミミ friends, newest");  // the host holds ミミ's own
+}
+
+TEST_F(DataDialogsTest, TheRepairOffersEveryGenerationNewestFirstAndRestoresTheChosenOne) {
+  hf.WriteCurrent("");
+  BackUpNow();
+  // The damage, then a backup of it.
+  hf.Put("ミミ_おともだち帳", "ソラ friends, by mistake");
+  hf.Remove("ミミ_受信フォルダ/ミミ-in.txt");
+  BackUpNow();
+  Start();
+  ExpectPick("ミミ");
+  host.ExpectModal("Form6", [&](ui::Form& f) {
+    const ui::ComboBox& which = f.Get<ui::ComboBox>("Combo1");
+    EXPECT_EQ(f.Get<ui::Label>("Label3").Caption(), "修復に使うバックアップ");
+    ASSERT_EQ(which.Count(), 2);
+    EXPECT_EQ(which.ListIndex(), 0);
+    EXPECT_NE(which.Item(0).find("（最新）"), std::string::npos);
+    EXPECT_EQ(which.Item(0).size(), which.Item(1).size() + std::string("（最新）").size());
+    // The earlier one: taken before the damage.
+    host.Select(f, "Combo1", 1);
+    EXPECT_TRUE(Box(f, kSendReceiveLog).Enabled());
+    host.Click(f, "Command1");
+  });
+  host.ExpectMessage(Answer::kOk).Text("ミミのデータを修復しました");
+  host.Click(menu->form(), "Command4");
+  EXPECT_EQ(hf.Read("ミミ_おともだち帳"), "ミミ friends");
+  EXPECT_EQ(hf.Read("ミミ_受信フォルダ/ミミ-in.txt"), "ミミ received");
 }
 
 TEST_F(DataDialogsTest, RepairingTheCurrentPetTellsThatTheNextCallBringsTheRepairIn) {

@@ -201,6 +201,17 @@ std::error_code RenameNoReplace(const std::filesystem::path& from, const std::fi
   return {};
 }
 
+std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
+  if (::link(existing.c_str(), link.c_str()) != 0) return LastError();
+  return {};
+}
+
+bool IsNoHardLink(const std::error_code& e) {
+  return e == std::errc::operation_not_permitted || e == std::errc::cross_device_link ||
+         e == std::errc::too_many_links || e == std::errc::not_supported ||
+         e == std::errc::operation_not_supported || e == std::errc::function_not_supported;
+}
+
 std::error_code DeleteOneFile(const std::filesystem::path& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))

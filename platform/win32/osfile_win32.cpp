@@ -194,6 +194,21 @@ std::error_code RenameNoReplace(const std::filesystem::path& from, const std::fi
   return {};
 }
 
+std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
+  if (!CreateHardLinkW(link.c_str(), existing.c_str(), nullptr)) return LastError();
+  return {};
+}
+
+bool IsNoHardLink(const std::error_code& e) {
+  if (e.category() != std::system_category()) return false;
+  // ERROR_INVALID_FUNCTION, ERROR_NOT_SAME_DEVICE, ERROR_NOT_SUPPORTED,
+  // ERROR_INVALID_PARAMETER (FAT), ERROR_TOO_MANY_LINKS
+  switch (e.value()) {
+    case 1: case 17: case 50: case 87: case 1142: return true;
+    default: return false;
+  }
+}
+
 std::error_code DeleteOneFile(const std::filesystem::path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
