@@ -317,12 +317,23 @@ OpResult BackupRun::Finish() {
   return r;
 }
 
-// The oldest runs beyond kKeptRuns go: each renamed first, so that a run
-// half removed is never taken for one, then emptied.
+// The runs older than the kKeptRuns newest whole generations before a run
+// go (a run cut short keeps no generation of its own, so it does not
+// count): each renamed first, so that a run half removed is never taken for
+// one, then emptied.
 void BackupRun::Prune() {
   const BackupHistory history(s_);
   const std::vector<BackupHistory::RunInfo> runs = history.Runs();
-  for (std::size_t i = 0; i + kKeptRuns < runs.size(); ++i) {
+  std::size_t oldestKept = 0;
+  int whole = 0;
+  for (std::size_t i = runs.size(); i-- > 0;) {
+    if (IsTime(runs[i].before) || runs[i].before == "unknown") ++whole;
+    if (whole == kKeptRuns) {
+      oldestKept = i;
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < oldestKept; ++i) {
     const fs::path gone = history.Folder() / U8Path("~" + NameText(runs[i].folder.filename()));
     Fs().Rename(runs[i].folder, gone);
   }

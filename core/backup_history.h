@@ -19,7 +19,8 @@
 // is now. A run cut short leaves its folder without "done=": the state it
 // left is offered to nobody, and every earlier one is still whole, because
 // each file was kept before it was replaced and each new one named before
-// it appeared. The newest kKeptRuns runs are kept.
+// it appeared. The runs that keep the newest kKeptRuns whole generations
+// before them are kept (with D\bak, kKeptRuns + 1 generations).
 #include <filesystem>
 #include <functional>
 #include <optional>

@@ -102,6 +102,26 @@ TEST_F(History, EveryGenerationIsExactlyTheBackupItsRunTookAndTheNewestFiveRunsA
   EXPECT_TRUE(Store().HasBackupFor("ハナ", {}, kSendReceiveLog, 2));
 }
 
+TEST_F(History, RunsCutShortKeepNoGenerationAndTakeNoneOfTheKeptOnesPlace) {
+  WriteCurrent("");
+  for (int round = 1; round <= 9; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Change(round);
+    if (round % 2 == 0) {
+      // Cut short half way: as a program ended there.
+      FileOps ops;
+      ScopedFileOps scope(ops);
+      ops.FailAt(12, std::make_error_code(std::errc::io_error), true);
+      EXPECT_FALSE(Store().BackUp().ok());
+    }
+    backups.push_back(BackUp());
+  }
+  const std::vector<BackupGeneration> generations = BackupHistory(settings).Generations();
+  ASSERT_EQ(generations.size(), static_cast<std::size_t>(kKeptRuns + 1));
+  for (std::size_t g = 0; g < generations.size(); ++g)
+    EXPECT_EQ(Generation(generations[g].undone), backups[backups.size() - 1 - g]) << "generation " << g;
+}
+
 TEST_F(History, ARunCostsOneSecondNameForEachFileItReplacesAndCopiesNothingMore) {
   WriteCurrent("");
   BackUp();
@@ -159,7 +179,7 @@ TEST_F(History, ADiskWithoutSecondNamesKeepsACopyOfEachReplacedFileInstead) {
   HistoryScene& fresh = *this;
   FileOps ops;
   ScopedFileOps scope(ops);
-  ops.FailAt(firstLink, std::make_error_code(std::errc::operation_not_permitted));
+  ops.FailAt(firstLink, std::make_error_code(std::errc::not_supported));
   fresh.backups.push_back(fresh.BackUp());
   int copiedIntoHistory = 0;
   for (const FileOps::Record& r : ops.Journal())
@@ -169,7 +189,7 @@ TEST_F(History, ADiskWithoutSecondNamesKeepsACopyOfEachReplacedFileInstead) {
   EXPECT_EQ(copiedIntoHistory, 1);
   EXPECT_EQ(fresh.Generation(1), fresh.backups[0]);
   EXPECT_EQ(fresh.Generation(0), fresh.backups[1]);
-  EXPECT_TRUE(FileOps::IsNoLink(OpResult::Fail(Action::Link, std::make_error_code(std::errc::operation_not_permitted), D(), D())));
+  EXPECT_TRUE(FileOps::IsNoLink(OpResult::Fail(Action::Link, std::make_error_code(std::errc::not_supported), D(), D())));
   EXPECT_FALSE(FileOps::IsNoLink(OpResult::Fail(Action::Link, std::make_error_code(std::errc::no_space_on_device), D(), D())));
 }
 

@@ -253,17 +253,17 @@ TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
             HostFolder::Cp932("\"ソラ\",#FALSE#\r\n\"ミミ\",#FALSE#\r\n\"能登\",#TRUE#\r\n"));
 }
 
-// Windows finds a settings file whatever the letter case of the name; only
-// the pet of exactly that name may be called.
-TEST(LauncherOnWindows, ACommandLineNameDifferingOnlyInLetterCaseCallsNoPet) {
+// Windows finds a settings file whatever the letter case of the name, and
+// so does the launcher: the pet is called by the spelling her files carry.
+TEST(LauncherOnWindows, ACommandLineNameDifferingOnlyInLetterCaseCallsThatPet) {
   LauncherFolder hf;
   hf.AddPet("Mimi");
   ASSERT_TRUE(std::filesystem::exists(hf / "mimi_PostPet設定.ppc"));
   ui::headless::HeadlessHost host;
   auto launcher = hf.MakeLauncher(host);
-  host.ExpectMessage(ui::Answer::kOk).Text("mimiは存在しないペットです").With(ui::Icon::kCritical);
-  EXPECT_EQ(launcher->Start("\"mimi\""), StartOutcome::Ended);
-  EXPECT_TRUE(hf.calls.empty());
+  EXPECT_EQ(launcher->Start("\"mimi\""), StartOutcome::Called);
+  ASSERT_EQ(hf.calls.size(), 1u);
+  EXPECT_EQ(hf.calls[0].pets.at(static_cast<std::size_t>(hf.calls[0].called)).name, "Mimi");
 }
 
 }  // namespace

@@ -200,6 +200,7 @@ std::error_code HardLink(const std::filesystem::path& existing, const std::files
 }
 
 bool IsNoHardLink(const std::error_code& e) {
+  if (e == std::errc::not_supported || e == std::errc::operation_not_supported) return true;
   if (e.category() != std::system_category()) return false;
   // ERROR_INVALID_FUNCTION, ERROR_NOT_SAME_DEVICE, ERROR_NOT_SUPPORTED,
   // ERROR_INVALID_PARAMETER (FAT), ERROR_TOO_MANY_LINKS

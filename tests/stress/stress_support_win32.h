@@ -24,6 +24,8 @@
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/wide.h"
 #include "tests/support/host_folder.h"
+#include "core/product.h"
+#include "tests/support/remote_window_win32.h"
 #include "tools/hostsim/host_files.h"
 
 namespace lup_stress {
@@ -187,8 +189,8 @@ class Installation {
   Files Data() const {
     Files out;
     for (auto& [path, bytes] : Snapshot()) {
-      if (path.rfind("bak/", 0) == 0 || path == "lupina.dat" || path == "lupina3.dat" || path == "PostPet20.exe" ||
-          path == "hostsim-log.txt")
+      if (path.rfind("bak/", 0) == 0 || path.rfind("bak履歴/", 0) == 0 || path == "lupina.dat" ||
+          path == "lupina3.dat" || path == "PostPet20.exe" || path == "hostsim-log.txt")
         continue;
       out[path] = bytes;
     }
@@ -394,6 +396,104 @@ auto WaitFor(F found, double seconds = 30) -> decltype(found()) {
     if (std::chrono::steady_clock::now() >= end) return found();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+// The visible message boxes of process `pid`, with their texts.
+inline std::vector<std::pair<HWND, std::string>> MessageBoxes(DWORD pid) {
+  struct Found {
+    DWORD pid;
+    std::vector<std::pair<HWND, std::string>> boxes;
+  } found{pid, {}};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner != f->pid || !IsWindowVisible(h) || lup::remote::ClassOf(h) != L"#32770") return TRUE;
+        std::wstring text;
+        for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+          if (lup::remote::ClassOf(c) == L"Static") text += lup::remote::TextOf(c);
+        f->boxes.emplace_back(h, lup::Narrow(text));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.boxes;
+}
+
+// Starts lupina.exe calling `pet`; true when it started the host. It is
+// ended when it shows a message (a refusal nobody answers).
+inline bool Call(const fs::path& work, const std::string& pet, std::string* said) {
+  PROCESS_INFORMATION pi{};
+  if (!StartLauncher(work, pet, &pi)) return false;
+  bool ended = false;
+  for (int i = 0; i < 2400 && !ended; ++i) {
+    ended = WaitForSingleObject(pi.hProcess, 25) == WAIT_OBJECT_0;
+    if (!ended && !MessageBoxes(pi.dwProcessId).empty()) break;
+  }
+  if (!ended) {
+    *said = WindowTexts(pi.dwProcessId);
+    TerminateProcess(pi.hProcess, 98);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  WaitForHostToEnd(pi.dwProcessId, ended ? 120 : 20);
+  return ended && code == 0;
+}
+
+// The utility's backup, run from its menu as a user runs it.
+inline constexpr char kBackupDone[] = "全てのペットのデータをバックアップしました";
+
+struct BackupRun {
+  bool reachedRun = false;  // the backup was started in the dialog
+  bool refused = false;     // another program had the data: it said so
+  bool killed = false;      // ended by us before it said it was done
+  double seconds = 0;       // from the click on "バックアップ実行"
+  std::string shown;        // its windows' texts when it did not finish
+};
+
+// Starts lupset.exe and backs up every pet, ending it after `killAfter`
+// from the click (none: when it says it is done, or after two minutes).
+inline BackupRun RunBackup(const fs::path& work, std::optional<std::chrono::microseconds> killAfter) {
+  BackupRun run;
+  const fs::path lupset = lup::ProgramFolder() / "lupset.exe";
+  std::wstring cmd = L"\"" + lupset.wstring() + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(lupset.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      work.c_str(), &si, &pi))
+    return run;
+  const DWORD pid = pi.dwProcessId;
+  const HWND menu = WaitFor([&] { return lup::remote::Form(pid, lup::Wide(lup::kUtilityTitle)); });
+  const HWND open = menu ? WaitFor([&] { return lup::remote::Child(menu, L"Button", L"データのバックアップ"); }) : nullptr;
+  if (open) lup::remote::Press(menu, open);
+  const HWND dialog = open ? WaitFor([&] { return lup::remote::Form(pid, L"データをバックアップします"); }) : nullptr;
+  const HWND go = dialog ? WaitFor([&] { return lup::remote::Child(dialog, L"Button", L"バックアップ実行"); }) : nullptr;
+  if (go) {
+    run.reachedRun = true;
+    const auto begin = std::chrono::steady_clock::now();
+    lup::remote::Press(dialog, go);
+    const double limit = killAfter ? std::chrono::duration<double>(*killAfter).count() : 120.0;
+    bool done = false;
+    while (!done && std::chrono::steady_clock::now() - begin < std::chrono::duration<double>(limit)) {
+      const std::string texts = WindowTexts(pid);
+      done = texts.find(kBackupDone) != std::string::npos;
+      run.refused = texts.find("がポストペットのデータを使っています") != std::string::npos;
+      if (run.refused) break;
+      if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    run.killed = !done && !run.refused;
+  }
+  if (run.killed || run.refused || !run.reachedRun) run.shown = WindowTexts(pid);
+  TerminateProcess(pi.hProcess, 99);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return run;
 }
 
 }  // namespace lup_stress
