@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/local_time.h"
+
 #include "base/text.h"
 #include "base/unicode.h"
 #include "core/fsquery.h"
@@ -37,21 +39,6 @@ std::string Relative(const fs::path& bak, const fs::path& inBak) {
 
 std::u16string Key(std::string_view relative) { return UpcasedUtf16(relative); }
 
-// "key=value" lines.
-std::string ValueOf(const std::string& text, std::string_view key) {
-  const std::string prefix = std::string(key) + "=";
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
-    at = end + 1;
-  }
-  return {};
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;
   std::size_t at = 0;
@@ -64,6 +51,14 @@ std::vector<std::string> Lines(const std::string& text) {
     at = end + 1;
   }
   return out;
+}
+
+// "key=value" lines.
+std::string ValueOf(const std::string& text, std::string_view key) {
+  const std::string prefix = std::string(key) + "=";
+  for (const std::string& line : Lines(text))
+    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+  return {};
 }
 
 // A time stamp of the history ("2026-12-08 19:00:05") as the user reads it.
@@ -90,13 +85,7 @@ void RemoveTree(const fs::path& folder) {
 }  // namespace
 
 std::string LocalTimeStamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalTimeNow();
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;

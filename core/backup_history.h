@@ -108,7 +108,7 @@ class BackupRun final : public ReplacedFiles {
   // may change in D\bak.
   OpResult Begin();
   // `folder` (under D\bak) is about to be made by this run.
-  OpResult MakingFolder(const std::filesystem::path& folder);
+  OpResult MakingFolder(const std::filesystem::path& folder) override;
   OpResult New(const std::vector<std::filesystem::path>& targets) override;
   OpResult Replacing(const std::filesystem::path& target) override;
   OpResult Removing(const std::filesystem::path& target) override;

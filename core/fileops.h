@@ -75,6 +75,8 @@ class ReplacedFiles {
   virtual OpResult New(const std::vector<std::filesystem::path>& targets) = 0;
   virtual OpResult Replacing(const std::filesystem::path& target) = 0;
   virtual OpResult Removing(const std::filesystem::path& target) = 0;
+  // A folder the batch's owner is about to make for its copies.
+  virtual OpResult MakingFolder(const std::filesystem::path& folder) = 0;
 };
 
 // Copies made durable together (see FileOps::Copy). Commit makes every

@@ -37,6 +37,7 @@ namespace lup {
 
 class BackupView;
 class CopyBatch;
+class ReplacedFiles;
 
 // What the store asks while it moves a pet's data in.
 class StoreQuestions {
@@ -79,8 +80,11 @@ OpResult MirrorFiles(const std::vector<std::pair<std::string, std::filesystem::p
 // `target` ends up holding exactly the top-level files of `source` (none
 // when `source` is missing or empty), and until every file of `source` is in
 // nothing of `target` is removed. Stops at the first failure and returns it.
+// With a `keeper` (a backup run) the files it replaces or removes go to it,
+// and a folder made is named to it before it is made.
 OpResult RefreshFolderCopy(const std::filesystem::path& source,
-                           const std::filesystem::path& target, std::string_view keep = {});
+                           const std::filesystem::path& target, std::string_view keep = {},
+                           ReplacedFiles* keeper = nullptr);
 
 // The data kind an item belongs to; the pet settings file has none.
 std::optional<DataKind> KindOf(Item item);

@@ -40,12 +40,17 @@ bool SharedIn(const ShareFlags& flags, Item item) {
 
 }  // namespace
 
-OpResult RefreshFolderCopy(const fs::path& source, const fs::path& target, std::string_view keep) {
+OpResult RefreshFolderCopy(const fs::path& source, const fs::path& target, std::string_view keep,
+                           ReplacedFiles* keeper) {
   if (!IsFolder(target)) {
-    OpResult made = MakeFolder(target);
+    OpResult made = keeper ? keeper->MakingFolder(target) : OpResult::Ok();
+    if (made.ok()) made = MakeFolder(target);
     if (!made.ok()) return made;
   }
-  return MirrorFolder(source, target, keep);
+  CopyBatch batch;
+  batch.KeepReplacedIn(keeper);
+  const OpResult staged = MirrorFolder(source, target, keep, &batch);
+  return staged.ok() ? batch.Commit() : staged;
 }
 
 // ---- the backup -------------------------------------------------------------------
@@ -86,14 +91,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
     return r.ok() ? batch.Commit() : r;
   };
   const auto refresh = [&](const fs::path& from, const fs::path& to, std::string_view kept) {
-    if (!IsFolder(to)) {
-      OpResult made = makeFolder(to);
-      if (!made.ok()) return made;
-    }
-    CopyBatch batch;
-    batch.KeepReplacedIn(&run);
-    OpResult r = MirrorFolder(from, to, kept, &batch);
-    return r.ok() ? batch.Commit() : r;
+    return RefreshFolderCopy(from, to, kept, &run);
   };
   // Without D\bak every copy would fail: that one failure says it all.
   if (!IsFolder(bak.Folder()) && !note(makeFolder(bak.Folder()))) return out;

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "base/local_time.h"
 #include "core/fileops.h"
 #include "core/fsquery.h"
 #include "platform/osfile.h"
@@ -116,13 +117,7 @@ OpResult MarkSnackUnopened(const fs::path& path) {
 }
 
 CivilDate LocalToday() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalTimeNow();
   return CivilDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

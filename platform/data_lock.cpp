@@ -36,15 +36,20 @@ struct Held {
   native::Lock lock;
 };
 
-std::mutex g_mutex;
+// Never destroyed: a lock still held when the program ends (a static of
+// its own) is let go after every other static has gone.
+std::mutex& Mutex() {
+  static std::mutex* mutex = new std::mutex;
+  return *mutex;
+}
 std::map<std::string, Held>& HeldLocks() {
-  static std::map<std::string, Held> held;
-  return held;
+  static auto* held = new std::map<std::string, Held>;
+  return *held;
 }
 
 // One hold of `key` less; the system's lock goes with the last.
 void Unhold(const std::string& key) {
-  std::lock_guard<std::mutex> guard(g_mutex);
+  std::lock_guard<std::mutex> guard(Mutex());
   auto it = HeldLocks().find(key);
   if (it != HeldLocks().end() && --it->second.count == 0) {
     native::Release(it->second.lock);
@@ -58,7 +63,7 @@ DataLockAttempt LockDataOfSystem(const fs::path& hostFolder, std::string_view pr
                                  std::chrono::milliseconds wait) {
   const std::string key = DataLockKey(hostFolder);
   DataLockAttempt out;
-  std::unique_lock<std::mutex> guard(g_mutex);
+  std::unique_lock<std::mutex> guard(Mutex());
   auto found = HeldLocks().find(key);
   if (found != HeldLocks().end()) {
     ++found->second.count;

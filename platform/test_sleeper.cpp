@@ -42,6 +42,7 @@ void Write(const std::string& file, const std::string& text) {
 int main() {
   const std::vector<std::string> args = lup::ProgramArguments();
   int exitCode = 0;
+  lup::DataLockAttempt held;  // --lock-data: until the program ends
   // Words that are no option are passed over, so that a program started with
   // a mangled command line still does what the options say.
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
@@ -66,7 +67,6 @@ int main() {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
     } else if (option == "--lock-data") {
-      static lup::DataLockAttempt held;
       held = lup::LockDataOfSystem(lup::U8Path(value), "sleeper.exe", std::chrono::minutes(1));
     } else if (option == "--abandon") {
       std::_Exit(std::atoi(value.c_str()));
