@@ -149,9 +149,9 @@ RepairDialog::RepairDialog(UtilityEnv& env, UtilityState& state) : DataDialog(en
                   boxes_);
   // Which backup: the newest by default, an earlier generation on request,
   // each by its date and time. The buttons move down below the choice.
-  constexpr ui::Twips kChoiceTop = 2490, kButtonsTop = 2940;
-  AddText(form_, "Label3", kChoiceTop + 45, "修復に使うバックアップ", 10).Move({120, kChoiceTop + 45, 1860, 255});
-  generation_ = &form_.AddComboBox("Combo1", {1980, kChoiceTop, 2235, 300});
+  constexpr ui::Twips kChoiceTop = 2460, kButtonsTop = 3180;
+  AddText(form_, "Label3", kChoiceTop, "修復に使うバックアップ", 10);
+  generation_ = &form_.AddComboBox("Combo1", {kBoxLeft, kChoiceTop + 300, kWidth - kBoxLeft - 120, 300});
   generation_->SetTabIndex(9);
   generation_->on_select = [this] { ShowBoxes(); };
   form_.GetControl("Command1").Move(RunPlace(kButtonsTop));
