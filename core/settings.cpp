@@ -3,6 +3,8 @@
 #include <climits>
 
 #include "base/text.h"
+#include "base/unicode.h"
+#include "core/fsquery.h"
 #include "core/listfiles.h"
 
 namespace lup {
@@ -140,10 +142,45 @@ void ReadInt(const SettingsStore& store, const char* key, int* value) {
 
 }  // namespace
 
-fs::path ReadHostFolder(const SettingsStore& store, const fs::path& programFolder) {
+namespace {
+
+fs::path StoredHostFolder(const SettingsStore& store, const fs::path& programFolder) {
   if (auto v = store.Get(key::kPpDir)) return U8Path(*v);
   return DefaultHostFolder(programFolder);
 }
+
+}  // namespace
+
+fs::path HostFolderInUse(const fs::path& folder, std::string_view exeName) {
+  if (FileExists(Under(folder, exeName))) return folder;
+  fs::path twin;
+  bool found = false;
+  for (const fs::path& part : folder) {
+    if (!found && UpcasedUtf16(PathText(part)) == UpcasedUtf16("Program Files")) {
+      twin /= "Program Files (x86)";
+      found = true;
+    } else {
+      twin /= part;
+    }
+  }
+  if (found && FileExists(Under(twin, exeName))) return twin;
+  return folder;
+}
+
+fs::path ReadHostFolder(const SettingsStore& store, const fs::path& programFolder) {
+  return HostFolderInUse(StoredHostFolder(store, programFolder), ReadHostExeName(store));
+}
+
+namespace {
+
+// hostFolder as in use, and pp_dir as set when the two differ.
+void ReadHostFolderInto(const SettingsStore& store, const fs::path& programFolder, Settings* s) {
+  const fs::path stored = StoredHostFolder(store, programFolder);
+  s->hostFolder = HostFolderInUse(stored, ReadHostExeName(store));
+  s->hostFolderAsSet = s->hostFolder == stored ? fs::path() : stored;
+}
+
+}  // namespace
 
 std::string ReadHostExeName(const SettingsStore& store) {
   return store.Get(key::kPpName).value_or("PostPet20.exe");
@@ -178,7 +215,7 @@ OpResult Store(SettingsStore& store, const char* k, const std::string& v) {
 
 Settings ReadSettings(const SettingsStore& store, const fs::path& programFolder) {
   Settings s;
-  s.hostFolder = ReadHostFolder(store, programFolder);
+  ReadHostFolderInto(store, programFolder, &s);
   ReadKeys(store, &s);
   s.MakeHostPaths();
   return s;
@@ -188,7 +225,7 @@ LoadReport LoadSettings(const SettingsStore& store, const fs::path& programFolde
   LoadReport report;
   Settings& s = report.settings;
   // The host folder first: the current pet is read from there.
-  s.hostFolder = ReadHostFolder(store, programFolder);
+  ReadHostFolderInto(store, programFolder, &s);
   // The current pet.
   CurrentPetRead current = ReadCurrentPet(s.hostFolder);
   switch (current.state) {
@@ -218,7 +255,7 @@ OpResult SaveSettings(const Settings& s, SettingsStore& store) {
       {key::kTzName, s.treasureBoxName},       {key::kTzDir, s.treasureFolderName},
       {key::kJyusinDir, s.receivedFolderName}, {key::kSousinDir, s.sentFolderName},
       {key::kOyatsuDir, s.snackFolderName},    {key::kFlgOpt1, std::to_string(s.oneClickLaunch)},
-      {key::kPpDir, PathText(s.hostFolder)},
+      {key::kPpDir, PathText(s.hostFolderAsSet.empty() ? s.hostFolder : s.hostFolderAsSet)},
   };
   for (const auto& [k, v] : values) {
     r = Store(store, k, v);

@@ -58,6 +58,10 @@ struct Settings {
   // defaults apply when a key is absent (hostFolder's default is computed,
   // see DefaultHostFolder).
   std::filesystem::path hostFolder;                 // pp_dir: the host folder D
+  // pp_dir as stored (or its default) when hostFolder is the folder that
+  // 64-bit Windows gives the host's 32-bit installer instead
+  // (HostFolderInUse): what SaveSettings writes back. Empty: hostFolder.
+  std::filesystem::path hostFolderAsSet;
   std::string hostExeName = "PostPet20.exe";        // pp_name
   std::string petFileName = "PostPet設定.ppc";      // ppc_name: the pet settings file
   std::string friendBookName = "おともだち帳";      // friend_name
@@ -107,7 +111,15 @@ struct Settings {
 // "PostPet for Windows ver. 2.0".
 std::filesystem::path DefaultHostFolder(const std::filesystem::path& programFolder);
 
-// Reads pp_dir only (the snack manager), with its default.
+// The folder the host is used from when pp_dir (or its default) names
+// `folder`: `folder` itself when it holds the host `exeName`; otherwise, when
+// it lies under "Program Files" and the same path under "Program Files
+// (x86)" holds the host (where the host's 32-bit installer puts it on 64-bit
+// Windows), that one; otherwise `folder`.
+std::filesystem::path HostFolderInUse(const std::filesystem::path& folder, std::string_view exeName);
+
+// Reads pp_dir only (the snack manager), with its default, as in use
+// (HostFolderInUse).
 std::filesystem::path ReadHostFolder(const SettingsStore& store,
                                      const std::filesystem::path& programFolder);
 

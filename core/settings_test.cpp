@@ -227,6 +227,43 @@ TEST_F(SettingsTest, UtilityAndSnackManagerReads) {
   EXPECT_EQ(store.memory.Get("ppexe2"), "");
 }
 
+// On 64-bit Windows the host's 32-bit installer puts it under "Program
+// Files (x86)"; the folder the settings give (stored or default) is used
+// when it holds the host, the (x86) one when only that one does, and what
+// is stored stays as it was.
+TEST_F(SettingsTest, TheHostUnderProgramFilesX86IsUsedWhereTheGivenFolderHasNone) {
+  const fs::path root = dir / "drive";
+  const fs::path given = root / "Program Files" / "So-net" / U8Path("PostPet for Windows ver. 2.0");
+  const fs::path x86 = root / "Program Files (x86)" / "So-net" / U8Path("PostPet for Windows ver. 2.0");
+  fs::create_directories(x86);
+  WriteBytes(x86 / "PostPet20.exe", "host");
+  // The default, with nothing stored.
+  MemorySettingsStore empty;
+#ifndef _WIN32
+  EXPECT_EQ(ReadHostFolder(empty, root), x86);
+#endif
+  // A stored folder without the host: its (x86) twin is used, the stored
+  // value written back as it was.
+  store.memory.Set("pp_dir", PathText(given));
+  LoadReport loaded = LoadSettings(store, dir.path());
+  EXPECT_EQ(loaded.settings.hostFolder, x86);
+  EXPECT_EQ(loaded.settings.PetCopy("ミミ", Item::kPetFile), x86 / U8Path("ミミ_PostPet設定.ppc"));
+  EXPECT_TRUE(fs::exists(x86 / "lupina.dat"));  // the current pet is read from there
+  EXPECT_EQ(ReadSettings(store, dir.path()).hostFolder, x86);
+  ASSERT_TRUE(SaveSettings(loaded.settings, store).ok());
+  EXPECT_EQ(store.memory.Get("pp_dir"), PathText(given));
+  // The given folder holds the host as well: it is the one.
+  fs::create_directories(given);
+  WriteBytes(given / "PostPet20.exe", "host");
+  EXPECT_EQ(ReadHostFolder(store, dir.path()), given);
+  // Neither does: the given one, as the user will be told.
+  fs::remove(given / "PostPet20.exe");
+  fs::remove(x86 / "PostPet20.exe");
+  EXPECT_EQ(ReadHostFolder(store, dir.path()), given);
+  // A folder elsewhere has no twin.
+  EXPECT_EQ(HostFolderInUse(hostDir, "PostPet20.exe"), hostDir);
+}
+
 TEST(ParseStoredInt, AcceptsSignedDecimalsOnly) {
   int v = 7;
   EXPECT_TRUE(ParseStoredInt("-1", &v));

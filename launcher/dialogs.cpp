@@ -208,6 +208,7 @@ void SettingsDialog::Ok() {
   for (int i = 0; i < 8; ++i) *FieldValue(settings_, i) = form_.Get<ui::TextBox>("Text1", i).Text();
   settings_.nsOption = form_.Get<ui::CheckBox>("Check1").Value();
   settings_.hostFolder = U8Path(form_.Get<ui::TextBox>("Text1", 8).Text());
+  settings_.hostFolderAsSet.clear();  // what the user typed is what is stored
   settings_.MakeHostPaths();
   say_.TellFailure(SaveSettings(settings_, store_));
   host_.Unload(form_);
