@@ -155,7 +155,15 @@ std::error_code FileOps::Begin(FaultPoint* point) {
   return {};
 }
 
+// A failure on a file another program holds names that program, as far as
+// the system can tell (it was tried again for a while first: osfile.h).
+static OpResult NameHolder(OpResult r) {
+  if (!r.ok() && os::IsHeldError(r.error, r.FailingPath())) r.heldBy = os::ProgramsHolding(r.FailingPath());
+  return r;
+}
+
 OpResult FileOps::Finish(OpResult r, const fs::path& path, const fs::path& other) {
+  r = NameHolder(std::move(r));
   if (keepJournal_) journal_.push_back(Record{r.action, path, other, r.ok()});
   return r;
 }
@@ -174,7 +182,9 @@ Target CompareTarget(os::File& source, const fs::path& to, std::error_code* erro
   if (entry.folder) return Target::kFolder;
   if (source.Size(&sourceSize) || sourceSize != entry.size) return Target::kOther;
   os::File target;
-  if (std::error_code e = os::OpenRead(to, &target))
+  // A target another program holds is not waited for here: then it is
+  // taken as different, and its replacement waits for it.
+  if (std::error_code e = os::OpenRead(to, &target, false))
     return e == std::errc::is_a_directory ? Target::kFolder : Target::kOther;
   if (target.Size(&targetSize) || sourceSize != targetSize) return Target::kOther;
   static thread_local char a[65536], b[65536];
@@ -422,7 +432,7 @@ OpResult CopyBatch::CommitCopies() {
     }
     std::error_code e = s.fault ? s.fault : os::ReplaceByRename(s.temp, s.to, false);
     if (e) {
-      r = TwoPathFailure(Action::Copy, e, s.from, s.to, true);
+      r = NameHolder(TwoPathFailure(Action::Copy, e, s.from, s.to, true));
       ops_->MarkFailed(s.journalIndex);
       break;
     }

@@ -124,7 +124,8 @@ std::string OpResult::Describe() const {
   if (ok()) return "";
   const std::string p = PathText(path);
   const std::string o = PathText(other);
-  const std::string why = "（" + ReasonText(error) + "）";
+  const std::string why =
+      "（" + ReasonText(error) + (heldBy.empty() ? std::string() : "：" + heldBy + " が使用しています") + "）";
   switch (action) {
     case Action::Copy: return p + " を " + o + " にコピーできませんでした" + why;
     case Action::Move: return p + " を " + o + " に移動できませんでした" + why;

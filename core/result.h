@@ -58,6 +58,7 @@ struct OpResult {
   std::filesystem::path other;      // the target of a copy, move or rename
   bool atTarget = false;            // copy/move/rename: the target side failed
   std::string key;                  // SaveSetting: the key
+  std::string heldBy;               // the programs Windows says hold the failing file
 
   // The one path that failed: `other` when atTarget, else `path`.
   const std::filesystem::path& FailingPath() const { return atTarget ? other : path; }

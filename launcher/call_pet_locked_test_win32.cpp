@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "base/text.h"
 #include "launcher/call_pet_fixture.h"
@@ -87,6 +89,23 @@ TEST_F(LockedFileTest, AHostFileHeldOpenStopsThePutAwayBeforeAnythingIsDeleted) 
     }
   }
   ThenACallSucceeds(expected);
+}
+
+// Held for a moment, as an antivirus scanning a fresh mail does: the call
+// waits for it and does the whole work.
+TEST_F(LockedFileTest, AHostFileHeldForAMomentIsWaitedForAndTheCallGoesThrough) {
+  const Files expected = Expected();
+  Hold("受信フォルダ/ミミ-new.txt");
+  std::thread letGo([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Release();
+  });
+  const CallOutcome outcome = CallByName("ポチ");
+  letGo.join();
+  ASSERT_EQ(outcome, CallOutcome::HostStarted);
+  Files disk = Snapshot();
+  disk.erase("lupina.dat");
+  EXPECT_EQ(disk, expected);
 }
 
 TEST_F(LockedFileTest, AReadOnlyPetFileStopsThePutAwayAndKeepsTheHostsData) {

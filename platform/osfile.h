@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -36,14 +37,16 @@ class File {
   std::error_code Close();
 
  private:
-  friend std::error_code OpenRead(const std::filesystem::path&, File*);
+  friend std::error_code OpenRead(const std::filesystem::path&, File*, bool);
   friend std::error_code CreateNew(const std::filesystem::path&, File*);
   friend std::error_code OpenEdit(const std::filesystem::path&, File*);
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t h_ = kNone;
 };
 
-std::error_code OpenRead(const std::filesystem::path& path, File* file);
+// `waitIfHeld` false: a file another program holds fails at once (for a
+// look that may be passed over; see RetryWhileHeld).
+std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld = true);
 // Creates a new file for writing; fails when the name exists.
 std::error_code CreateNew(const std::filesystem::path& path, File* file);
 // Opens an existing file for reading and writing in place.
@@ -92,6 +95,39 @@ std::error_code HardLink(const std::filesystem::path& existing, const std::files
 bool IsNoHardLink(const std::error_code& error);
 std::error_code MakeOneFolder(const std::filesystem::path& path);
 std::error_code RemoveEmptyFolder(const std::filesystem::path& path);
+
+// ---- files another program holds for a moment ---------------------------
+// On Windows an antivirus, the search indexer or a backup or sync client
+// often holds a fresh file for a moment: opening, renaming over, renaming
+// or deleting it then fails with a sharing violation, a lock violation, a
+// pending delete or access denied. The calls above that open, rename or
+// delete try again while they fail so, with growing waits (from 10 ms,
+// doubling, at most 500 ms each) for about kHeldPatienceMs in all, then
+// fail as they did.
+inline constexpr int kHeldPatienceMs = 3000;
+
+// True for the errors a file held by another program gives (on Windows:
+// sharing or lock violation, pending delete, access denied on a file that is
+// not read-only; elsewhere: busy).
+bool IsHeldError(const std::error_code& error, const std::filesystem::path& path);
+
+// `attempt`, tried again as described above while it fails as on a held
+// file `path`.
+std::error_code RetryWhileHeld(const std::filesystem::path& path,
+                               const std::function<std::error_code()>& attempt);
+
+// The programs holding `path` open, as Windows can tell (its Restart
+// Manager): their names, comma-separated; empty when it cannot say.
+std::string ProgramsHolding(const std::filesystem::path& path);
+
+// For tests: another program that holds files, and the waits. Before each
+// try of a step on `path`, `holds(path)` is asked: an error fails that try
+// with it. `sleep` stands for each wait. Empty members: the system's own.
+struct HeldFilesSeam {
+  std::function<std::error_code(const std::filesystem::path&)> holds;
+  std::function<void(int ms)> sleep;
+};
+void SetHeldFilesSeam(HeldFilesSeam seam);
 
 // True when the error means "source and target are on different volumes".
 bool IsCrossDevice(const std::error_code& error);

@@ -1,7 +1,10 @@
 // Parts of the raw file layer that are the same on every system.
 #include "platform/osfile.h"
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "base/parallel.h"
 
@@ -16,6 +19,39 @@ File& File::operator=(File&& other) noexcept {
     other.h_ = kNone;
   }
   return *this;
+}
+
+namespace {
+
+HeldFilesSeam& Seam() {
+  static HeldFilesSeam seam;
+  return seam;
+}
+
+}  // namespace
+
+void SetHeldFilesSeam(HeldFilesSeam seam) { Seam() = std::move(seam); }
+
+std::error_code RetryWhileHeld(const std::filesystem::path& path,
+                               const std::function<std::error_code()>& attempt) {
+  const HeldFilesSeam& seam = Seam();
+  const auto once = [&] {
+    if (seam.holds)
+      if (std::error_code held = seam.holds(path)) return held;
+    return attempt();
+  };
+  std::error_code e = once();
+  int waited = 0;
+  for (int step = 10; e && IsHeldError(e, path) && waited < kHeldPatienceMs; step = std::min(step * 2, 500)) {
+    const int wait = std::min(step, kHeldPatienceMs - waited);
+    if (seam.sleep)
+      seam.sleep(wait);
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    waited += wait;
+    e = once();
+  }
+  return e;
 }
 
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes) {

@@ -8,6 +8,9 @@
 //   --until FILE  waits until FILE exists (at most a minute)
 //   --lock-data D holds the data lock of the host folder D (data_lock.h)
 //                 until it ends, waiting for it at most a minute
+//   --hold FILE   opens FILE and keeps it open until it ends, sharing it for
+//                 reading and writing but not for deleting or renaming (as
+//                 an antivirus does); Windows only
 //   --abandon N   ends at once with exit code N, releasing nothing itself
 //                 (as a killed program ends)
 //   --exit N      ends with exit code N (otherwise 0)
@@ -18,6 +21,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "base/text.h"
 #include "platform/data_lock.h"
@@ -68,6 +75,11 @@ int main() {
       }
     } else if (option == "--lock-data") {
       held = lup::LockDataOfSystem(lup::U8Path(value), "sleeper.exe", std::chrono::minutes(1));
+    } else if (option == "--hold") {
+#ifdef _WIN32
+      CreateFileW(lup::U8Path(value).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+#endif
     } else if (option == "--abandon") {
       std::_Exit(std::atoi(value.c_str()));
     } else if (option == "--exit") {

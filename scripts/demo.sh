@@ -278,7 +278,7 @@ if [ $status -eq 0 ]; then
   click_in '修復するペットの選択' 40 8
   sleep 2
   step "the repair dialog" "$OUT/lupset-repair.png"
-  run_button 'ソラのデータを修復します' 2490
+  run_button 'ソラのデータを修復します' 3180
   sleep 3
   step "the repair done" "$OUT/lupset-repair-done.png"
   end_utility

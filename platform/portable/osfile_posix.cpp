@@ -38,9 +38,10 @@ std::error_code OpenWith(const std::filesystem::path& path, int flags, std::intp
 
 }  // namespace
 
-std::error_code OpenRead(const std::filesystem::path& path, File* file) {
+std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld) {
   file->Close();
-  return OpenWith(path, O_RDONLY, &file->h_);
+  const auto open = [&] { return OpenWith(path, O_RDONLY, &file->h_); };
+  return waitIfHeld ? RetryWhileHeld(path, open) : open();
 }
 
 std::error_code CreateNew(const std::filesystem::path& path, File* file) {
@@ -51,7 +52,7 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file) {
 std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   file->Close();
   if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
-  return OpenWith(path, O_RDWR, &file->h_);
+  return RetryWhileHeld(path, [&] { return OpenWith(path, O_RDWR, &file->h_); });
 }
 
 std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info) {
@@ -188,7 +189,10 @@ std::error_code SyncFolder(const std::filesystem::path& folder) {
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
                                 bool syncFolder) {
   if (MarkedReadOnly(to)) return std::make_error_code(std::errc::permission_denied);
-  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
+  if (std::error_code e = RetryWhileHeld(to, [&] {
+        return ::rename(from.c_str(), to.c_str()) != 0 ? LastError() : std::error_code();
+      }))
+    return e;
   // Make the new name itself durable.
   if (syncFolder) SyncFolder(to.parent_path());
   return {};
@@ -197,8 +201,9 @@ std::error_code ReplaceByRename(const std::filesystem::path& from, const std::fi
 std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
   struct stat st;
   if (::lstat(to.c_str(), &st) == 0) return std::make_error_code(std::errc::file_exists);
-  if (::rename(from.c_str(), to.c_str()) != 0) return LastError();
-  return {};
+  return RetryWhileHeld(from, [&] {
+    return ::rename(from.c_str(), to.c_str()) != 0 ? LastError() : std::error_code();
+  });
 }
 
 std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
@@ -217,9 +222,15 @@ std::error_code DeleteOneFile(const std::filesystem::path& path) {
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     return std::make_error_code(std::errc::is_a_directory);
   if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
-  if (::unlink(path.c_str()) != 0) return LastError();
-  return {};
+  return RetryWhileHeld(path, [&] { return ::unlink(path.c_str()) != 0 ? LastError() : std::error_code(); });
 }
+
+bool IsHeldError(const std::error_code& e, const std::filesystem::path&) {
+  return e == std::errc::device_or_resource_busy || e == std::errc::text_file_busy;
+}
+
+// No system here tells which program holds a file.
+std::string ProgramsHolding(const std::filesystem::path&) { return {}; }
 
 std::error_code MakeOneFolder(const std::filesystem::path& path) {
   if (::mkdir(path.c_str(), 0777) != 0) return LastError();

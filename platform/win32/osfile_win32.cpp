@@ -1,6 +1,7 @@
 // The raw file layer on Windows: the W calls, with the system's error codes.
 #include <windows.h>
 #include <winternl.h>
+#include <restartmanager.h>
 
 #include "platform/osfile.h"
 
@@ -43,9 +44,12 @@ std::error_code OpenWith(const std::filesystem::path& path, DWORD access, DWORD 
 
 }  // namespace
 
-std::error_code OpenRead(const std::filesystem::path& path, File* file) {
+std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld) {
   file->Close();
-  return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &file->h_);
+  const auto open = [&] {
+    return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &file->h_);
+  };
+  return waitIfHeld ? RetryWhileHeld(path, open) : open();
 }
 
 std::error_code CreateNew(const std::filesystem::path& path, File* file) {
@@ -56,7 +60,9 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file) {
 std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
   file->Close();
   if (MarkedReadOnly(path)) return ReadOnlyError();
-  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
+  return RetryWhileHeld(path, [&] {
+    return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
+  });
 }
 
 // The attributes of a name come without opening the file (under Wine,
@@ -184,14 +190,17 @@ std::error_code SyncFolder(const std::filesystem::path&) { return {}; }
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
                                 bool) {
   if (MarkedReadOnly(to)) return ReadOnlyError();
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return LastError();
-  return {};
+  return RetryWhileHeld(to, [&] {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? std::error_code()
+               : LastError();
+  });
 }
 
 std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return LastError();
-  return {};
+  return RetryWhileHeld(from, [&] {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? std::error_code() : LastError();
+  });
 }
 
 std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
@@ -215,8 +224,63 @@ std::error_code DeleteOneFile(const std::filesystem::path& path) {
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return std::make_error_code(std::errc::is_a_directory);
   if (MarkedReadOnly(path)) return ReadOnlyError();
-  if (!DeleteFileW(path.c_str())) return LastError();
-  return {};
+  return RetryWhileHeld(path, [&] { return DeleteFileW(path.c_str()) ? std::error_code() : LastError(); });
+}
+
+bool IsHeldError(const std::error_code& e, const std::filesystem::path& path) {
+  if (e.category() != std::system_category()) return false;
+  switch (e.value()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_DELETE_PENDING:
+      return true;
+    case ERROR_ACCESS_DENIED:
+      // A read-only file is the user's choice, not a program's hold.
+      return !MarkedReadOnly(path);
+    default:
+      return false;
+  }
+}
+
+// The Restart Manager is loaded from the system folder only when a file is
+// found held: a DLL of that name beside the program is never taken.
+std::string ProgramsHolding(const std::filesystem::path& path) {
+  HMODULE rm = LoadLibraryExW(L"rstrtmgr.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!rm) return {};
+  using Start = DWORD(WINAPI*)(DWORD*, DWORD, WCHAR*);
+  using Register = DWORD(WINAPI*)(DWORD, UINT, LPCWSTR*, UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*);
+  using GetList = DWORD(WINAPI*)(DWORD, UINT*, UINT*, RM_PROCESS_INFO*, DWORD*);
+  using End = DWORD(WINAPI*)(DWORD);
+  const auto start = reinterpret_cast<Start>(reinterpret_cast<void*>(GetProcAddress(rm, "RmStartSession")));
+  const auto add = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(rm, "RmRegisterResources")));
+  const auto list = reinterpret_cast<GetList>(reinterpret_cast<void*>(GetProcAddress(rm, "RmGetList")));
+  const auto end = reinterpret_cast<End>(reinterpret_cast<void*>(GetProcAddress(rm, "RmEndSession")));
+  std::string names;
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (start && add && list && end && start(&session, 0, key) == ERROR_SUCCESS) {
+    const std::wstring file = path.wstring();
+    LPCWSTR files[] = {file.c_str()};
+    if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+      RM_PROCESS_INFO info[8];
+      UINT needed = 0, count = 8;
+      DWORD reasons = 0;
+      const DWORD got = list(session, &needed, &count, info, &reasons);
+      for (UINT i = 0; (got == ERROR_SUCCESS || got == ERROR_MORE_DATA) && i < count && i < 8; ++i) {
+        const std::wstring name(info[i].strAppName);
+        if (name.empty()) continue;
+        const int size = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0,
+                                             nullptr, nullptr);
+        std::string utf8(static_cast<std::size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()), utf8.data(), size, nullptr,
+                            nullptr);
+        names += (names.empty() ? "" : "、") + utf8;
+      }
+    }
+    end(session);
+  }
+  FreeLibrary(rm);
+  return names;
 }
 
 std::error_code MakeOneFolder(const std::filesystem::path& path) {
