@@ -25,6 +25,7 @@
 #include "core/fileops.h"
 #include "core/fssteps.h"
 #include "core/listfiles.h"
+#include "core/backup_history.h"
 #include "core/petstore.h"
 #include "core/settings.h"
 #include "launcher/call_pet.h"
@@ -278,6 +279,7 @@ void Backup(int size) {
   Measure("backup of 20 pets, first", files, Reps(size),
           [&](bool) {
             fs::remove_all(bak);
+            fs::remove_all(hf.D() / lup::U8Path(lup::kHistoryFolderName));  // a first backup keeps none
             fs::remove_all(plainBak);
             fs::create_directories(plainBak);
           },

@@ -234,11 +234,21 @@ OpResult BackupRun::Begin() {
   } else {
     before_ = runs.back().done.empty() ? "incomplete" : runs.back().done;
   }
-  // Before the first run nothing was there to go back to.
+  // Before the first run nothing was there to go back to; its record is
+  // made at once (a first run cut short is then known as one).
   recording_ = before_ != "none";
+  return recording_ ? OpResult::Ok(Action::MakeFolder) : Started();
+}
+
+// The run's record, made before its first change to D\bak: a run that
+// changes nothing leaves none (D\bak is then the generation it was), and
+// evicts no kept generation.
+OpResult BackupRun::Started() {
+  if (!folder_.empty() || !unrecorded_.ok()) return unrecorded_;
+  const BackupHistory history(s_);
   if (!lup::IsFolder(history.Folder())) {
     OpResult made = MakeFolder(history.Folder());
-    if (!made.ok()) return made;
+    if (!made.ok()) return unrecorded_ = made;
   }
   // Numbered after every run folder there is, begun or not.
   std::vector<std::string> names;
@@ -246,15 +256,20 @@ OpResult BackupRun::Begin() {
   int last = 0;
   for (const std::string& name : names)
     if (IsRunName(name)) last = std::max(last, std::stoi(name));
-  folder_ = history.Folder() / Digits(last + 1);
-  OpResult made = MakeFolder(folder_);
-  if (!made.ok()) return made;
-  OpResult written = Fs().Write(folder_ / kInfoName, "before=" + before_ + "\r\n");
-  if (!written.ok()) Fs().RemoveFolder(folder_);
-  return written;
+  const fs::path folder = history.Folder() / Digits(last + 1);
+  OpResult made = MakeFolder(folder);
+  if (!made.ok()) return unrecorded_ = made;
+  OpResult written = Fs().Write(folder / kInfoName, "before=" + before_ + "\r\n");
+  if (!written.ok()) {
+    Fs().RemoveFolder(folder);
+    return unrecorded_ = written;
+  }
+  folder_ = folder;
+  return OpResult::Ok(Action::Write);
 }
 
 OpResult BackupRun::NameAdded(const std::vector<std::string>& lines) {
+  if (OpResult started = Started(); !started.ok()) return started;
   const fs::path lists = folder_ / kAddedName;
   if (!lup::IsFolder(lists)) {
     OpResult made = MakeFolder(lists);
@@ -279,6 +294,7 @@ OpResult BackupRun::New(const std::vector<fs::path>& targets) {
 
 OpResult BackupRun::Replacing(const fs::path& target) {
   if (!recording_) return OpResult::Ok(Action::Copy);
+  if (OpResult started = Started(); !started.ok()) return started;
   const fs::path kept = KeptAt(target);
   OpResult r = EnsureFolder(kept.parent_path());
   if (!r.ok()) return r;
@@ -291,6 +307,7 @@ OpResult BackupRun::Replacing(const fs::path& target) {
 
 OpResult BackupRun::Removing(const fs::path& target) {
   if (!recording_) return Fs().Delete(target);
+  if (OpResult started = Started(); !started.ok()) return started;
   const fs::path kept = KeptAt(target);
   OpResult r = EnsureFolder(kept.parent_path());
   if (!r.ok()) return r;
@@ -301,6 +318,11 @@ OpResult BackupRun::Removing(const fs::path& target) {
 }
 
 OpResult BackupRun::Finish() {
+  // A run that changed nothing keeps no record: D\bak is the generation
+  // it was. Not after a run cut short, whose state this run now makes
+  // whole; and the first run keeps one all the same, for its time.
+  if (folder_.empty() && recording_ && before_ != "incomplete") return OpResult::Ok(Action::Write);
+  if (OpResult started = Started(); !started.ok()) return started;
   OpResult r = Fs().Write(folder_ / kInfoName, "before=" + before_ + "\r\ndone=" + now_() + "\r\n");
   if (r.ok()) Prune();
   return r;

@@ -104,9 +104,12 @@ class BackupHistory {
 class BackupRun final : public ReplacedFiles {
  public:
   explicit BackupRun(const Settings& settings, std::function<std::string()> now = LocalTimeStamp);
-  // The run's folder and what it replaces. Until it has succeeded nothing
-  // may change in D\bak.
+  // What the run replaces (the record itself is made before its first
+  // change to D\bak).
   OpResult Begin();
+  // The failure to make the run's record, when its first change needed it:
+  // the run must stop there (nothing of D\bak changed before).
+  const OpResult& Unrecorded() const { return unrecorded_; }
   // `folder` (under D\bak) is about to be made by this run.
   OpResult MakingFolder(const std::filesystem::path& folder) override;
   OpResult New(const std::vector<std::filesystem::path>& targets) override;
@@ -118,6 +121,7 @@ class BackupRun final : public ReplacedFiles {
 
  private:
   std::filesystem::path KeptAt(const std::filesystem::path& inBak) const;
+  OpResult Started();
   OpResult NameAdded(const std::vector<std::string>& lines);
   void Prune();
 
@@ -126,6 +130,7 @@ class BackupRun final : public ReplacedFiles {
   std::filesystem::path folder_;
   std::string before_;
   bool recording_ = false;  // an earlier backup is there to keep
+  OpResult unrecorded_;
   int lists_ = 0;
 };
 

@@ -122,6 +122,24 @@ TEST_F(History, RunsCutShortKeepNoGenerationAndTakeNoneOfTheKeptOnesPlace) {
     EXPECT_EQ(Generation(generations[g].undone), backups[backups.size() - 1 - g]) << "generation " << g;
 }
 
+TEST_F(History, BackupsThatChangeNothingKeepNoRecordAndPushNoGenerationOut) {
+  WriteCurrent("");
+  for (int round = 1; round <= 3; ++round) {
+    Change(round);
+    backups.push_back(BackUp());
+  }
+  const std::vector<BackupGeneration> kept = BackupHistory(settings).Generations();
+  const std::string runs = test::NamesIn(At(kHistoryFolderName));
+  for (int again = 0; again < kKeptRuns + 2; ++again) BackUp();
+  EXPECT_EQ(test::NamesIn(At(kHistoryFolderName)), runs);
+  const std::vector<BackupGeneration> now = BackupHistory(settings).Generations();
+  ASSERT_EQ(now.size(), kept.size());
+  for (std::size_t g = 0; g < now.size(); ++g) {
+    EXPECT_EQ(now[g].when, kept[g].when);
+    EXPECT_EQ(Generation(now[g].undone), backups[backups.size() - 1 - g]);
+  }
+}
+
 TEST_F(History, ARunCostsOneSecondNameForEachFileItReplacesAndCopiesNothingMore) {
   WriteCurrent("");
   BackUp();

@@ -57,8 +57,18 @@ OpResult RefreshFolderCopy(const fs::path& source, const fs::path& target, std::
 
 PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   BackupReport out;
+  // What this run replaces or removes in D\bak is kept as the generation
+  // before it: nothing changes there before the run's record exists, and
+  // when that record cannot be made the run stops (stopped).
+  BackupRun run(s_);
+  bool stopped = false;
   const auto note = [&](const OpResult& r) {
-    if (!r.ok()) out.failures.push_back(r);
+    if (!r.ok() && !run.Unrecorded().ok()) {
+      out.notStarted = run.Unrecorded();
+      stopped = true;
+    } else if (!r.ok()) {
+      out.failures.push_back(r);
+    }
     return r.ok();
   };
   // A treasure folder that lost its box file is damaged: its backup keeps
@@ -75,9 +85,6 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
     out.unsaved = OpResult::Ok();
   if (!out.unsaved.ok()) return out;
   const BackupLayout bak(s_);
-  // What this run replaces or removes in D\bak is kept as the generation
-  // before it: nothing changes there before the run's record exists.
-  BackupRun run(s_);
   out.notStarted = run.Begin();
   if (!out.notStarted.ok()) return out;
   const auto makeFolder = [&](const fs::path& folder) {
@@ -109,10 +116,12 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   std::vector<std::string> pets;
   note(PetNames(&pets));
   for (const std::string& pet : pets) {
+    if (stopped) return out;
     // A pet without a record shares nothing.
     const ShareFlags flags =
         flagsKnown ? FindShareFlags(shares.records, pet).value_or(ShareFlags{}) : ShareFlags{};
     for (Item item : kInBoxOrder) {
+      if (stopped) return out;
       if (!items[ChoiceOf(item)] || SharedIn(flags, item)) continue;
       const fs::path own = s_.PetCopy(pet, item);
       if (item == Item::kPetFile && !FileExists(own)) {
@@ -136,6 +145,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   for (const bool shared : {false, true}) {
     if (shared && !IsFolder(bak.SharedFolder()) && !note(makeFolder(bak.SharedFolder()))) break;
     for (Item item : kInBoxOrder) {
+      if (stopped) return out;
       if (item == Item::kPetFile) continue;  // the host's own is not backed up
       const ItemPaths& paths = s_.PathsOf(item);
       const fs::path& from = shared ? paths.shared : paths.host;
@@ -149,7 +159,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   }
   // Whole only when every step went through: a run with failures leaves a
   // generation that is offered to nobody, and the ones before it whole.
-  if (out.failures.empty()) note(run.Finish());
+  if (!stopped && out.failures.empty()) note(run.Finish());
   return out;
 }
 

@@ -138,23 +138,24 @@ TEST_F(DataDialogsTest, ABackupThatCouldNotCopySomethingNamesItAndNeverClaimsSuc
   ops.ClearFaults();
   hf.Put("ミミ_受信フォルダ/0009.txt", "more mail");
   hf.Put("おともだち帳", "ミミ friends, newer still");
-  // Full from the start: the run cannot keep the backup it would replace,
-  // and backs up nothing.
+  // A file where the generations are kept: the run cannot keep the backup
+  // it would replace, and backs up nothing.
+  hf.Remove("bak履歴");
+  hf.Put("bak履歴", "not a folder");
   const Files before = hf.Snapshot();
-  ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device), true);
   host.ExpectModal("Form5", [&](ui::Form& f) {
     host.Click(f, "Command1");
     host.Click(f, "Command2");
   });
   host.ExpectMessage(Answer::kOk)
-      .TextHas("ディスクの空き容量")
+      .TextHas(PathText(hf / "bak履歴"))
       .TextHas("今のバックアップを前の世代として残せないため、バックアップしませんでした")
       .With(ui::Icon::kCritical);
   host.Click(menu->form(), "Command5");
   EXPECT_EQ(hf.Snapshot(), before);
-  // Full once the run has begun (its folder and record: two operations).
-  ops.ClearFaults();
-  ops.FailAt(3, std::make_error_code(std::errc::no_space_on_device), true);
+  hf.Remove("bak履歴");
+  // A full disk: every copy fails before anything is replaced.
+  ops.FailAt(1, std::make_error_code(std::errc::no_space_on_device), true);
   host.ExpectModal("Form5", [&](ui::Form& f) { host.Click(f, "Command1"); });
   host.ExpectMessage(Answer::kOk).TextHas("ディスクの空き容量").TextHas("\r\nほか ");
   host.Click(menu->form(), "Command5");
