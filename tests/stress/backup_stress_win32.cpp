@@ -132,6 +132,12 @@ std::vector<Files> GenerationsOf(const Installation& inst, const std::vector<Fil
   return out;
 }
 
+// A backup that ended, as a generation: one that changed nothing is the
+// generation it found, not one more.
+void Took(std::vector<Files>& taken, const Files& backup) {
+  if (taken.empty() || taken.back() != backup) taken.push_back(backup);
+}
+
 // The generations are the backups that ended, newest first.
 std::vector<std::string> CheckGenerations(const Installation& inst, const std::vector<Files>& taken) {
   std::vector<std::string> problems;
@@ -347,7 +353,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (killed.reachedRun) {
       ++completedAnyway;
       clock.WholeRunTook(killed.seconds);
-      taken.push_back(Backups(inst));
+      Took(taken, Backups(inst));
     }
     problems = OldOrSaved(data, inst.Data());
     for (const std::string& p : CheckAfterKill(lastBackup, saved, Backups(inst))) problems.push_back(p);
@@ -357,7 +363,7 @@ int wmain(int argc, wchar_t** argv) {
     if (offered.empty()) {
       problems.push_back("no generation offered after the kill");
     } else if (killed.killed && offered.front() != taken.back() && offered.front() == BackupOf(saved)) {
-      taken.push_back(offered.front());
+      Took(taken, offered.front());
     } else {
       for (const std::string& p : Differences(taken.back(), offered.front(), "newest generation"))
         problems.push_back(p);
@@ -368,7 +374,7 @@ int wmain(int argc, wchar_t** argv) {
     if (problems.empty()) problems = Differences(BackupOf(saved), Backups(inst, &strays), "backup");
     for (const std::string& p : Differences(saved, inst.Data(), "pet data")) problems.push_back(p);
     if (problems.empty()) {
-      taken.push_back(Backups(inst));
+      Took(taken, Backups(inst));
       problems = CheckGenerations(inst, taken);
     }
     const bool ok = killed.reachedRun && fresh.reachedRun && !fresh.killed && problems.empty();
