@@ -61,8 +61,8 @@ bool NameExists(const fs::path& p) {
 }
 
 bool IsFolderPath(const fs::path& p) {
-  std::error_code e;
-  return fs::is_directory(p, e);
+  os::EntryInfo entry;
+  return !os::LookUp(p, &entry) && entry.folder;
 }
 
 // A failure of a two-path step; `atTarget` says which side failed.
@@ -76,8 +76,7 @@ OpResult TwoPathFailure(Action action, std::error_code e, const fs::path& from,
 // After a failed rename: a missing source is the source's fault, anything
 // else is taken as the target's.
 bool TargetsFault(const std::error_code& e, const fs::path& from) {
-  std::error_code ignored;
-  return !IsNotFound(e) || fs::exists(from, ignored);
+  return !IsNotFound(e) || NameExists(from);
 }
 
 }  // namespace
@@ -93,13 +92,10 @@ bool IsTempName(std::string_view name) {
 
 int RemoveStrayTemps(const fs::path& folder) {
   int removed = 0;
-  std::error_code e;
-  for (fs::directory_iterator it(folder, e), end; !e && it != end; it.increment(e)) {
-    const std::string name = NameText(it->path().filename());
-    std::error_code ignored;
-    if (IsTempName(name) && it->is_regular_file(ignored) && !os::DeleteOneFile(it->path()))
-      ++removed;
-  }
+  std::vector<os::FolderItem> items;
+  os::ListOneFolder(folder, &items);
+  for (const os::FolderItem& item : items)
+    if (item.file && IsTempName(NameText(item.name)) && !os::DeleteOneFile(folder / item.name)) ++removed;
   return removed;
 }
 
@@ -479,8 +475,7 @@ OpResult FileOps::Rename(const fs::path& from, const fs::path& to) {
   if (std::error_code fault = Begin(&point)) {
     r = TwoPathFailure(Action::Rename, fault, from, to, true);
   } else {
-    std::error_code ignored;
-    if (fs::exists(fs::symlink_status(to, ignored))) {
+    if (os::NameTaken(to)) {
       r = TwoPathFailure(Action::Rename, MakeError(CoreError::AlreadyExists), from, to, true);
     } else if (std::error_code e = os::RenameNoReplace(from, to)) {
       r = TwoPathFailure(Action::Rename, e, from, to, TargetsFault(e, from));
@@ -497,8 +492,7 @@ OpResult FileOps::Link(const fs::path& from, const fs::path& to) {
   if (std::error_code fault = Begin(&point)) {
     r = TwoPathFailure(Action::Link, fault, from, to, true);
   } else {
-    std::error_code ignored;
-    if (fs::exists(fs::symlink_status(to, ignored))) {
+    if (os::NameTaken(to)) {
       r = TwoPathFailure(Action::Link, MakeError(CoreError::AlreadyExists), from, to, true);
     } else if (std::error_code e = os::HardLink(from, to)) {
       r = TwoPathFailure(Action::Link, e, from, to, TargetsFault(e, from));
@@ -523,8 +517,7 @@ OpResult FileOps::MakeFolder(const fs::path& path) {
   FaultPoint point;
   std::error_code e = Begin(&point);
   if (!e) {
-    std::error_code ignored;
-    if (fs::exists(fs::symlink_status(path, ignored)))
+    if (os::NameTaken(path))
       e = MakeError(CoreError::AlreadyExists);
     else
       e = os::MakeOneFolder(path);
@@ -537,8 +530,8 @@ OpResult FileOps::RemoveFolder(const fs::path& path) {
   FaultPoint point;
   std::error_code e = Begin(&point);
   if (!e) {
-    std::error_code ignored;
-    if (fs::exists(path, ignored) && !fs::is_directory(path, ignored))
+    os::EntryInfo entry;
+    if (!os::LookUp(path, &entry) && !entry.folder)
       e = MakeError(CoreError::NotAFolder);
     else
       e = os::RemoveEmptyFolder(path);

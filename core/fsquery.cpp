@@ -10,23 +10,25 @@
 namespace lup {
 namespace fs = std::filesystem;
 
+namespace {
+
+bool Look(const fs::path& path, os::EntryInfo* entry) { return !path.empty() && !os::LookUp(path, entry); }
+
+}  // namespace
+
 bool FileExists(const fs::path& path) {
-  if (path.empty()) return false;
-  std::error_code e;
-  return fs::is_regular_file(path, e);
+  os::EntryInfo entry;
+  return Look(path, &entry) && entry.file;
 }
 
 bool FolderExists(const fs::path& path) {
-  if (path.empty()) return false;
-  std::error_code e;
-  auto st = fs::status(path, e);
-  return fs::is_directory(st) || fs::is_regular_file(st);
+  os::EntryInfo entry;
+  return Look(path, &entry) && (entry.folder || entry.file);
 }
 
 bool IsFolder(const fs::path& path) {
-  if (path.empty()) return false;
-  std::error_code e;
-  return fs::is_directory(path, e);
+  os::EntryInfo entry;
+  return Look(path, &entry) && entry.folder;
 }
 
 bool IsReadOnlyFile(const fs::path& path) { return !path.empty() && os::IsMarkedReadOnly(path); }
@@ -43,10 +45,8 @@ OpResult ReadFileBytes(const fs::path& path, std::string* bytes) {
 }
 
 long long FileLength(const fs::path& path) {
-  std::error_code e;
-  if (!fs::is_regular_file(path, e)) return -1;
-  auto size = fs::file_size(path, e);
-  return e ? -1 : static_cast<long long>(size);
+  os::EntryInfo entry;
+  return Look(path, &entry) && entry.file ? static_cast<long long>(entry.size) : -1;
 }
 
 namespace {
@@ -108,20 +108,16 @@ bool NameOrderLess(std::string_view a, std::string_view b) {
 Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) {
   Listing out;
   if ((out.error = Fs().ReadFault(folder))) return out;
-  std::error_code e;
-  fs::directory_iterator it(folder, e), end;
-  for (; !e && it != end; it.increment(e)) {
-    std::string name = NameText(it->path());
-    if (name == "." || name == ".." || !WildcardMatch(pattern, name)) continue;
-    std::error_code e2;
-    bool isFolder = it->is_directory(e2);
-    bool isFile = !isFolder && it->is_regular_file(e2);
-    if (isFolder && (static_cast<int>(pick) & static_cast<int>(Pick::Folders)))
+  std::vector<os::FolderItem> items;
+  out.error = os::ListOneFolder(folder, &items);
+  for (const os::FolderItem& item : items) {
+    std::string name = NameText(item.name);
+    if (!WildcardMatch(pattern, name)) continue;
+    if (item.folder && (static_cast<int>(pick) & static_cast<int>(Pick::Folders)))
       out.entries.push_back({name, true});
-    else if (isFile && (static_cast<int>(pick) & static_cast<int>(Pick::Files)))
+    else if (item.file && (static_cast<int>(pick) & static_cast<int>(Pick::Files)))
       out.entries.push_back({name, false});
   }
-  out.error = e;
   // NameOrderLess, with each name upper-cased once rather than at every
   // comparison.
   std::vector<std::pair<std::u16string, FolderEntry>> keyed;

@@ -4,6 +4,7 @@
 
 #include "core/fileops.h"
 #include "base/text.h"
+#include "platform/osfile.h"
 
 namespace lup {
 namespace fs = std::filesystem;
@@ -37,8 +38,7 @@ bool HasWildcard(std::string_view name) { return name.find_first_of("*?") != std
 
 OpResult EnsureFolder(const fs::path& folder) {
   if (IsFolder(folder)) return OpResult::Ok(Action::MakeFolder);
-  std::error_code e;
-  if (fs::exists(fs::symlink_status(folder, e)))
+  if (os::NameTaken(folder))
     return OpResult::Fail(Action::MakeFolder, MakeError(CoreError::NotAFolder), folder);
   std::vector<fs::path> missing;
   for (fs::path p = folder; !p.empty() && !IsFolder(p); p = p.parent_path()) {

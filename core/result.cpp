@@ -1,6 +1,7 @@
 #include "core/result.h"
 
 #include "base/text.h"
+#include "platform/host_view.h"
 
 namespace lup {
 namespace {
@@ -101,6 +102,8 @@ std::string ReasonText(const std::error_code& error) {
       default: break;
     }
   }
+  if (os::IsInRealFolderError(error))
+    return "Program Files などの保護されたフォルダにあり、このユーザーでは変更できません";
   switch (Classify(error)) {
     case Kind::NoSpace: return "ディスクの空き容量が足りません";
     case Kind::AccessDenied: return "アクセスが拒否されました（読み取り専用か、使用中です）";

@@ -56,9 +56,22 @@ std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 // it is a folder and, for a file, its size. Fails when nothing is there.
 struct EntryInfo {
   bool folder = false;
+  bool file = false;  // an ordinary file (not a folder, device or link to nowhere)
   std::uint64_t size = 0;
 };
 std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info);
+
+// True when anything at all has the name (also a link to nowhere).
+bool NameTaken(const std::filesystem::path& path);
+
+// One entry of a folder, as its listing gives it.
+struct FolderItem {
+  std::filesystem::path name;  // the name alone
+  bool folder = false;
+  bool file = false;  // an ordinary file
+};
+// The entries of `folder`, in the system's order, without "." and "..".
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items);
 
 // Reads a whole file.
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);

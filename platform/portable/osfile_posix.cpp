@@ -1,4 +1,5 @@
 // The raw file layer on POSIX systems (the native build).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,10 +7,14 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_view.h"
 #include "platform/osfile.h"
 
 namespace lup::os {
 namespace {
+
+namespace fs = std::filesystem;
+using view::Use;
 
 // A file without write permission stands for one the user marked read-only
 // on Windows: it is never replaced, changed or deleted, also when the
@@ -36,31 +41,92 @@ std::error_code OpenWith(const std::filesystem::path& path, int flags, std::intp
   return {};
 }
 
-}  // namespace
-
-std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld) {
-  file->Close();
-  const auto open = [&] { return OpenWith(path, O_RDONLY, &file->h_); };
-  return waitIfHeld ? RetryWhileHeld(path, open) : open();
+// The name the system is given for `name` (file_view.h).
+fs::path Seen(const fs::path& name) {
+  fs::path seen;
+  view::Resolve(name, Use::kLook, &seen);
+  return seen;
 }
 
-std::error_code CreateNew(const std::filesystem::path& path, File* file) {
+}  // namespace
+
+namespace raw {
+
+bool Exists(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const fs::path& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::error_code MakeFolder(const fs::path& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) return LastError();
+  return {};
+}
+
+std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
+  items->clear();
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return LastError();
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    FolderItem item;
+    item.name = name;
+    struct stat st;
+    if (::stat((folder / name).c_str(), &st) == 0) {
+      item.folder = S_ISDIR(st.st_mode);
+      item.file = S_ISREG(st.st_mode);
+    }
+    items->push_back(std::move(item));
+    errno = 0;
+  }
+  const int error = errno;
+  ::closedir(dir);
+  return error ? std::error_code(error, std::generic_category()) : std::error_code();
+}
+
+}  // namespace raw
+
+std::error_code OpenRead(const std::filesystem::path& name, File* file, bool waitIfHeld) {
   file->Close();
+  const fs::path path = Seen(name);
+  const auto open = [&] { return OpenWith(path, O_RDONLY, &file->h_); };
+  return waitIfHeld ? RetryWhileHeld(name, open) : open();
+}
+
+std::error_code CreateNew(const std::filesystem::path& name, File* file) {
+  file->Close();
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
   return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, &file->h_);
 }
 
-std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
+std::error_code OpenEdit(const std::filesystem::path& name, File* file) {
   file->Close();
-  if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
-  return RetryWhileHeld(path, [&] { return OpenWith(path, O_RDWR, &file->h_); });
+  if (MarkedReadOnly(Seen(name))) return std::make_error_code(std::errc::permission_denied);
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kEdit, &path)) return e;
+  return RetryWhileHeld(name, [&] { return OpenWith(path, O_RDWR, &file->h_); });
 }
 
-std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info) {
+std::error_code LookUp(const std::filesystem::path& name, EntryInfo* info) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return LastError();
+  if (::stat(Seen(name).c_str(), &st) != 0) return LastError();
   info->folder = S_ISDIR(st.st_mode);
+  info->file = S_ISREG(st.st_mode);
   info->size = static_cast<std::uint64_t>(st.st_size);
   return {};
+}
+
+bool NameTaken(const std::filesystem::path& name) { return raw::Exists(Seen(name)); }
+
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
+  return view::List(folder, items);
 }
 
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
@@ -130,8 +196,8 @@ std::error_code File::Close() {
   return {};
 }
 
-std::error_code SyncOneFile(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::error_code SyncOneFile(const std::filesystem::path& name) {
+  int fd = ::open(Seen(name).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return LastError();
   std::error_code e;
   if (::fdatasync(fd) != 0) e = LastError();
@@ -147,10 +213,11 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed) {
 #if defined(__linux__)
   std::vector<std::pair<dev_t, std::filesystem::path>> volumes;
-  for (const std::filesystem::path& path : paths) {
+  for (const std::filesystem::path& name : paths) {
+    const fs::path path = Seen(name);
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-      *failed = path;
+      *failed = name;
       return LastError();
     }
     bool known = false;
@@ -177,7 +244,8 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
 #endif
 }
 
-std::error_code SyncFolder(const std::filesystem::path& folder) {
+std::error_code SyncFolder(const std::filesystem::path& name) {
+  const fs::path folder = Seen(name);
   int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
   if (dir < 0) return LastError();
   std::error_code e;
@@ -186,27 +254,36 @@ std::error_code SyncFolder(const std::filesystem::path& folder) {
   return e;
 }
 
-std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
+std::error_code ReplaceByRename(const std::filesystem::path& fromName, const std::filesystem::path& toName,
                                 bool syncFolder) {
-  if (MarkedReadOnly(to)) return std::make_error_code(std::errc::permission_denied);
-  if (std::error_code e = RetryWhileHeld(to, [&] {
+  if (MarkedReadOnly(Seen(toName))) return std::make_error_code(std::errc::permission_denied);
+  fs::path from, to;
+  if (std::error_code e = view::Resolve(fromName, Use::kRemove, &from)) return e;
+  if (std::error_code e = view::Resolve(toName, Use::kWriteOver, &to)) return e;
+  if (std::error_code e = RetryWhileHeld(toName, [&] {
         return ::rename(from.c_str(), to.c_str()) != 0 ? LastError() : std::error_code();
       }))
     return e;
   // Make the new name itself durable.
-  if (syncFolder) SyncFolder(to.parent_path());
+  if (syncFolder) SyncFolder(toName.parent_path());
   return {};
 }
 
-std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  struct stat st;
-  if (::lstat(to.c_str(), &st) == 0) return std::make_error_code(std::errc::file_exists);
-  return RetryWhileHeld(from, [&] {
+std::error_code RenameNoReplace(const std::filesystem::path& fromName, const std::filesystem::path& toName) {
+  if (NameTaken(toName)) return std::make_error_code(std::errc::file_exists);
+  fs::path from, to;
+  if (std::error_code e = view::Resolve(fromName, Use::kRemove, &from)) return e;
+  if (std::error_code e = view::Resolve(toName, Use::kMake, &to)) return e;
+  return RetryWhileHeld(fromName, [&] {
     return ::rename(from.c_str(), to.c_str()) != 0 ? LastError() : std::error_code();
   });
 }
 
-std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
+std::error_code HardLink(const std::filesystem::path& existingName, const std::filesystem::path& linkName) {
+  const fs::path existing = Seen(existingName);
+  if (view::InRealFolder(existing)) return std::make_error_code(std::errc::cross_device_link);
+  fs::path link;
+  if (std::error_code e = view::Resolve(linkName, Use::kMake, &link)) return e;
   if (::link(existing.c_str(), link.c_str()) != 0) return LastError();
   return {};
 }
@@ -217,12 +294,14 @@ bool IsNoHardLink(const std::error_code& e) {
          e == std::errc::operation_not_supported || e == std::errc::function_not_supported;
 }
 
-std::error_code DeleteOneFile(const std::filesystem::path& path) {
+std::error_code DeleteOneFile(const std::filesystem::path& name) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+  if (::lstat(Seen(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
     return std::make_error_code(std::errc::is_a_directory);
-  if (MarkedReadOnly(path)) return std::make_error_code(std::errc::permission_denied);
-  return RetryWhileHeld(path, [&] { return ::unlink(path.c_str()) != 0 ? LastError() : std::error_code(); });
+  if (MarkedReadOnly(Seen(name))) return std::make_error_code(std::errc::permission_denied);
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kRemove, &path)) return e;
+  return RetryWhileHeld(name, [&] { return ::unlink(path.c_str()) != 0 ? LastError() : std::error_code(); });
 }
 
 bool IsHeldError(const std::error_code& e, const std::filesystem::path&) {
@@ -232,18 +311,21 @@ bool IsHeldError(const std::error_code& e, const std::filesystem::path&) {
 // No system here tells which program holds a file.
 std::string ProgramsHolding(const std::filesystem::path&) { return {}; }
 
-std::error_code MakeOneFolder(const std::filesystem::path& path) {
-  if (::mkdir(path.c_str(), 0777) != 0) return LastError();
-  return {};
+std::error_code MakeOneFolder(const std::filesystem::path& name) {
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
+  return raw::MakeFolder(path);
 }
 
-std::error_code RemoveEmptyFolder(const std::filesystem::path& path) {
+std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kRemove, &path)) return e;
   if (::rmdir(path.c_str()) != 0) return LastError();
   return {};
 }
 
 bool IsCrossDevice(const std::error_code& error) { return error == std::errc::cross_device_link; }
 
-bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(path); }
+bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(Seen(path)); }
 
 }  // namespace lup::os

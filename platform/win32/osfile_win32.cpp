@@ -3,15 +3,50 @@
 #include <winternl.h>
 #include <restartmanager.h>
 
+#include "platform/file_view.h"
 #include "platform/osfile.h"
 
 namespace lup::os {
 namespace {
 
+namespace fs = std::filesystem;
+using view::Use;
+
+}  // namespace
+
+// The name handed to the W calls: as it is while it is short; from the
+// length where CreateDirectoryW stops taking it (MAX_PATH less 12), the
+// "\\?\" form (absolute, backslashes only, no "." or ".." parts), which
+// every call takes up to 32,767 characters long without the process being
+// long-path aware.
+std::wstring SystemName(const fs::path& path) {
+  std::wstring name = path.wstring();
+  for (wchar_t& c : name)
+    if (c == L'/') c = L'\\';
+  if (name.size() < MAX_PATH - 12 || name.rfind(L"\\\\?\\", 0) == 0) return name;
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return name;
+  full.resize(size);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+namespace {
+
+// The name the system is given for `name` to look at it (file_view.h).
+std::wstring Seen(const fs::path& name) {
+  fs::path seen;
+  view::Resolve(name, Use::kLook, &seen);
+  return SystemName(seen);
+}
+
 // A file the user marked read-only is never replaced, changed or deleted:
 // Windows refuses that; Wine does not, so the programs ask first and behave
-// the same on both.
-bool MarkedReadOnly(const std::filesystem::path& path) {
+// the same on both. (`path`: a name for the system.)
+bool MarkedReadOnly(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -27,7 +62,7 @@ std::error_code LastError() {
 
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-std::error_code OpenWith(const std::filesystem::path& path, DWORD access, DWORD share,
+std::error_code OpenWith(const std::wstring& path, DWORD access, DWORD share,
                          DWORD disposition, std::intptr_t* out) {
   HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -44,35 +79,92 @@ std::error_code OpenWith(const std::filesystem::path& path, DWORD access, DWORD 
 
 }  // namespace
 
-std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld) {
+namespace raw {
+
+bool Exists(const fs::path& path) { return GetFileAttributesW(SystemName(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const fs::path& path) {
+  const DWORD attributes = GetFileAttributesW(SystemName(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::error_code MakeFolder(const fs::path& path) {
+  if (!CreateDirectoryW(SystemName(path).c_str(), nullptr)) return LastError();
+  return {};
+}
+
+std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
+  items->clear();
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileExW(SystemName(folder / L"*").c_str(), FindExInfoBasic, &found,
+                                 FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    // A folder without even "." (a drive's root) that is empty.
+    if (error == ERROR_FILE_NOT_FOUND && IsFolder(folder)) return {};
+    return std::error_code(static_cast<int>(error), std::system_category());
+  }
+  std::error_code e;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    FolderItem item;
+    item.name = name;
+    item.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    item.file = !item.folder && !(found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
+    items->push_back(std::move(item));
+  } while (FindNextFileW(find, &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) e = LastError();
+  FindClose(find);
+  return e;
+}
+
+}  // namespace raw
+
+std::error_code OpenRead(const std::filesystem::path& name, File* file, bool waitIfHeld) {
   file->Close();
+  const std::wstring path = Seen(name);
   const auto open = [&] {
     return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &file->h_);
   };
-  return waitIfHeld ? RetryWhileHeld(path, open) : open();
+  return waitIfHeld ? RetryWhileHeld(name, open) : open();
 }
 
-std::error_code CreateNew(const std::filesystem::path& path, File* file) {
+std::error_code CreateNew(const std::filesystem::path& name, File* file) {
   file->Close();
-  return OpenWith(path, GENERIC_WRITE, 0, CREATE_NEW, &file->h_);
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
+  return OpenWith(SystemName(path), GENERIC_WRITE, 0, CREATE_NEW, &file->h_);
 }
 
-std::error_code OpenEdit(const std::filesystem::path& path, File* file) {
+std::error_code OpenEdit(const std::filesystem::path& name, File* file) {
   file->Close();
-  if (MarkedReadOnly(path)) return ReadOnlyError();
-  return RetryWhileHeld(path, [&] {
+  if (MarkedReadOnly(Seen(name))) return ReadOnlyError();
+  fs::path resolved;
+  if (std::error_code e = view::Resolve(name, Use::kEdit, &resolved)) return e;
+  const std::wstring path = SystemName(resolved);
+  return RetryWhileHeld(name, [&] {
     return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, &file->h_);
   });
 }
 
 // The attributes of a name come without opening the file (under Wine,
 // without a round trip to its server).
-std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info) {
+std::error_code LookUp(const std::filesystem::path& name, EntryInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
+  if (!GetFileAttributesExW(Seen(name).c_str(), GetFileExInfoStandard, &data)) return LastError();
   info->folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info->file = !info->folder && !(data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE);
   info->size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return {};
+}
+
+bool NameTaken(const std::filesystem::path& name) {
+  return GetFileAttributesW(Seen(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
+  return view::List(folder, items);
 }
 
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
@@ -169,8 +261,8 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
   return SyncEachFile(paths, failed);
 }
 
-std::error_code SyncOneFile(const std::filesystem::path& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+std::error_code SyncOneFile(const std::filesystem::path& name) {
+  HANDLE h = CreateFileW(Seen(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   std::error_code e;
@@ -187,24 +279,39 @@ std::error_code SyncOneFile(const std::filesystem::path& path) {
 // more is done for the folder.
 std::error_code SyncFolder(const std::filesystem::path&) { return {}; }
 
-std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
+std::error_code ReplaceByRename(const std::filesystem::path& fromName, const std::filesystem::path& toName,
                                 bool) {
-  if (MarkedReadOnly(to)) return ReadOnlyError();
-  return RetryWhileHeld(to, [&] {
+  if (MarkedReadOnly(Seen(toName))) return ReadOnlyError();
+  fs::path fromPath, toPath;
+  if (std::error_code e = view::Resolve(fromName, Use::kRemove, &fromPath)) return e;
+  if (std::error_code e = view::Resolve(toName, Use::kWriteOver, &toPath)) return e;
+  const std::wstring from = SystemName(fromPath), to = SystemName(toPath);
+  return RetryWhileHeld(toName, [&] {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? std::error_code()
                : LastError();
   });
 }
 
-std::error_code RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return RetryWhileHeld(from, [&] {
+std::error_code RenameNoReplace(const std::filesystem::path& fromName, const std::filesystem::path& toName) {
+  fs::path fromPath, toPath;
+  if (std::error_code e = view::Resolve(fromName, Use::kRemove, &fromPath)) return e;
+  if (std::error_code e = view::Resolve(toName, Use::kMake, &toPath)) return e;
+  const std::wstring from = SystemName(fromPath), to = SystemName(toPath);
+  return RetryWhileHeld(fromName, [&] {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? std::error_code() : LastError();
   });
 }
 
-std::error_code HardLink(const std::filesystem::path& existing, const std::filesystem::path& link) {
-  if (!CreateHardLinkW(link.c_str(), existing.c_str(), nullptr)) return LastError();
+std::error_code HardLink(const std::filesystem::path& existingName, const std::filesystem::path& linkName) {
+  fs::path existing;
+  view::Resolve(existingName, Use::kLook, &existing);
+  // A file of the folder this user cannot change cannot get another name
+  // either: the caller copies it instead.
+  if (view::InRealFolder(existing)) return std::error_code(ERROR_NOT_SAME_DEVICE, std::system_category());
+  fs::path link;
+  if (std::error_code e = view::Resolve(linkName, Use::kMake, &link)) return e;
+  if (!CreateHardLinkW(SystemName(link).c_str(), SystemName(existing).c_str(), nullptr)) return LastError();
   return {};
 }
 
@@ -219,12 +326,16 @@ bool IsNoHardLink(const std::error_code& e) {
   }
 }
 
-std::error_code DeleteOneFile(const std::filesystem::path& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
+std::error_code DeleteOneFile(const std::filesystem::path& name) {
+  const std::wstring seen = Seen(name);
+  DWORD attributes = GetFileAttributesW(seen.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return std::make_error_code(std::errc::is_a_directory);
-  if (MarkedReadOnly(path)) return ReadOnlyError();
-  return RetryWhileHeld(path, [&] { return DeleteFileW(path.c_str()) ? std::error_code() : LastError(); });
+  if (MarkedReadOnly(seen)) return ReadOnlyError();
+  fs::path resolved;
+  if (std::error_code e = view::Resolve(name, Use::kRemove, &resolved)) return e;
+  const std::wstring path = SystemName(resolved);
+  return RetryWhileHeld(name, [&] { return DeleteFileW(path.c_str()) ? std::error_code() : LastError(); });
 }
 
 bool IsHeldError(const std::error_code& e, const std::filesystem::path& path) {
@@ -236,7 +347,7 @@ bool IsHeldError(const std::error_code& e, const std::filesystem::path& path) {
       return true;
     case ERROR_ACCESS_DENIED:
       // A read-only file is the user's choice, not a program's hold.
-      return !MarkedReadOnly(path);
+      return !MarkedReadOnly(Seen(path));
     default:
       return false;
   }
@@ -259,7 +370,7 @@ std::string ProgramsHolding(const std::filesystem::path& path) {
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
   if (start && add && list && end && start(&session, 0, key) == ERROR_SUCCESS) {
-    const std::wstring file = path.wstring();
+    const std::wstring file = Seen(path);
     LPCWSTR files[] = {file.c_str()};
     if (add(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
       RM_PROCESS_INFO info[8];
@@ -283,13 +394,16 @@ std::string ProgramsHolding(const std::filesystem::path& path) {
   return names;
 }
 
-std::error_code MakeOneFolder(const std::filesystem::path& path) {
-  if (!CreateDirectoryW(path.c_str(), nullptr)) return LastError();
-  return {};
+std::error_code MakeOneFolder(const std::filesystem::path& name) {
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
+  return raw::MakeFolder(path);
 }
 
-std::error_code RemoveEmptyFolder(const std::filesystem::path& path) {
-  if (!RemoveDirectoryW(path.c_str())) return LastError();
+std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kRemove, &path)) return e;
+  if (!RemoveDirectoryW(SystemName(path).c_str())) return LastError();
   return {};
 }
 
@@ -297,6 +411,6 @@ bool IsCrossDevice(const std::error_code& error) {
   return error.category() == std::system_category() && error.value() == ERROR_NOT_SAME_DEVICE;
 }
 
-bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(path); }
+bool IsMarkedReadOnly(const std::filesystem::path& path) { return MarkedReadOnly(Seen(path)); }
 
 }  // namespace lup::os
