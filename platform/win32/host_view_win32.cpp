@@ -31,10 +31,10 @@ std::wstring Trimmed(std::wstring_view path) {
 std::wstring FullPath(const fs::path& path) {
   const std::wstring in = path.wstring();
   if (in.empty()) return {};
-  return in;
   std::wstring out(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD n = GetFullPathNameW(in.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
+    const DWORD n =
+        GetFullPathNameW(in.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
     if (n == 0) return {};
     if (n < out.size()) {
       out.resize(n);
@@ -60,8 +60,8 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
 
 // The folders where UAC protects the files of all users.
 bool IsProtectedFolder(const std::wstring& full) {
-  const KNOWNFOLDERID* const folders[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86, &FOLDERID_Windows,
-                                          &FOLDERID_ProgramData};
+  const KNOWNFOLDERID* const folders[] = {&FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86,
+                                          &FOLDERID_Windows, &FOLDERID_ProgramData};
   for (const KNOWNFOLDERID* id : folders) {
     if (IsUnderFolder(full, KnownFolder(*id))) return true;
   }
@@ -83,7 +83,8 @@ bool IsElevated() {
 bool UacSwitchOn(const wchar_t* name) {
   DWORD value = 1;
   DWORD size = sizeof value;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", name,
+  if (RegGetValueW(HKEY_LOCAL_MACHINE,
+                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", name,
                    RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
     return true;
   }
@@ -95,23 +96,24 @@ bool ReadAt(HANDLE file, ULONGLONG offset, void* out, DWORD size) {
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
   DWORD read = 0;
-  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadFile(file, out, size, &read, nullptr) &&
-         read == size;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+         ReadFile(file, out, size, &read, nullptr) && read == size;
 }
 
 // The machine the image `file` is built for, from its headers; 0 for a file
 // that is missing, too short or no image.
 WORD ImageMachine(const fs::path& file) {
-  HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
   WORD machine = 0;
   LARGE_INTEGER size{};
   IMAGE_DOS_HEADER dos{};
   DWORD signature = 0;
   IMAGE_FILE_HEADER header{};
-  if (GetFileSizeEx(h, &size) && ReadAt(h, 0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
-      dos.e_lfanew >= 0) {
+  if (GetFileSizeEx(h, &size) && ReadAt(h, 0, &dos, sizeof dos) &&
+      dos.e_magic == IMAGE_DOS_SIGNATURE && dos.e_lfanew >= 0) {
     const ULONGLONG nt = static_cast<ULONGLONG>(dos.e_lfanew);
     if (nt + sizeof signature + sizeof header <= static_cast<ULONGLONG>(size.QuadPart) &&
         ReadAt(h, nt, &signature, sizeof signature) && signature == IMAGE_NT_SIGNATURE &&
@@ -130,7 +132,7 @@ bool Mentions(std::string_view bytes, std::string_view word) {
     utf16 += c;
     utf16 += '\0';
   }
-  return false;
+  return bytes.find(utf16) != std::string_view::npos;
 }
 
 // Whether the manifest of the program `exe` asks for an execution level
@@ -138,7 +140,8 @@ bool Mentions(std::string_view bytes, std::string_view word) {
 // image or its manifest cannot be read.
 std::optional<bool> AsksForExecutionLevel(const fs::path& exe) {
   // As data only: nothing of the file runs.
-  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (module == nullptr) return std::nullopt;
   std::optional<bool> asks = false;
   if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST)) {
@@ -160,11 +163,14 @@ std::optional<bool> AsksForExecutionLevel(const fs::path& exe) {
 bool CanMakeFileIn(const std::wstring& folder) {
   if (folder.empty()) return false;
   static std::atomic<unsigned> made{0};
-  const std::wstring base = Trimmed(folder) + L"\\~lupina-write-test-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+  const std::wstring base =
+      Trimmed(folder) + L"\\~lupina-write-test-" + std::to_wstring(GetCurrentProcessId()) + L"-";
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const std::wstring name = base + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(made++) + L".tmp";
-    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN, nullptr);
+    const std::wstring name =
+        base + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(made++) + L".tmp";
+    HANDLE h = CreateFileW(
+        name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       CloseHandle(h);
       return true;
@@ -184,8 +190,9 @@ bool IsFolder(const fs::path& path) {
 bool IsUnderFolder(const std::wstring& path, const std::wstring& folder) {
   const std::wstring p = Trimmed(path), f = Trimmed(folder);
   if (f.empty() || p.size() < f.size()) return false;
+  if (p.size() > f.size() && p[f.size()] != L'\\') return false;
   const int n = static_cast<int>(f.size());
-  return CompareStringOrdinal(p.data(), n, f.data(), n, FALSE) == CSTR_EQUAL;
+  return CompareStringOrdinal(p.data(), n, f.data(), n, TRUE) == CSTR_EQUAL;
 }
 
 bool IsRedirectedHostProgram(const fs::path& exe) {
@@ -194,12 +201,13 @@ bool IsRedirectedHostProgram(const fs::path& exe) {
   // no host runs whose writes could be redirected, and its folder is seen as
   // it is.
   const std::optional<bool> asks = AsksForExecutionLevel(exe);
-  return !asks.has_value() || !*asks;
+  return asks.has_value() && !*asks;
 }
 
 fs::path VirtualStoreFolderOf(const fs::path& folder, const fs::path& localAppData) {
   const std::wstring f = Trimmed(folder.wstring()), base = Trimmed(localAppData.wstring());
-  const bool letter = f.size() >= 2 && ((f[0] >= L'A' && f[0] <= L'Z') || (f[0] >= L'a' && f[0] <= L'z'));
+  const bool letter =
+      f.size() >= 2 && ((f[0] >= L'A' && f[0] <= L'Z') || (f[0] >= L'a' && f[0] <= L'z'));
   if (!letter || f[1] != L':' || (f.size() > 2 && f[2] != L'\\') || base.empty()) return {};
   return fs::path(base + L"\\VirtualStore" + f.substr(2));
 }

@@ -32,21 +32,24 @@ void Put(std::string& image, std::size_t at, const T& value) {
   std::memcpy(image.data() + at, &value, sizeof value);
 }
 
-// A program image for `machine` that does nothing: its headers and, with a
-// manifest, a resource section holding it as RT_MANIFEST 1.
-std::string Image(WORD machine, std::string_view manifest = {}) {
+// A program image that does nothing: its headers (`Nt` with `magic`) and,
+// with a manifest, a resource section holding it as RT_MANIFEST 1.
+template <typename Nt>
+std::string ImageOf(WORD machine, WORD magic, std::string_view manifest) {
   constexpr DWORD kRva = 0x1000, kRaw = 0x200, kTree = 0x58;
   std::string image(kRaw, '\0');
   IMAGE_DOS_HEADER dos{};
   dos.e_magic = IMAGE_DOS_SIGNATURE;
   dos.e_lfanew = sizeof dos;
-  IMAGE_NT_HEADERS32 nt{};
+  Nt nt{};
+  constexpr bool k32 = sizeof nt == sizeof(IMAGE_NT_HEADERS32);
   nt.Signature = IMAGE_NT_SIGNATURE;
   nt.FileHeader.Machine = machine;
   nt.FileHeader.SizeOfOptionalHeader = sizeof nt.OptionalHeader;
-  nt.FileHeader.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE;
-  IMAGE_OPTIONAL_HEADER32& o = nt.OptionalHeader;
-  o.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+  nt.FileHeader.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE |
+                                  (k32 ? IMAGE_FILE_32BIT_MACHINE : IMAGE_FILE_LARGE_ADDRESS_AWARE);
+  auto& o = nt.OptionalHeader;
+  o.Magic = magic;
   o.ImageBase = 0x400000;
   o.SectionAlignment = kRva;
   o.FileAlignment = kRaw;
@@ -68,10 +71,12 @@ std::string Image(WORD machine, std::string_view manifest = {}) {
     section.PointerToRawData = kRaw;
     section.Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
     Put(image, sizeof dos + sizeof nt, section);
-    // Directories of one id entry each: type 24 -> name 1 -> language 0x409
-    // -> the data entry (RVA, size, code page, reserved), then the data.
-    const DWORD tree[] = {0, 0, 0, 0x10000, 24,  0x80000018, 0, 0, 0, 0x10000, 1, 0x80000030, 0, 0, 0,
-                          0x10000, 0x409, 0x48, kRva + kTree, static_cast<DWORD>(manifest.size()), 0, 0};
+    // Directories of one id entry each, and the data entry at the end.
+    const DWORD tree[] = {
+        0, 0, 0, 0x10000, 24,    0x80000018,  // type RT_MANIFEST -> names at 0x18
+        0, 0, 0, 0x10000, 1,     0x80000030,  // name 1 -> languages at 0x30
+        0, 0, 0, 0x10000, 0x409, 0x48,        // English -> the data entry at 0x48
+        kRva + kTree, static_cast<DWORD>(manifest.size()), 0, 0};
     static_assert(sizeof tree == kTree);
     Put(image, kRaw, tree);
     image.resize(kRaw + section.SizeOfRawData);
@@ -82,14 +87,16 @@ std::string Image(WORD machine, std::string_view manifest = {}) {
   return image;
 }
 
-constexpr std::string_view kNoLevel =
-    R"(<?xml version="1.0"?><assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">)"
-    R"(<assemblyIdentity type="win32" name="Host" version="1.0.0.0"/></assembly>)";
+std::string Image(WORD machine, std::string_view manifest = {}) {
+  if (machine == IMAGE_FILE_MACHINE_I386)
+    return ImageOf<IMAGE_NT_HEADERS32>(machine, IMAGE_NT_OPTIONAL_HDR32_MAGIC, manifest);
+  return ImageOf<IMAGE_NT_HEADERS64>(machine, IMAGE_NT_OPTIONAL_HDR64_MAGIC, manifest);
+}
+
+constexpr std::string_view kNoLevel = R"(<assembly><assemblyIdentity name="Host"/></assembly>)";
 constexpr std::string_view kAsInvoker =
-    R"(<?xml version="1.0"?><assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">)"
-    R"(<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"><security><requestedPrivileges>)"
-    R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/></requestedPrivileges></security>)"
-    R"(</trustInfo></assembly>)";
+    R"(<assembly><trustInfo><security><requestedPrivileges><requestedExecutionLevel )"
+    R"(level="asInvoker"/></requestedPrivileges></security></trustInfo></assembly>)";
 
 std::string Utf16(std::string_view ascii) {
   std::string out;
@@ -126,8 +133,9 @@ TEST_F(HostProgram, MissingShortAndMalformedFilesAreNotRedirected) {
   EXPECT_FALSE(Redirected(""));
   EXPECT_FALSE(Redirected("MZ and then nothing of an image"));
   const std::string image = Image(IMAGE_FILE_MACHINE_I386);
-  EXPECT_FALSE(Redirected(image.substr(0, sizeof(IMAGE_DOS_HEADER) + 4 + 2))) << "cut after the machine";
-  for (const LONG at : {LONG{-64}, LONG{0x7FFFFFF0}, LONG{0x1F0}}) {
+  EXPECT_FALSE(Redirected(image.substr(0, sizeof(IMAGE_DOS_HEADER) + 4 + 2)))
+      << "cut after the machine";
+  for (const LONG at : {LONG{-64}, LONG{0x7FFFFFF0}}) {
     std::string moved = image;
     Put(moved, offsetof(IMAGE_DOS_HEADER, e_lfanew), at);
     EXPECT_FALSE(Redirected(moved)) << "NT headers at " << at;
@@ -143,13 +151,14 @@ TEST_F(HostProgram, MissingShortAndMalformedFilesAreNotRedirected) {
 TEST(HostFolder, IsUnderAFolderOnWholeNamesWithoutLetterCase) {
   const std::wstring x86 = L"C:\\Program Files (x86)";
   EXPECT_TRUE(IsUnderFolder(x86, x86));
-  EXPECT_TRUE(IsUnderFolder(x86 + L"\\So-net\\PostPet", x86));
+  EXPECT_TRUE(IsUnderFolder(x86 + L"\\So-net\\X", x86));
   EXPECT_TRUE(IsUnderFolder(L"c:\\PROGRAM FILES (X86)\\so-net", x86));
   EXPECT_TRUE(IsUnderFolder(L"C:\\Users\\ÄRGER\\x", L"C:\\Users\\ärger"));
   EXPECT_TRUE(IsUnderFolder(x86 + L"\\", x86));
   EXPECT_TRUE(IsUnderFolder(x86, x86 + L"\\"));
   EXPECT_TRUE(IsUnderFolder(L"C:/Program Files (x86)/So-net", x86));
-  EXPECT_FALSE(IsUnderFolder(x86 + L"\\So-net", L"C:\\Program Files")) << "a sibling sharing the start";
+  EXPECT_FALSE(IsUnderFolder(x86 + L"\\So-net", L"C:\\Program Files"))
+      << "a sibling sharing the start";
   EXPECT_FALSE(IsUnderFolder(L"C:\\Program", L"C:\\Program Files"));
   EXPECT_FALSE(IsUnderFolder(x86, x86 + L"\\So-net"));
   EXPECT_FALSE(IsUnderFolder(L"D:\\Program Files (x86)", x86));
@@ -158,9 +167,11 @@ TEST(HostFolder, IsUnderAFolderOnWholeNamesWithoutLetterCase) {
 
 TEST(HostFolder, VirtualStoreFolderDropsTheDrive) {
   const fs::path local = L"C:\\Users\\ルピナ\\AppData\\Local";
-  const std::wstring store = L"C:\\Users\\ルピナ\\AppData\\Local\\VirtualStore\\Program Files (x86)\\So-net\\X";
+  const std::wstring store =
+      L"C:\\Users\\ルピナ\\AppData\\Local\\VirtualStore\\Program Files (x86)\\So-net\\X";
   EXPECT_EQ(VirtualStoreFolderOf(L"C:\\Program Files (x86)\\So-net\\X", local).wstring(), store);
-  EXPECT_EQ(VirtualStoreFolderOf(L"c:\\Program Files (x86)\\So-net\\X\\", L"C:\\Users\\ルピナ\\AppData\\Local\\")
+  EXPECT_EQ(VirtualStoreFolderOf(L"c:\\Program Files (x86)\\So-net\\X\\",
+                                 L"C:\\Users\\ルピナ\\AppData\\Local\\")
                 .wstring(),
             store);
   EXPECT_EQ(VirtualStoreFolderOf(L"\\\\server\\share\\So-net\\X", local), fs::path());
@@ -177,7 +188,7 @@ TEST(HostFolder, ATempFolderIsWritableUnprotectedAndHasItsStoreNamed) {
   EXPECT_TRUE(facts.folderWritable);
   EXPECT_EQ(test::NamesIn(temp.path()), "") << "the file that showed it is gone again";
   ASSERT_EQ(full.substr(1, 2), L":\\");
-  EXPECT_EQ(facts.store.wstring(), Env(L"LOCALAPPDATA") + L"\\VirtualStore" + full.substr(2));
+  ASSERT_EQ(facts.store.wstring(), Env(L"LOCALAPPDATA") + L"\\VirtualStore" + full.substr(2));
   EXPECT_FALSE(facts.storeExists);
 
   // The store made, as the host's first redirected write would.
@@ -192,12 +203,14 @@ TEST(HostFolder, FoldersUnderProgramFilesAndWindowsAreProtected) {
   const std::wstring x86 = Env(L"ProgramFiles(x86)"), windows = Env(L"SystemRoot");
   ASSERT_FALSE(x86.empty());
   ASSERT_FALSE(windows.empty());
-  const os::HostViewFacts missing = os::detail::SystemHostView(x86 + L"\\So-net\\ルピナ test missing", {});
+  const os::HostViewFacts missing =
+      os::detail::SystemHostView(x86 + L"\\So-net\\ルピナ test missing", {});
   EXPECT_TRUE(missing.protectedFolder);
   EXPECT_FALSE(missing.folderWritable) << "no folder to write to";
   EXPECT_FALSE(missing.storeExists);
   EXPECT_TRUE(os::detail::SystemHostView(windows + L"\\System32", {}).protectedFolder);
-  EXPECT_FALSE(os::detail::SystemHostView(x86 + L"\\..\\Users", {}).protectedFolder) << "the full path counts";
+  EXPECT_FALSE(os::detail::SystemHostView(x86 + L"\\..\\Users", {}).protectedFolder)
+      << "the full path counts";
 }
 
 }  // namespace
