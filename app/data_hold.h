@@ -35,4 +35,8 @@ class DataHold {
 // "ルピナ・ヴィラ用ユーティリティ（lupset.exe）がポストペットのデータを使っています" and what to do.
 std::string DataBusyText(std::string_view holder);
 
+// What a program run elevated says, while the user's VirtualStore holds a copy
+// of the host folder, instead of changing anything (os::HostView).
+std::string ElevatedBesideStoreText(std::string_view program);
+
 }  // namespace lup

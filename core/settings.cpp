@@ -178,6 +178,11 @@ void ReadHostFolderInto(const SettingsStore& store, const fs::path& programFolde
   const fs::path stored = StoredHostFolder(store, programFolder);
   s->hostFolder = HostFolderInUse(stored, ReadHostExeName(store));
   s->hostFolderAsSet = s->hostFolder == stored ? fs::path() : stored;
+  // Before anything under it is read: the files there are those the host sees.
+  const os::HostViewFacts facts = os::LookAtHostView(s->hostFolder, Under(s->hostFolder, ReadHostExeName(store)));
+  s->hostView = os::HostViewOf(facts);
+  s->hostDataFolder = s->hostView == os::HostView::kReal ? fs::path() : facts.store;
+  os::UseHostView(s->hostFolder, s->hostView, facts.store);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "core/result.h"
+#include "platform/host_view.h"
 #include "platform/settings_store.h"
 
 namespace lup {
@@ -62,6 +63,10 @@ struct Settings {
   // 64-bit Windows gives the host's 32-bit installer instead
   // (HostFolderInUse): what SaveSettings writes back. Empty: hostFolder.
   std::filesystem::path hostFolderAsSet;
+  // How the host sees hostFolder (platform/host_view.h) and, where Windows
+  // redirects its writes, the folder that then holds the pets' data.
+  os::HostView hostView = os::HostView::kReal;
+  std::filesystem::path hostDataFolder;
   std::string hostExeName = "PostPet20.exe";        // pp_name
   std::string petFileName = "PostPet設定.ppc";      // ppc_name: the pet settings file
   std::string friendBookName = "おともだち帳";      // friend_name

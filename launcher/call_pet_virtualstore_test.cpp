@@ -5,6 +5,8 @@
 
 #include "base/text.h"
 #include "launcher/call_pet_fixture.h"
+#include "core/fsquery.h"
+#include "core/settings.h"
 #include "platform/host_view.h"
 
 namespace lup {
@@ -96,6 +98,80 @@ TEST_F(VirtualStoreCall, AFileOnlyTheRealFolderHoldsStopsTheCallNamedAndNothingI
   // ミミ's newest mail is kept in her own copies.
   EXPECT_EQ(test::ReadBytes(store_ / U8Path("ミミ_受信フォルダ/0003.txt")), "ミミ mail, newest");
   EXPECT_EQ(FilesUnder(store_).count("ソラ_PostPet設定.ppc"), 1u);
+}
+
+// What Windows says decides, at each read of the settings, how every name
+// under D is taken.
+class HostViewFromSettings : public ::testing::Test {
+ protected:
+  void Answer(os::HostViewFacts facts) {
+    os::SetHostViewSeam([facts](const fs::path&, const fs::path&) { return facts; });
+  }
+  void TearDown() override {
+    os::SetHostViewSeam(nullptr);
+    os::UseHostView({}, os::HostView::kReal, {});
+  }
+};
+
+TEST_F(HostViewFromSettings, ARedirectedHostPutsTheProgramsOnItsStoreAndAnyOtherAnswerTakesThemOff) {
+  test::CallPetFixture f;
+  const fs::path store = f.Programs().parent_path() / "VirtualStore";
+  fs::create_directories(store);
+  os::HostViewFacts facts;
+  facts.protectedFolder = true;
+  facts.virtualization = true;
+  facts.hostRedirected = true;
+  facts.folderWritable = false;
+  facts.store = store;
+  facts.storeExists = true;
+  Answer(facts);
+  f.Put("受信フォルダ/0001.txt", "real");
+  fs::create_directories(store / U8Path("受信フォルダ"));
+  test::WriteBytes(store / U8Path("受信フォルダ/0001.txt"), "store");
+  Settings s = ReadSettings(f.store, f.Programs());
+  EXPECT_EQ(s.hostView, os::HostView::kVirtualStore);
+  EXPECT_EQ(s.hostDataFolder, store);
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(f / "受信フォルダ/0001.txt", &bytes).ok());
+  EXPECT_EQ(bytes, "store");
+  // Any fact that keeps Windows from redirecting: D as it is.
+  for (int which = 0; which < 4; ++which) {
+    os::HostViewFacts other = facts;
+    if (which == 0) other.protectedFolder = false;
+    if (which == 1) other.virtualization = false;
+    if (which == 2) other.hostRedirected = false;
+    if (which == 3) other.folderWritable = true;
+    Answer(other);
+    s = ReadSettings(f.store, f.Programs());
+    EXPECT_EQ(s.hostView, os::HostView::kReal) << which;
+    ASSERT_TRUE(ReadFileBytes(f / "受信フォルダ/0001.txt", &bytes).ok());
+    EXPECT_EQ(bytes, "real") << which;
+  }
+}
+
+TEST_F(HostViewFromSettings, RunElevatedBesideTheUsersStoreNothingIsChanged) {
+  test::CallPetFixture f;
+  Fill(f);
+  os::HostViewFacts facts;
+  facts.protectedFolder = true;
+  facts.elevated = true;
+  facts.virtualization = true;
+  facts.hostRedirected = true;
+  facts.store = f.Programs().parent_path() / "VirtualStore";
+  facts.storeExists = true;
+  Answer(facts);
+  EXPECT_EQ(ReadSettings(f.store, f.Programs()).hostView, os::HostView::kElevatedBesideStore);
+  const test::Files before = f.Snapshot();
+  f.ui.ExpectMessage(ui::Answer::kOk).TextHas("管理者として実行されています").TextHas("ふつうに起動");
+  EXPECT_EQ(f.CallByName("ソラ"), CallOutcome::DataBusy);
+  f.ui.VerifyAllAnswered();
+  EXPECT_EQ(f.Snapshot(), before);
+  EXPECT_TRUE(f.processes.started.empty());
+  // Without a store of the user's, elevated is as Windows has it: D itself.
+  facts.storeExists = false;
+  Answer(facts);
+  EXPECT_EQ(ReadSettings(f.store, f.Programs()).hostView, os::HostView::kReal);
+  EXPECT_EQ(f.CallByName("ソラ"), CallOutcome::HostStarted);
 }
 
 }  // namespace

@@ -40,6 +40,40 @@ HostViewFacts LookAtHostView(const std::filesystem::path& hostFolder,
   return detail::SystemHostView(hostFolder, hostProgram);
 }
 
+namespace {
+
+struct Decided {
+  std::mutex lock;
+  std::filesystem::path folder;
+  HostView view = HostView::kReal;
+};
+
+Decided& TheDecided() {
+  static Decided decided;
+  return decided;
+}
+
+}  // namespace
+
+void UseHostView(const std::filesystem::path& folder, HostView view, const std::filesystem::path& store) {
+  Decided& d = TheDecided();
+  {
+    std::lock_guard<std::mutex> hold(d.lock);
+    d.folder = folder;
+    d.view = view;
+  }
+  if (view == HostView::kVirtualStore)
+    UseVirtualStore(folder, store);
+  else
+    UseVirtualStore({}, {});
+}
+
+HostView HostViewInUse(const std::filesystem::path& folder) {
+  Decided& d = TheDecided();
+  std::lock_guard<std::mutex> hold(d.lock);
+  return !folder.empty() && folder == d.folder ? d.view : HostView::kReal;
+}
+
 HostView HostViewOf(const HostViewFacts& facts) {
   if (!facts.protectedFolder || facts.store.empty()) return HostView::kReal;
   // Windows never redirects an elevated program, nor one it starts.

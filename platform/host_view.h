@@ -42,6 +42,13 @@ enum class HostView {
 };
 HostView HostViewOf(const HostViewFacts& facts);
 
+// The view decided for the host folder `folder` (by its settings' read):
+// kVirtualStore also puts the raw file layer on it (UseVirtualStore), any
+// other view takes it off. HostViewInUse gives it back (kReal for any other
+// folder).
+void UseHostView(const std::filesystem::path& folder, HostView view, const std::filesystem::path& store);
+HostView HostViewInUse(const std::filesystem::path& folder);
+
 // From now on every name under `real` is resolved by the raw file layer as
 // the host's view does (see file_view.h); empty paths end that.
 void UseVirtualStore(const std::filesystem::path& real, const std::filesystem::path& store);

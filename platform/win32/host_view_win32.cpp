@@ -218,8 +218,12 @@ HostViewFacts SystemHostView(const fs::path& hostFolder, const fs::path& hostPro
   facts.protectedFolder = !folder.empty() && IsProtectedFolder(folder);
   facts.elevated = IsElevated();
   facts.virtualization = UacSwitchOn(L"EnableLUA") && UacSwitchOn(L"EnableVirtualization");
-  facts.hostRedirected = IsRedirectedHostProgram(hostProgram);
-  facts.folderWritable = CanMakeFileIn(folder);
+  // Read at every read of the settings: the host program and a file made in
+  // D only where Windows could redirect at all.
+  if (facts.protectedFolder) {
+    facts.hostRedirected = IsRedirectedHostProgram(hostProgram);
+    facts.folderWritable = CanMakeFileIn(folder);
+  }
   facts.store = VirtualStoreFolderOf(folder, KnownFolder(FOLDERID_LocalAppData));
   facts.storeExists = !facts.store.empty() && IsFolder(facts.store);
   return facts;
