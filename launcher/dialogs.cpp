@@ -165,14 +165,24 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsStore& store, ui::Hos
   browse.SetToolTip("参照");
   browse.SetTabIndex(21);
   browse.on_click = [this] { Browse(); };
-  auto& special = form_.AddButton("Command2", {120, 5880, 2895, 375});
+  // Where Windows keeps what the host writes, told once here: the pets'
+  // data is not in the folder above but in the user's VirtualStore.
+  int buttonsTop = 5880;
+  if (settings_.hostView == os::HostView::kVirtualStore && !settings_.hostDataFolder.empty()) {
+    auto& note = form_.AddLabel("dataFolder", {120, 5880, 4335, 720});
+    note.SetCaption("Windows がポストペットの書き込みを移しているため、ペットのデータは次のフォルダにあります（バックアップも）：" +
+                    std::string(kCrLf) + PathText(settings_.hostDataFolder));
+    buttonsTop += 840;
+    form_.SetClientSize(4560, 6375 + 840);
+  }
+  auto& special = form_.AddButton("Command2", {120, buttonsTop, 2895, 375});
   special.SetCaption("ノクタ・ミラ用設定");
   special.SetTabIndex(18);
   special.on_click = [this] {
     SpecialDialog dialog(settings_, store_, host_);
     host_.ShowModal(dialog.form(), &form_);
   };
-  auto& ok = form_.AddButton("Command1", {3120, 5880, 1335, 375});
+  auto& ok = form_.AddButton("Command1", {3120, buttonsTop, 1335, 375});
   ok.SetCaption("OK");
   ok.SetTabIndex(10);
   ok.on_click = [this] { Ok(); };

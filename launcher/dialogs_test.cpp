@@ -290,6 +290,21 @@ TEST_F(SettingsDialogTest, LoadShowsTheSettingsAndOkStoresEveryFieldAsTyped) {
   EXPECT_TRUE(hf.Exists("lupina.dat"));
 }
 
+TEST_F(SettingsDialogTest, WhereWindowsKeepsTheHostsWritesIsToldOnlyWhenItMovesThem) {
+  {
+    SettingsDialog dialog(settings, hf.store, host);
+    EXPECT_FALSE(dialog.form().Find("dataFolder"));
+  }
+  settings.hostView = os::HostView::kVirtualStore;
+  settings.hostDataFolder = hf / "VirtualStore";
+  SettingsDialog dialog(settings, hf.store, host);
+  host.Show(dialog.form());
+  const ui::Label& note = dialog.form().Get<ui::Label>("dataFolder");
+  EXPECT_NE(note.Caption().find(PathText(hf / "VirtualStore")), std::string::npos);
+  EXPECT_LT(note.Geometry().top + note.Geometry().height,
+            dialog.form().Get<ui::Button>("Command1").Geometry().top);
+}
+
 TEST_F(SettingsDialogTest, BrowseFillsOnlyTheFolderAndTheCloseBoxStoresNothing) {
   SettingsDialog dialog(settings, hf.store, host);
   host.Show(dialog.form());

@@ -214,6 +214,18 @@ fs::path VirtualStoreFolderOf(const fs::path& folder, const fs::path& localAppDa
 
 HostViewFacts SystemHostView(const fs::path& hostFolder, const fs::path& hostProgram) {
   HostViewFacts facts;
+  // For the tests under Wine, which has no virtualization: LUP_TEST_VIRTUAL_STORE
+  // names the folder that stands for D's VirtualStore, as if Windows
+  // redirected the host there.
+  wchar_t seam[MAX_PATH];
+  const DWORD seamLength = GetEnvironmentVariableW(L"LUP_TEST_VIRTUAL_STORE", seam, MAX_PATH);
+  if (seamLength > 0 && seamLength < MAX_PATH) {
+    facts.protectedFolder = facts.virtualization = facts.hostRedirected = true;
+    facts.folderWritable = false;
+    facts.store = fs::path(std::wstring(seam, seamLength));
+    facts.storeExists = IsFolder(facts.store);
+    return facts;
+  }
   const std::wstring folder = FullPath(hostFolder);
   facts.protectedFolder = !folder.empty() && IsProtectedFolder(folder);
   facts.elevated = IsElevated();

@@ -23,6 +23,7 @@
 #include "platform/settings_store.h"
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/wide.h"
+#include "tests/stress/stress_support_win32.h"
 #include "tools/hostsim/host_files.h"
 
 namespace {
@@ -91,6 +92,7 @@ class CallPetEndToEnd : public ::testing::Test {
 
   void TearDown() override {
     SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", nullptr);
+    SetEnvironmentVariableW(L"LUP_TEST_VIRTUAL_STORE", nullptr);
     WaitForHostToEnd();
     if (!savedKeys_) return;
     for (const auto& [key, value] : saved_) {
@@ -268,3 +270,32 @@ TEST_F(CallPetEndToEnd, APerPetShortcutStartsTheLauncherWithThePetsName) {
 }
 
 }  // namespace
+
+// D under Program Files, the host redirected to the user's VirtualStore:
+// Windows does that, Wine does not, so the platform layer's seam
+// (LUP_TEST_VIRTUAL_STORE) says it for the programs. The launcher's call and
+// the utility's backup work on the store; D stays as installed. (The
+// stand-in host itself reads D unredirected: only its start is looked at.)
+TEST_F(CallPetEndToEnd, OnAVirtualStoreTheCallAndTheBackupWorkThereAndTheRealFolderStaysAsInstalled) {
+  const fs::path store = tmp_ / "VirtualStore" / "Post Pet ホスト";
+  fs::create_directories(store);
+  for (const auto& entry : fs::directory_iterator(d_))
+    if (entry.path().filename() != "PostPet20.exe") fs::rename(entry.path(), store / entry.path().filename());
+  SetEnvironmentVariableW(L"LUP_TEST_VIRTUAL_STORE", store.c_str());
+
+  CallPet("ポチ", "");
+  EXPECT_EQ(lup::test::NamesIn(d_), "PostPet20.exe|" + std::string(hostsim::kLogName));
+  EXPECT_EQ(lup::test::ReadBytes(store / "lupina.dat"), std::string("\"") + kPochiCp932 + "\"\r\n");
+  ASSERT_TRUE(hostsim::ReadPet(store));
+  EXPECT_EQ(hostsim::ReadPet(store)->name, "ポチ");
+  EXPECT_TRUE(fs::exists(store / U8Path("受信フォルダ/ポチ-1.txt")));
+  EXPECT_FALSE(fs::exists(store / U8Path("受信フォルダ/ミミ-1.txt")));
+  EXPECT_TRUE(fs::exists(store / U8Path("ミミ_受信フォルダ/ミミ-1.txt")));
+  EXPECT_EQ(SnackCount(store / U8Path("ミミ_おやつ/cake.pac")), 7);
+
+  const lup_stress::BackupRun backup = lup_stress::RunBackup(tmp_.path(), std::nullopt);
+  EXPECT_TRUE(backup.reachedRun && !backup.killed && !backup.refused) << backup.shown;
+  EXPECT_TRUE(fs::exists(store / U8Path("bak/ポチ_PostPet設定.ppc.bak")));
+  EXPECT_TRUE(fs::exists(store / U8Path("bak/ミミ_受信フォルダ/ミミ-1.txt")));
+  EXPECT_EQ(lup::test::NamesIn(d_), "PostPet20.exe|" + std::string(hostsim::kLogName));
+}
