@@ -5,6 +5,7 @@
 
 #include "platform/file_view.h"
 #include "platform/osfile.h"
+#include "platform/win32/system_name.h"
 
 namespace lup::os {
 namespace {
@@ -14,11 +15,8 @@ using view::Use;
 
 }  // namespace
 
-// The name handed to the W calls: as it is while it is short; from the
-// length where CreateDirectoryW stops taking it (MAX_PATH less 12), the
-// "\\?\" form (absolute, backslashes only, no "." or ".." parts), which
-// every call takes up to 32,767 characters long without the process being
-// long-path aware.
+// Without the process being long-path aware (which needs a setting of the
+// whole system too).
 std::wstring SystemName(const fs::path& path) {
   std::wstring name = path.wstring();
   for (wchar_t& c : name)
