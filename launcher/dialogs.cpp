@@ -169,11 +169,11 @@ SettingsDialog::SettingsDialog(Settings& settings, SettingsStore& store, ui::Hos
   // data is not in the folder above but in the user's VirtualStore.
   int buttonsTop = 5880;
   if (settings_.hostView == os::HostView::kVirtualStore && !settings_.hostDataFolder.empty()) {
-    auto& note = form_.AddLabel("dataFolder", {120, 5880, 4335, 720});
+    auto& note = form_.AddLabel("dataFolder", {120, 5880, 4335, 1260});
     note.SetCaption("Windows がポストペットの書き込みを移しているため、ペットのデータは次のフォルダにあります（バックアップも）：" +
                     std::string(kCrLf) + PathText(settings_.hostDataFolder));
-    buttonsTop += 840;
-    form_.SetClientSize(4560, 6375 + 840);
+    buttonsTop += 1380;
+    form_.SetClientSize(4560, 6375 + 1380);
   }
   auto& special = form_.AddButton("Command2", {120, buttonsTop, 2895, 375});
   special.SetCaption("ノクタ・ミラ用設定");

@@ -192,6 +192,26 @@ TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
   host->Unload(dialog.form());
 }
 
+// Windows moves the host's writes to the user's VirtualStore: the dialog
+// says where the pets' data is, in full, above its buttons.
+TEST_F(LauncherWindowsTest, TheDetailedSettingsDialogTellsWhereWindowsKeepsTheData) {
+  Settings settings = launcher->settings();
+  settings.hostView = os::HostView::kVirtualStore;
+  settings.hostDataFolder = U8Path("C:\\Users\\ユーザー\\AppData\\Local\\VirtualStore\\Program Files (x86)\\So-net\\PostPet for Windows ver. 2.0");
+  SettingsDialog dialog(settings, hf.store, *host);
+  host->Show(dialog.form());
+  Settle();
+  const ui::Form& f = dialog.form();
+  HWND window = ui::win32::WindowOf(f);
+  ASSERT_TRUE(window);
+  EXPECT_EQ(CaptionsThatDoNotFit(window), std::vector<std::string>{});
+  const std::string note = f.Get<ui::Label>("dataFolder").Caption();
+  ExpectControl(f, "dataFolder", -1, L"Static", note);
+  EXPECT_NE(note.find("VirtualStore"), std::string::npos);
+  EXPECT_TRUE(Screenshot(window, "launcher_detailed_settings_virtualstore.png"));
+  host->Unload(dialog.form());
+}
+
 TEST_F(LauncherWindowsTest, TheDetailedSettingsDialog) {
   SettingsDialog dialog(launcher->settings(), hf.store, *host);
   host->Show(dialog.form());
