@@ -43,5 +43,6 @@ namespace lup::os::raw {
 bool Exists(const std::filesystem::path& path);
 bool IsFolder(const std::filesystem::path& path);
 std::error_code MakeFolder(const std::filesystem::path& path);
+std::error_code RemoveFolder(const std::filesystem::path& path);
 std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items);
 }  // namespace lup::os::raw

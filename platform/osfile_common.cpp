@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/parallel.h"
+#include "platform/file_view.h"
 
 namespace lup::os {
 
@@ -66,6 +67,22 @@ std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes)
     bytes->append(buffer, got);
   }
   return f.Close();
+}
+
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
+  return view::List(folder, items);
+}
+
+std::error_code MakeOneFolder(const std::filesystem::path& name) {
+  std::filesystem::path path;
+  if (std::error_code e = view::Resolve(name, view::Use::kMake, &path)) return e;
+  return raw::MakeFolder(path);
+}
+
+std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
+  std::filesystem::path path;
+  if (std::error_code e = view::Resolve(name, view::Use::kRemove, &path)) return e;
+  return raw::RemoveFolder(path);
 }
 
 // Each file flushed on its own, from a few threads at once so that the

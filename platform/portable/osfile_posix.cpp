@@ -67,6 +67,11 @@ std::error_code MakeFolder(const fs::path& path) {
   return {};
 }
 
+std::error_code RemoveFolder(const fs::path& path) {
+  if (::rmdir(path.c_str()) != 0) return LastError();
+  return {};
+}
+
 std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
   items->clear();
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
@@ -125,9 +130,6 @@ std::error_code LookUp(const std::filesystem::path& name, EntryInfo* info) {
 
 bool NameTaken(const std::filesystem::path& name) { return raw::Exists(Seen(name)); }
 
-std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
-  return view::List(folder, items);
-}
 
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
   ssize_t n;
@@ -311,18 +313,7 @@ bool IsHeldError(const std::error_code& e, const std::filesystem::path&) {
 // No system here tells which program holds a file.
 std::string ProgramsHolding(const std::filesystem::path&) { return {}; }
 
-std::error_code MakeOneFolder(const std::filesystem::path& name) {
-  fs::path path;
-  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
-  return raw::MakeFolder(path);
-}
 
-std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
-  fs::path path;
-  if (std::error_code e = view::Resolve(name, Use::kRemove, &path)) return e;
-  if (::rmdir(path.c_str()) != 0) return LastError();
-  return {};
-}
 
 bool IsCrossDevice(const std::error_code& error) { return error == std::errc::cross_device_link; }
 

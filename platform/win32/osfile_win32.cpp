@@ -91,6 +91,11 @@ std::error_code MakeFolder(const fs::path& path) {
   return {};
 }
 
+std::error_code RemoveFolder(const fs::path& path) {
+  if (!RemoveDirectoryW(SystemName(path).c_str())) return LastError();
+  return {};
+}
+
 std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
   items->clear();
   WIN32_FIND_DATAW found;
@@ -161,9 +166,6 @@ bool NameTaken(const std::filesystem::path& name) {
   return GetFileAttributesW(Seen(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
-  return view::List(folder, items);
-}
 
 std::error_code File::Read(char* buffer, std::size_t size, std::size_t* got) {
   DWORD n = 0;
@@ -392,18 +394,7 @@ std::string ProgramsHolding(const std::filesystem::path& path) {
   return names;
 }
 
-std::error_code MakeOneFolder(const std::filesystem::path& name) {
-  fs::path path;
-  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
-  return raw::MakeFolder(path);
-}
 
-std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
-  fs::path path;
-  if (std::error_code e = view::Resolve(name, Use::kRemove, &path)) return e;
-  if (!RemoveDirectoryW(SystemName(path).c_str())) return LastError();
-  return {};
-}
 
 bool IsCrossDevice(const std::error_code& error) {
   return error.category() == std::system_category() && error.value() == ERROR_NOT_SAME_DEVICE;
