@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <new>
 #include <random>
 #include <thread>
@@ -37,6 +38,42 @@ std::string MakeTempName() {
   return name + std::string(kTempSuffix);
 }
 
+// The power-cut tests' record of what reached the disk (RecordDiskEvents).
+std::mutex& EventsLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::atomic<std::vector<FileOps::DiskEvent>*>& Events() {
+  static std::atomic<std::vector<FileOps::DiskEvent>*> events{nullptr};
+  return events;
+}
+
+void Note(FileOps::DiskEvent::Kind kind, const fs::path& path, const fs::path& other = {},
+          std::string lost = {}) {
+  if (!Events().load()) return;
+  FileOps::DiskEvent event{kind, path, other, {}, std::move(lost)};
+  if (kind == FileOps::DiskEvent::Kind::kWrite) os::ReadWhole(path, &event.bytes);
+  std::lock_guard<std::mutex> hold(EventsLock());
+  if (std::vector<FileOps::DiskEvent>* events = Events().load()) events->push_back(std::move(event));
+}
+
+void NoteWrite(const fs::path& path, std::string lost = {}) { Note(FileOps::DiskEvent::Kind::kWrite, path, {}, std::move(lost)); }
+void NoteDurable(const fs::path& path) { Note(FileOps::DiskEvent::Kind::kDurable, path); }
+void NoteRename(const fs::path& from, const fs::path& to) { Note(FileOps::DiskEvent::Kind::kRename, from, to); }
+void NoteDelete(const fs::path& path) { Note(FileOps::DiskEvent::Kind::kDelete, path); }
+
+std::error_code Deleted(const fs::path& path) {
+  std::error_code e = os::DeleteOneFile(path);
+  if (!e) NoteDelete(path);
+  return e;
+}
+
+std::error_code Renamed(const fs::path& from, const fs::path& to, bool syncFolder = true) {
+  std::error_code e = os::ReplaceByRename(from, to, syncFolder);
+  if (!e) NoteRename(from, to);
+  return e;
+}
+
 // Creates a fresh temporary file in `folder`.
 std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tempPath) {
   std::error_code e;
@@ -52,7 +89,7 @@ std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tem
 
 void Discard(os::File& file, const fs::path& tempPath) {
   file.Close();
-  os::DeleteOneFile(tempPath);
+  Deleted(tempPath);
 }
 
 bool NameExists(const fs::path& p) {
@@ -95,7 +132,7 @@ int RemoveStrayTemps(const fs::path& folder) {
   std::vector<os::FolderItem> items;
   os::ListOneFolder(folder, &items);
   for (const os::FolderItem& item : items)
-    if (item.file && IsTempName(NameText(item.name)) && !os::DeleteOneFile(folder / item.name)) ++removed;
+    if (item.file && IsTempName(NameText(item.name)) && !Deleted(folder / item.name)) ++removed;
   return removed;
 }
 
@@ -253,16 +290,18 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     Discard(temp, tempPath);
     return fail(e, true);
   }
+  NoteWrite(tempPath);
+  if (!batch) NoteDurable(tempPath);
   if (fault && !batch) {
-    os::DeleteOneFile(tempPath);
+    Deleted(tempPath);
     return fail(fault, true);
   }
   if (batch) {
     *staged = tempPath;
     return OpResult::Ok(action);
   }
-  if (auto e2 = os::ReplaceByRename(tempPath, to)) {
-    os::DeleteOneFile(tempPath);
+  if (auto e2 = Renamed(tempPath, to)) {
+    Deleted(tempPath);
     return fail(e2, true);
   }
   return OpResult::Ok(action);
@@ -344,7 +383,7 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   for (std::size_t i = 0; i < asked; ++i) {
     One& w = work[i];
     if (!r.ok()) {
-      if (!w.staged.empty()) os::DeleteOneFile(w.staged);
+      if (!w.staged.empty()) Deleted(w.staged);
       continue;
     }
     r = EndCopy(w.result, copies[i].first, copies[i].second, w.fault, w.staged, &batch);
@@ -354,6 +393,11 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
       count_ = countBefore + static_cast<int>(i) + 1;
   }
   return r;
+}
+
+void FileOps::RecordDiskEvents(std::vector<DiskEvent>* events) {
+  std::lock_guard<std::mutex> hold(EventsLock());
+  Events().store(events);
 }
 
 void FileOps::MarkFailed(std::size_t journalIndex) {
@@ -380,7 +424,7 @@ OpResult CopyBatch::Commit() {
 
 void CopyBatch::Discard(std::size_t from) {
   for (std::size_t i = from; i < staged_.size(); ++i)
-    if (!staged_[i].temp.empty()) os::DeleteOneFile(staged_[i].temp);
+    if (!staged_[i].temp.empty()) Deleted(staged_[i].temp);
   staged_.clear();
 }
 
@@ -402,6 +446,7 @@ OpResult CopyBatch::CommitCopies() {
     Discard(0);
     return r;
   }
+  for (const fs::path& temp : temps) NoteDurable(temp);
   if (keeper_) {
     std::vector<fs::path> fresh;
     for (const Staged& s : staged_)
@@ -426,7 +471,7 @@ OpResult CopyBatch::CommitCopies() {
         break;
       }
     }
-    std::error_code e = s.fault ? s.fault : os::ReplaceByRename(s.temp, s.to, false);
+    std::error_code e = s.fault ? s.fault : Renamed(s.temp, s.to, false);
     if (e) {
       r = NameHolder(TwoPathFailure(Action::Copy, e, s.from, s.to, true));
       ops_->MarkFailed(s.journalIndex);
@@ -453,12 +498,12 @@ OpResult FileOps::Move(const fs::path& from, const fs::path& to) {
     r = TwoPathFailure(Action::Move, fault, from, to, true);
   } else if (IsFolderPath(from) || IsFolderPath(to)) {
     r = TwoPathFailure(Action::Move, MakeError(CoreError::IsAFolder), from, to, !IsFolderPath(from));
-  } else if (std::error_code e = os::ReplaceByRename(from, to)) {
+  } else if (std::error_code e = Renamed(from, to)) {
     if (os::IsCrossDevice(e)) {
       SweepOnce(to.parent_path());
       r = CopyAtomically(from, to, Action::Move, {});
       if (r.ok()) {
-        if (auto e2 = os::DeleteOneFile(from)) r = OpResult::Fail(Action::Move, e2, from, to);
+        if (auto e2 = Deleted(from)) r = OpResult::Fail(Action::Move, e2, from, to);
       }
     } else {
       r = TwoPathFailure(Action::Move, e, from, to, TargetsFault(e, from));
@@ -480,6 +525,7 @@ OpResult FileOps::Rename(const fs::path& from, const fs::path& to) {
     } else if (std::error_code e = os::RenameNoReplace(from, to)) {
       r = TwoPathFailure(Action::Rename, e, from, to, TargetsFault(e, from));
     } else {
+      NoteRename(from, to);
       r = OpResult::Ok(Action::Rename);
     }
   }
@@ -497,6 +543,7 @@ OpResult FileOps::Link(const fs::path& from, const fs::path& to) {
     } else if (std::error_code e = os::HardLink(from, to)) {
       r = TwoPathFailure(Action::Link, e, from, to, TargetsFault(e, from));
     } else {
+      Note(DiskEvent::Kind::kLink, from, to);
       r = OpResult::Ok(Action::Link);
     }
   }
@@ -508,7 +555,7 @@ bool FileOps::IsNoLink(const OpResult& failed) { return !failed.ok() && os::IsNo
 OpResult FileOps::Delete(const fs::path& path) {
   FaultPoint point;
   std::error_code e = Begin(&point);
-  if (!e) e = os::DeleteOneFile(path);
+  if (!e) e = Deleted(path);
   if (e == std::errc::is_a_directory) e = MakeError(CoreError::IsAFolder);
   return Finish(e ? OpResult::Fail(Action::Delete, e, path) : OpResult::Ok(Action::Delete), path, {});
 }
@@ -558,8 +605,12 @@ OpResult FileOps::Write(const fs::path& path, std::string_view bytes) {
   std::error_code e = temp.WriteAll(bytes.data(), bytes.size());
   if (!e) e = temp.Sync();
   if (!e) e = temp.Close();
+  if (!e) {
+    NoteWrite(tempPath);
+    NoteDurable(tempPath);
+  }
   if (!e && fault) e = fault;
-  if (!e) e = os::ReplaceByRename(tempPath, path);
+  if (!e) e = Renamed(tempPath, path);
   if (e) Discard(temp, tempPath);
   return done(e);
 }
@@ -569,14 +620,19 @@ OpResult FileOps::EditBytes(const fs::path& path, std::uint64_t offset, std::str
   std::error_code e = Begin(&point);
   if (!e) {
     os::File file;
+    std::string before;
+    if (Events().load()) os::ReadWhole(path, &before);
     e = os::OpenEdit(path, &file);
     std::uint64_t length = 0;
     if (!e) e = file.Size(&length);
     if (!e && offset + bytes.size() > length) e = MakeError(CoreError::FileTooShort);
     if (!e) e = file.Seek(offset);
     if (!e) e = file.WriteAll(bytes.data(), bytes.size());
+    // (What a power cut before the flush leaves: the old bytes.)
+    if (!e) NoteWrite(path, before);
     if (!e) e = file.Sync();
     if (!e) e = file.Close();
+    if (!e) NoteDurable(path);
   }
   if (e == std::errc::is_a_directory) e = MakeError(CoreError::IsAFolder);
   return Finish(e ? OpResult::Fail(Action::Edit, e, path) : OpResult::Ok(Action::Edit), path, {});

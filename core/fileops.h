@@ -197,6 +197,21 @@ class FileOps {
   // Number of operations asked of this object so far (failed ones included).
   int Count() const { return count_; }
 
+  // What reached the disk, for the tests of power cuts: every file's data
+  // written (not yet durable), made durable, and every change of names, in
+  // the order the system was asked, from every thread of the process. Folders
+  // are left out (a power cut keeps a folder or not; the files decide).
+  struct DiskEvent {
+    enum class Kind { kWrite, kDurable, kRename, kLink, kDelete };
+    Kind kind;
+    std::filesystem::path path;   // kRename: the old name; kLink: the file
+    std::filesystem::path other;  // kRename: the new name; kLink: the second name
+    std::string bytes;            // kWrite: the file's content afterwards
+    std::string lost;             // kWrite: what the file holds when the write is lost
+  };
+  // Records into `events` (nullptr: stops); process-wide.
+  static void RecordDiskEvents(std::vector<DiskEvent>* events);
+
   struct Record {
     Action action;
     std::filesystem::path path;

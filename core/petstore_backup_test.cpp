@@ -393,6 +393,68 @@ TEST(BackupFaults, AFailureAtAnyOperationLeavesEveryBackupFileOldOrNewAndIsRepor
   }
 }
 
+// What `run` does to a copy of `model`, recorded as it reaches the disk,
+// and the copy it was done on (AfterPowerCut reads its names).
+struct Recorded {
+  // A copy of `model` (whose files were `before`) as the power cut `cut`
+  // during the recorded work leaves it.
+  std::unique_ptr<Scene> Cut(const Scene& model, const Files& before, const test::PowerCut& cut) const {
+    auto r = std::make_unique<Scene>();
+    r->Clone(model);
+    r->Restore(scene->AfterPowerCut(before, events, cut.after, cut.lost));
+    return r;
+  }
+  std::unique_ptr<Scene> scene = std::make_unique<Scene>();
+  std::vector<FileOps::DiskEvent> events;
+  Files after;
+};
+template <typename Run>
+Recorded Record(const Scene& model, Run run) {
+  Recorded out;
+  out.scene->Clone(model);
+  FileOps::RecordDiskEvents(&out.events);
+  run(*out.scene);
+  FileOps::RecordDiskEvents(nullptr);
+  out.after = out.scene->Snapshot();
+  return out;
+}
+
+// The files of a snapshot without our temporary files (which a power cut
+// leaves behind and the next piece of work sweeps).
+Files WithoutTemps(const Files& files) {
+  Files out;
+  for (const auto& [path, bytes] : files)
+    if (!IsTempName(NameText(U8Path(path)))) out[path] = bytes;
+  return out;
+}
+
+// Power cuts during a backup (test::PowerCuts): every backup file old or
+// new, the newest whole generation the backup before the run or the one it
+// makes, and the next run makes the backup whole with the one before it kept.
+TEST(BackupPowerCuts, APowerCutAnywhereInABackupLeavesEveryGenerationWhole) {
+  const BackupRun model;
+  const Files before = model.Snapshot();
+  const Recorded dry = Record(model, [](Scene& s) { EXPECT_TRUE(s.Store().BackUp().ok()); });
+  ASSERT_GT(dry.events.size(), 20u);
+  const Files& after = dry.after;
+  for (const test::PowerCut& cut : test::PowerCuts(dry.events)) {
+    SCOPED_TRACE(cut.name);
+    const std::unique_ptr<Scene> cutShort = dry.Cut(model, before, cut);
+    Scene& r = *cutShort;
+    const Files state = r.Snapshot();
+    ExpectOldOrNewBackup(WithoutTemps(state), before, after);
+    const std::vector<BackupGeneration> generations = BackupHistory(r.settings).Generations();
+    ASSERT_FALSE(generations.empty());
+    const Files newest = WithoutTemps(Generation(r, generations.front().undone, {&before, &after, &state}));
+    EXPECT_TRUE(newest == Under(before, "bak/") || newest == Under(after, "bak/"));
+    ASSERT_TRUE(r.Store().BackUp().ok());
+    ExpectNewestGeneration(r, after, {&before, &after, &state});
+    EXPECT_EQ(Generation(r, BackupHistory(r.settings).Generations().at(1).undone, {&before, &after, &state}),
+              Under(before, "bak/"));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
 TEST(BackupFaults, ADiskFullFromAnyOperationOnLosesNothingAndNamesEveryFailure) {
   const BackupRun model;
   const auto [journal, after] = Journaled(model, [](Scene& s) { EXPECT_TRUE(s.Store().BackUp().ok()); });
@@ -573,15 +635,45 @@ struct CurrentRepair : Scene {
   }
 };
 
-TEST(RepairFaults, AFailureAtAnyOperationMixesNothingAndTheSameRepairThenCompletes) {
-  constexpr ShareFlags kMimi = {0, 0, 1, 0};
+// A repair of ミミ cut short (`disk`, `current` as \lupina.dat names her):
+// the backup and ソラ's copies untouched, every file as before, put away or
+// repaired; while she is not released, the host's copies hers as before.
+void ExpectARepairCutShort(const Files& disk, const std::string& current, const Files& before,
+                           const Files& putAway, const Files& after) {
+  EXPECT_EQ(Under(disk, "bak/"), Under(before, "bak/"));
+  EXPECT_EQ(Under(disk, "ソラ_"), Under(before, "ソラ_"));
+  std::set<std::string> paths;
+  for (const Files* f : std::initializer_list<const Files*>{&before, &putAway, &after, &disk})
+    for (const auto& [path, bytes] : *f) paths.insert(path);
+  for (const std::string& path : paths) {
+    const std::string now = At(disk, path);
+    EXPECT_TRUE(now == At(before, path) || now == At(putAway, path) || now == At(after, path)) << path;
+  }
+  if (current == "ミミ") {
+    // Not released yet: the host still holds her latest, nothing restored.
+    EXPECT_EQ(HostItems(disk), HostItems(before));
+    for (const auto& [path, bytes] : Under(disk, "ミミ_"))
+      EXPECT_TRUE(bytes == At(before, path) || bytes == At(putAway, path)) << path;
+  }
+}
+
+// The repair of all of ミミ's items, her share flags, the disk before it and
+// with her data put away.
+constexpr ShareFlags kRepairedMimi = {0, 0, 1, 0};
+struct RepairCase {
+  RepairCase() : before(model.Snapshot()), putAway(before) {
+    test::ModelPutAway(putAway, "ミミ", kRepairedMimi);
+    putAway.erase("lupina.dat");
+  }
   const CurrentRepair model;
-  const Files before = model.Snapshot();
-  Files putAway = before;
-  test::ModelPutAway(putAway, "ミミ", kMimi);
-  putAway.erase("lupina.dat");
-  const auto [journal, after] = Journaled(model, [&](Scene& s) {
-    EXPECT_TRUE(s.Store().Repair("ミミ", kMimi, kEverything).ok());
+  const Files before;
+  Files putAway;
+};
+
+TEST(RepairFaults, AFailureAtAnyOperationMixesNothingAndTheSameRepairThenCompletes) {
+  const RepairCase c;
+  const auto [journal, after] = Journaled(c.model, [&](Scene& s) {
+    EXPECT_TRUE(s.Store().Repair("ミミ", kRepairedMimi, kEverything).ok());
   });
   EXPECT_EQ(At(after, "ミミ_おともだち帳"), "ミミ friends, newest");
   EXPECT_EQ(ItemOf(after, "おやつ"), ItemOf(after, "bak/共有/おやつ"));
@@ -589,33 +681,36 @@ TEST(RepairFaults, AFailureAtAnyOperationMixesNothingAndTheSameRepairThenComplet
   for (int n = 1; n <= total; ++n) {
     SCOPED_TRACE("operation " + std::to_string(n) + " of " + std::to_string(total));
     Scene r;
-    r.Clone(model);
+    r.Clone(c.model);
     {
       FileOps ops;
       ScopedFileOps scope(ops);
       ops.FailAt(n, std::make_error_code(std::errc::io_error));
-      const PetStore::RepairReport report = r.Store().Repair("ミミ", kMimi, kEverything);
+      const PetStore::RepairReport report = r.Store().Repair("ミミ", kRepairedMimi, kEverything);
       ASSERT_FALSE(report.ok());
       EXPECT_EQ(report.failure.path.lexically_relative(r.D()), journal[n - 1]);
     }
-    const Files disk = r.Snapshot();
-    EXPECT_EQ(Under(disk, "bak/"), Under(before, "bak/"));
-    EXPECT_EQ(Under(disk, "ソラ_"), Under(before, "ソラ_"));
-    std::set<std::string> paths;
-    for (const Files* f : std::initializer_list<const Files*>{&before, &putAway, &after, &disk})
-      for (const auto& [path, bytes] : *f) paths.insert(path);
-    for (const std::string& path : paths) {
-      const std::string now = At(disk, path);
-      EXPECT_TRUE(now == At(before, path) || now == At(putAway, path) || now == At(after, path)) << path;
-    }
-    if (r.CurrentOnDisk() == "ミミ") {
-      // Not released yet: the host still holds her latest, nothing restored.
-      EXPECT_EQ(HostItems(disk), HostItems(before));
-      for (const auto& [path, bytes] : Under(disk, "ミミ_"))
-        EXPECT_TRUE(bytes == At(before, path) || bytes == At(putAway, path)) << path;
-    }
+    ExpectARepairCutShort(r.Snapshot(), r.CurrentOnDisk(), c.before, c.putAway, after);
     // Run again, it completes as if nothing had failed.
-    ASSERT_TRUE(r.Store().Repair("ミミ", kMimi, kEverything).ok());
+    ASSERT_TRUE(r.Store().Repair("ミミ", kRepairedMimi, kEverything).ok());
+    EXPECT_EQ(r.Snapshot(), after);
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// Power cuts during a repair of the current pet: no file of any pet's is
+// other than before, put away or repaired, the backup untouched, and the same
+// repair run again then ends as if nothing had happened.
+TEST(RepairPowerCuts, APowerCutAnywhereInARepairMixesNothingAndTheRepairThenCompletes) {
+  const RepairCase c;
+  const Recorded dry = Record(c.model, [&](Scene& s) { EXPECT_TRUE(s.Store().Repair("ミミ", kRepairedMimi, kEverything).ok()); });
+  const Files& after = dry.after;
+  for (const test::PowerCut& cut : test::PowerCuts(dry.events)) {
+    SCOPED_TRACE(cut.name);
+    const std::unique_ptr<Scene> cutShort = dry.Cut(c.model, c.before, cut);
+    Scene& r = *cutShort;
+    ExpectARepairCutShort(WithoutTemps(r.Snapshot()), r.CurrentOnDisk(), c.before, c.putAway, after);
+    ASSERT_TRUE(r.Store().Repair("ミミ", kRepairedMimi, kEverything).ok());
     EXPECT_EQ(r.Snapshot(), after);
     if (::testing::Test::HasFailure()) return;
   }

@@ -197,6 +197,38 @@ TEST(CallPetFaults, ALauncherKilledBeforeARenameLeavesOnlyWholeFiles) {
   KilledThenCalledAgain(FaultPoint::BeforeReplace);
 }
 
+// Power cuts during a call: after each thing that reached the disk, the
+// state a power cut may leave (every change of names up to it kept in
+// order; the data not yet flushed kept, or lost), then the launcher started
+// afresh to call クロ. LUP_POWER_CUTS=all (make stress) also loses each
+// unflushed write alone and random sets of them.
+TEST(CallPetPowerCuts, APowerCutAnywhereInACallLeavesEveryPetsDataWholeForTheNextCall) {
+  Realistic dry;
+  const Files before = dry.Snapshot();
+  std::vector<FileOps::DiskEvent> events;
+  FileOps::RecordDiskEvents(&events);
+  EXPECT_EQ(dry.CallByName("ポチ"), CallOutcome::HostStarted);
+  FileOps::RecordDiskEvents(nullptr);
+  ASSERT_GT(events.size(), 20u);
+  for (const test::PowerCut& cut : test::PowerCuts(events)) {
+    SCOPED_TRACE(cut.name);
+    Realistic r;
+    Files expected = r.Disk();
+    test::ModelPutAway(expected, "ミミ", kMimi);
+    test::ModelBringIn(expected, "クロ", kKuro);
+    r.Restore(dry.AfterPowerCut(before, events, cut.after, cut.lost));
+    LoadReport load = LoadSettings(r.store, r.D());
+    ASSERT_FALSE(load.currentPetUnreadable);
+    r.settings = load.settings;
+    EXPECT_EQ(r.CallByName("クロ"), CallOutcome::HostStarted);
+    r.ui.VerifyAllAnswered();
+    EXPECT_EQ(r.Disk(), expected);
+    ExpectNoPetDataUnderAnotherName(r.Snapshot());
+    EXPECT_EQ(r.CurrentOnDisk(), "クロ");
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
 TEST(CallPetFaults, AFolderThatCannotBeMadeStopsThePutAway) {
   Realistic r;
   r.Remove("ミミ_おやつ");

@@ -1,6 +1,9 @@
 #include "tests/support/host_folder.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
@@ -101,6 +104,117 @@ Files HostFolder::Snapshot() const {
     out[PathText(it->path().lexically_relative(d_).generic_u8string())] = ReadBytes(it->path());
   }
   return out;
+}
+
+Files HostFolder::AfterPowerCut(const Files& before, const std::vector<FileOps::DiskEvent>& events,
+                                std::size_t cut, const std::function<bool(std::size_t)>& lost) const {
+  using Kind = FileOps::DiskEvent::Kind;
+  Files files = before;
+  // For each file whose data is not yet flushed: its write event.
+  std::map<std::string, std::size_t> unflushed;
+  // Relative to D; empty for a name outside it.
+  const auto name = [&](const fs::path& p) {
+    const std::string relative = PathText(p.lexically_relative(d_).generic_u8string());
+    return relative.empty() || relative.rfind("..", 0) == 0 ? std::string() : relative;
+  };
+  for (std::size_t i = 0; i < cut && i < events.size(); ++i) {
+    const FileOps::DiskEvent& e = events[i];
+    const std::string path = name(e.path);
+    if (path.empty()) continue;
+    switch (e.kind) {
+      case Kind::kWrite:
+        files[path] = e.bytes;
+        unflushed[path] = i;
+        break;
+      case Kind::kDurable:
+        unflushed.erase(path);
+        break;
+      case Kind::kRename: {
+        const std::string to = name(e.other);
+        if (!files.count(path)) {  // a folder: everything in it moves
+          Files moved;
+          for (auto it = files.begin(); it != files.end();) {
+            if (it->first.rfind(path + "/", 0) == 0) {
+              moved[to + it->first.substr(path.size())] = it->second;
+              it = files.erase(it);
+            } else {
+              ++it;
+            }
+          }
+          files.merge(moved);
+          break;
+        }
+        files[to] = files[path];
+        files.erase(path);
+        unflushed.erase(to);
+        if (auto it = unflushed.find(path); it != unflushed.end()) {
+          unflushed[to] = it->second;
+          unflushed.erase(it);
+        }
+        break;
+      }
+      case Kind::kLink:
+        files[name(e.other)] = files[path];
+        if (auto it = unflushed.find(path); it != unflushed.end()) unflushed[name(e.other)] = it->second;
+        break;
+      case Kind::kDelete:
+        files.erase(path);
+        unflushed.erase(path);
+        break;
+    }
+  }
+  for (const auto& [path, write] : unflushed)
+    if (lost(write)) files[path] = events[write].lost;
+  return files;
+}
+
+std::vector<PowerCut> PowerCuts(const std::vector<FileOps::DiskEvent>& events) {
+  using Kind = FileOps::DiskEvent::Kind;
+  const char* mode = std::getenv("LUP_POWER_CUTS");
+  const bool all = mode && std::string(mode) == "all";
+  std::mt19937 random(all ? std::random_device{}() : 1u);
+  if (all) std::printf("power cuts: every state, random sets from seed %u\n", static_cast<unsigned>(random()));
+  std::vector<PowerCut> cuts;
+  std::map<fs::path, std::size_t> unflushed;  // a file's name now -> its write not yet flushed
+  for (std::size_t after = 0; after <= events.size(); ++after) {
+    const std::string at = "after event " + std::to_string(after) + " of " + std::to_string(events.size());
+    cuts.push_back({after, [](std::size_t) { return false; }, at + ", nothing lost"});
+    if (!unflushed.empty()) {
+      cuts.push_back({after, [](std::size_t) { return true; }, at + ", every unflushed write lost"});
+      if (all) {
+        for (const auto& [name, w] : unflushed)
+          cuts.push_back({after, [w = w](std::size_t i) { return i == w; }, at + ", write " + std::to_string(w) + " lost"});
+        for (int k = 0; k < 4 && unflushed.size() > 1; ++k) {
+          const unsigned bits = static_cast<unsigned>(random());
+          cuts.push_back({after, [bits](std::size_t i) { return (bits >> (i % 31)) & 1u; },
+                          at + ", random set " + std::to_string(bits)});
+        }
+      }
+    }
+    if (after == events.size()) break;
+    const FileOps::DiskEvent& e = events[after];
+    switch (e.kind) {
+      case Kind::kWrite: unflushed[e.path] = after; break;
+      case Kind::kDurable: case Kind::kDelete: unflushed.erase(e.path); break;
+      case Kind::kRename:
+        unflushed.erase(e.other);
+        if (auto it = unflushed.find(e.path); it != unflushed.end()) {
+          unflushed[e.other] = it->second;
+          unflushed.erase(e.path);
+        }
+        break;
+      case Kind::kLink: break;
+    }
+  }
+  return cuts;
+}
+
+void HostFolder::Restore(const Files& files) {
+  std::vector<fs::path> present;
+  for (fs::recursive_directory_iterator it(d_), end; it != end; ++it)
+    if (it->is_regular_file()) present.push_back(it->path());
+  for (const fs::path& p : present) fs::remove(p);
+  for (const auto& [path, bytes] : files) Put(path, bytes);
 }
 
 std::string HostFolder::Cp932(std::string_view utf8) {

@@ -5,17 +5,32 @@
 // snapshots to compare byte for byte, and a model of where each copy's files
 // must be after the pet store moved a pet's data. Test-only.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/fileops.h"
 #include "core/pets.h"
 #include "platform/fake_processes.h"
 #include "platform/settings_store.h"
 #include "tests/support/temp_folder.h"
 
 namespace lup::test {
+
+// One state a power cut may leave: after the first `after` events, the
+// unflushed writes `lost` says lost (see HostFolder::AfterPowerCut).
+struct PowerCut {
+  std::size_t after = 0;
+  std::function<bool(std::size_t)> lost;
+  std::string name;  // for the test's trace
+};
+// The states to try for `events`: after each event, with nothing unflushed
+// lost and with all of it lost. With LUP_POWER_CUTS=all in the environment
+// (make stress) also each unflushed write lost alone and random sets of them
+// (the seed is printed).
+std::vector<struct PowerCut> PowerCuts(const std::vector<FileOps::DiskEvent>& events);
 
 // Relative UTF-8 path -> bytes, every file under D.
 using Files = std::map<std::string, std::string>;
@@ -70,6 +85,18 @@ class HostFolder {
   std::string CurrentOnDisk() const;
 
   Files Snapshot() const;
+
+  // ---- power cuts ----------------------------------------------------------
+  // The files under D (as Snapshot gives them) that a power cut leaves when it
+  // strikes after the first `cut` of `events` (FileOps::RecordDiskEvents)
+  // reached the disk, starting from `before`: every change of names up to it
+  // kept, in order; the data of each write not yet flushed lost where
+  // `lost(i)` says so for its event i (a new file then holds nothing, a file
+  // changed in place its old bytes).
+  Files AfterPowerCut(const Files& before, const std::vector<FileOps::DiskEvent>& events, std::size_t cut,
+                      const std::function<bool(std::size_t)>& lost) const;
+  // D made to hold exactly the files `files` (its folders stay).
+  void Restore(const Files& files);
 
   // A list-file record text (UTF-8) as the CP932 bytes written on disk.
   static std::string Cp932(std::string_view utf8);
