@@ -28,6 +28,7 @@
 #include "core/backup_history.h"
 #include "core/petstore.h"
 #include "core/settings.h"
+#include "platform/osfile.h"
 #include "launcher/call_pet.h"
 #include "launcher/launcher_fixture.h"
 #include "platform/fake_processes.h"
@@ -237,6 +238,42 @@ void ReplaceFloor(int size) {
           [&] { PlainFolder(from, toPlain); });
 }
 
+// The least any safe replace of every file costs: each file written to a
+// temporary beside its target, one barrier that makes them all durable,
+// each renamed over its target, one barrier that makes the names durable.
+// "switch, every file changed" is read against this line ("against the safe
+// floor" in the summary).
+void SafeFloor(int size) {
+  lup::test::TempFolder temp;
+  const fs::path from = temp.path() / "from", to = temp.path() / "to", toPlain = temp.path() / "plain";
+  for (const fs::path& folder : {from, to, toPlain}) fs::create_directories(folder);
+  for (int i = 0; i < size; ++i) {
+    const std::string name = std::to_string(i) + ".mail";
+    const std::size_t n = 2000 + (i % 7) * 500;
+    Write(from / name, Bytes(n, 'm'));
+    Write(to / name, Bytes(n, 'n'));
+    Write(toPlain / name, Bytes(n, 'n'));
+  }
+  Measure("safe floor", size, Reps(size), [](bool) {},
+          [&] {
+            std::vector<std::pair<fs::path, fs::path>> renames;
+            std::vector<fs::path> temporaries;
+            for (const auto& e : fs::directory_iterator(from)) {
+              const fs::path target = to / e.path().filename();
+              fs::path temporary = target;
+              temporary += ".tmp";
+              fs::copy_file(e.path(), temporary);
+              renames.emplace_back(temporary, target);
+              temporaries.push_back(temporary);
+            }
+            fs::path failed;
+            if (lup::os::SyncFiles(temporaries, &failed)) std::exit(1);
+            for (const auto& [temporary, target] : renames) fs::rename(temporary, target);
+            if (lup::os::SyncFolder(to)) std::exit(1);
+          },
+          [&] { PlainFolder(from, toPlain); });
+}
+
 // ---- one folder of mails ------------------------------------------------------------
 
 void FolderCopy(int size) {
@@ -351,6 +388,7 @@ int main(int argc, char** argv) {
   for (int size : sizes) {
     Switching(size);
     ReplaceFloor(size);  // right after, on the disk the switches left
+    SafeFloor(size);
   }
   for (int size : sizes) {
     FolderCopy(size);
@@ -366,6 +404,13 @@ int main(int argc, char** argv) {
   for (const Row& r : g_rows)
     std::printf("%-28s %6d  %9.1f  %9.1f  %6.2f\n", r.name.c_str(), r.size, r.ours, r.plain,
                 r.ours / r.plain);
+  std::printf("\nAgainst the safe floor (every file changed / safe floor, both ours, same size)\n\n");
+  for (const Row& r : g_rows)
+    if (r.name == "switch, every file changed")
+      for (const Row& f : g_rows)
+        if (f.name == "safe floor" && f.size == r.size)
+          std::printf("%-28s %6d  %9.1f  %9.1f  %6.2f\n", "switch vs safe floor", r.size, r.ours, f.ours,
+                      r.ours / f.ours);
   std::printf("\nGrowth (time per item at the largest size / at the smallest)\n\n");
   for (std::size_t i = 0; i < g_rows.size(); ++i) {
     const Row& first = g_rows[i];
