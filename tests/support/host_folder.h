@@ -29,7 +29,7 @@ struct PowerCut {
 // The states to try for `events`: after each event, with nothing unflushed
 // lost and with all of it lost. With LUP_POWER_CUTS=all in the environment
 // (make stress) also each unflushed write lost alone and random sets of them
-// (the seed is printed).
+// (the seed is printed). Under Wine only the state after the whole work.
 std::vector<struct PowerCut> PowerCuts(const std::vector<FileOps::DiskEvent>& events);
 
 // Relative UTF-8 path -> bytes, every file under D.
