@@ -16,11 +16,33 @@
 // Each is timed from the start of lupina.exe until it ends (the host started);
 // the host, run with an empty script, ends by itself and is waited for
 // untimed. Prints `call-bench <what> <seconds>` lines, then `host <path>`.
+//
+//   call_bench <folder> trace
+//
+// On the host folder a timed run left (ミミ current, her data unchanged since
+// the last call), for counting the Wine server's requests of each call:
+//   warm-up    lupina.exe ミミ, not counted (the first start after the
+//              server's);
+//   current    lupina.exe ミミ: nothing to move (the baseline);
+//   unchanged  lupina.exe ソラ: ミミ's host files compared and found in place,
+//              every file of ソラ's written into the host folder;
+//   changed    every host file (now ソラ's) given new bytes of the same
+//              length, then lupina.exe ミミ: every host file compared and
+//              written into ソラ's copies, every file of ミミ's written.
+// Prints `call-trace files <host> <called>` (the data files of the host's
+// items and of ソラ's copies before the unchanged switch), `call-trace <what>
+// <pid> <seconds>` for each call, `call-trace changed-files <host> <called>`
+// (the host files changed and ミミ's files before the changed switch), and
+// `call-trace put-away-written <n>`: how many of ソラ's copies hold the
+// changed bytes after it.
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/stress/stress_support_win32.h"
 
@@ -29,6 +51,10 @@ namespace {
 namespace fs = std::filesystem;
 using lup::U8Path;
 using lup_stress::Put;
+
+// The host's data items; a pet's copies carry her name and "_" before them.
+const char* const kItems[] = {"PostPet設定.ppc", "おともだち帳", "受信フォルダ",
+                              "送信フォルダ", "おやつ", "宝物"};
 
 std::string Bytes(std::size_t n, char seed) {
   std::string s(n, '\0');
@@ -59,14 +85,15 @@ void FillPet(const fs::path& d, const std::string& prefix, const std::string& na
 }
 
 // From the start of lupina.exe with `pet` until it ends; then the host it
-// started is waited for, untimed.
-double Call(const fs::path& work, const std::string& pet) {
+// started is waited for, untimed. `*pid` is the launcher's process id.
+double Call(const fs::path& work, const std::string& pet, DWORD* pid = nullptr) {
   PROCESS_INFORMATION pi{};
   const auto begin = std::chrono::steady_clock::now();
   if (!lup_stress::StartLauncher(work, pet, &pi)) {
     std::fprintf(stderr, "lupina.exe did not start (%lu)\n", GetLastError());
     std::exit(1);
   }
+  if (pid) *pid = pi.dwProcessId;
   if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
     std::fprintf(stderr, "lupina.exe %s did not end: %s\n", pet.c_str(),
                  lup_stress::WindowTexts(pi.dwProcessId).c_str());
@@ -95,11 +122,76 @@ std::string Current(const fs::path& d) {
   return lup::Cp932ToUtf8(bytes.substr(open + 1, close - open - 1)).value_or("");
 }
 
+// The data files of the items under `prefix` in D ("" for the host's own).
+std::vector<fs::path> DataFiles(const fs::path& d, const std::string& prefix) {
+  std::vector<fs::path> files;
+  for (const char* item : kItems) {
+    const fs::path p = d / U8Path(prefix + item);
+    if (fs::is_regular_file(p)) files.push_back(p);
+    else if (fs::is_directory(p))
+      for (const fs::directory_entry& e : fs::recursive_directory_iterator(p))
+        if (e.is_regular_file()) files.push_back(e.path());
+  }
+  return files;
+}
+
+void Traced(const char* what, const fs::path& d, const fs::path& work, const std::string& pet) {
+  DWORD pid = 0;
+  const double seconds = Call(work, pet, &pid);
+  if (Current(d) != pet) {
+    std::fprintf(stderr, "after the call of %s the host holds %s\n", pet.c_str(), Current(d).c_str());
+    std::exit(1);
+  }
+  std::printf("call-trace %s %lu %.4f\n", what, pid, seconds);
+  std::fflush(stdout);
+}
+
+int Trace(const fs::path& root) {
+  const fs::path d = root / U8Path("ホスト"), work = root / "work";
+  if (Current(d) != "ミミ") {
+    std::fprintf(stderr, "%s holds %s, not ミミ: run the timed calls first\n",
+                 lup::PathText(d).c_str(), Current(d).c_str());
+    return 1;
+  }
+  lup_stress::SettingsAside aside(d);
+  lup::OpenUserSettings()->Set("cnt_pet", "2");
+  SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", (work / "script.txt").c_str());
+
+  std::printf("call-trace files %zu %zu\n", DataFiles(d, "").size(),
+              DataFiles(d, "ソラ_").size());
+  Traced("warm-up", d, work, "ミミ");
+  Traced("current", d, work, "ミミ");
+  Traced("unchanged", d, work, "ソラ");
+  // The host changes every file it holds, each keeping its length: the
+  // put-away reads each through before it finds it changed, as the
+  // bring-in does with the files it writes.
+  const std::vector<fs::path> host = DataFiles(d, "");
+  std::vector<std::pair<fs::path, std::string>> changed;
+  for (const fs::path& file : host) {
+    std::string bytes = lup::test::ReadBytes(file);
+    for (char& c : bytes) c = static_cast<char>(c + 1);
+    lup::test::WriteBytes(file, bytes);
+    changed.emplace_back(fs::relative(file, d), bytes);
+  }
+  std::printf("call-trace changed-files %zu %zu\n", host.size(), DataFiles(d, "ミミ_").size());
+  Traced("changed", d, work, "ミミ");
+  // Where the put-away wrote them: ソラ's copies.
+  int written = 0;
+  for (const auto& [relative, bytes] : changed) {
+    fs::path own = d / U8Path("ソラ_" + lup::PathText(*relative.begin()));
+    for (auto name = std::next(relative.begin()); name != relative.end(); ++name) own /= *name;
+    if (fs::is_regular_file(own) && lup::test::ReadBytes(own) == bytes) ++written;
+  }
+  std::printf("call-trace put-away-written %d\n", written);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[2]) == L"trace") return Trace(argv[1]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: call_bench <folder> <mails> <runs>\n");
+    std::fprintf(stderr, "usage: call_bench <folder> <mails> <runs> | call_bench <folder> trace\n");
     return 2;
   }
   const fs::path root = argv[1];
