@@ -22,12 +22,9 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "base/text.h"
 #include "platform/data_lock.h"
+#include "platform/test_sleeper_hold.h"
 #include "platform/program.h"
 
 namespace {
@@ -76,10 +73,7 @@ int main() {
     } else if (option == "--lock-data") {
       held = lup::LockDataOfSystem(lup::U8Path(value), "sleeper.exe", std::chrono::minutes(1));
     } else if (option == "--hold") {
-#ifdef _WIN32
-      CreateFileW(lup::U8Path(value).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-#endif
+      HoldFileOpen(lup::U8Path(value));
     } else if (option == "--abandon") {
       std::_Exit(std::atoi(value.c_str()));
     } else if (option == "--exit") {
