@@ -213,18 +213,25 @@ void Switching(int size) {
 // no comparison, no flush and no journal, beside the plain copy overwriting
 // the same files in place: its ratio is the floor under "every file changed"
 // (and, for the half it writes, under "host unchanged") on this disk.
-void ReplaceFloor(int size) {
+// `size` mails in `from`, older ones of the same names in `to` and `toPlain`.
+struct FloorFolders {
+  explicit FloorFolders(int size) {
+    for (const fs::path& folder : {from, to, toPlain}) fs::create_directories(folder);
+    for (int i = 0; i < size; ++i) {
+      const std::string name = std::to_string(i) + ".mail";
+      const std::size_t n = 2000 + (i % 7) * 500;
+      Write(from / name, Bytes(n, 'm'));
+      Write(to / name, Bytes(n, 'n'));
+      Write(toPlain / name, Bytes(n, 'n'));
+    }
+  }
   lup::test::TempFolder temp;
   const fs::path from = temp.path() / "from", to = temp.path() / "to", toPlain = temp.path() / "plain";
-  for (const fs::path& folder : {from, to, toPlain}) fs::create_directories(folder);
-  for (int i = 0; i < size; ++i) {
-    std::string name = std::to_string(i);
-    name += ".mail";
-    const std::size_t n = 2000 + (i % 7) * 500;
-    Write(from / name, Bytes(n, 'm'));
-    Write(to / name, Bytes(n, 'n'));
-    Write(toPlain / name, Bytes(n, 'n'));
-  }
+};
+
+void ReplaceFloor(int size) {
+  const FloorFolders f(size);
+  const fs::path &from = f.from, &to = f.to, &toPlain = f.toPlain;
   Measure("floor: temp file + rename", size, Reps(size), [](bool) {},
           [&] {
             for (const auto& e : fs::directory_iterator(from)) {
@@ -244,16 +251,8 @@ void ReplaceFloor(int size) {
 // "switch, every file changed" is read against this line ("against the safe
 // floor" in the summary).
 void SafeFloor(int size) {
-  lup::test::TempFolder temp;
-  const fs::path from = temp.path() / "from", to = temp.path() / "to", toPlain = temp.path() / "plain";
-  for (const fs::path& folder : {from, to, toPlain}) fs::create_directories(folder);
-  for (int i = 0; i < size; ++i) {
-    const std::string name = std::to_string(i) + ".mail";
-    const std::size_t n = 2000 + (i % 7) * 500;
-    Write(from / name, Bytes(n, 'm'));
-    Write(to / name, Bytes(n, 'n'));
-    Write(toPlain / name, Bytes(n, 'n'));
-  }
+  const FloorFolders f(size);
+  const fs::path &from = f.from, &to = f.to, &toPlain = f.toPlain;
   Measure("safe floor", size, Reps(size), [](bool) {},
           [&] {
             std::vector<std::pair<fs::path, fs::path>> renames;
