@@ -2,6 +2,7 @@
 // UTF-8 text <-> std::filesystem::path. A path built from a plain std::string
 // would be read in the ANSI code page on Windows; always go through these.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,11 @@ inline std::string PathText(const std::filesystem::path& p) {
 
 // The last element of a path as UTF-8 (a file or folder name).
 inline std::string NameText(const std::filesystem::path& p) { return PathText(p.filename()); }
+
+// A whole number written in decimal: an optional "-" and one to nine ASCII
+// digits, nothing before or after them. nullopt for anything else (a blank,
+// a "+", a second sign, ten digits or more). Readers that allow blanks or a
+// "+" around a number remove them first.
+std::optional<int> ParseDecimal(std::string_view text);
 
 }  // namespace lup

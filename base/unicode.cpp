@@ -102,11 +102,13 @@ char32_t UpcaseChar(char32_t c) {
   return c;
 }
 
-std::string UpperCase(std::string_view utf8) {
+std::u32string UpcasedCodePoints(std::string_view utf8) {
   std::u32string text = DecodeUtf8(utf8);
   for (char32_t& c : text) c = UpcaseChar(c);
-  return EncodeUtf8(text);
+  return text;
 }
+
+std::string UpperCase(std::string_view utf8) { return EncodeUtf8(UpcasedCodePoints(utf8)); }
 
 static void AppendUtf16(std::u16string& out, char32_t c) {
   if (c >= 0x10000) {

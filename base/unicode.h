@@ -18,7 +18,10 @@ bool IsValidUtf8(std::string_view utf8);
 // Latin Extended-A, Greek, Cyrillic, full-width Latin); other characters
 // stay as they are.
 char32_t UpcaseChar(char32_t c);
+// The text with every character upper-cased so, as UTF-8 and as code points
+// (DecodeUtf8's for bytes that are not UTF-8).
 std::string UpperCase(std::string_view utf8);
+std::u32string UpcasedCodePoints(std::string_view utf8);
 
 // Number of UTF-16 code units the text takes (the unit of Windows path
 // lengths).

@@ -255,7 +255,7 @@ OpResult BackupRun::Started() {
   ListMatching(history.Folder(), "*", Pick::Folders, &names);
   int last = 0;
   for (const std::string& name : names)
-    if (IsRunName(name)) last = std::max(last, std::stoi(name));
+    if (IsRunName(name)) last = std::max(last, ParseDecimal(name).value_or(0));
   const fs::path folder = history.Folder() / Digits(last + 1);
   OpResult made = MakeFolder(folder);
   if (!made.ok()) return unrecorded_ = made;

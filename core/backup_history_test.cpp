@@ -122,6 +122,17 @@ TEST_F(History, RunsCutShortKeepNoGenerationAndTakeNoneOfTheKeptOnesPlace) {
     EXPECT_EQ(Generation(generations[g].undone), backups[backups.size() - 1 - g]) << "generation " << g;
 }
 
+TEST_F(History, ANewRunIsNumberedAfterTheHighestRunFolderAndOtherNamesCountForNothing) {
+  WriteCurrent("");
+  // A run folder that never began counts; names that are not six digits do not.
+  for (const char* name : {"000099", "-00001", "12345", "0001000", "00010a", "999999x"})
+    fs::create_directories(At(std::string(kHistoryFolderName) + "/" + name));
+  BackUp();
+  EXPECT_TRUE(fs::is_directory(At(std::string(kHistoryFolderName) + "/000100")));
+  EXPECT_FALSE(fs::is_directory(At(std::string(kHistoryFolderName) + "/000001")));
+  EXPECT_FALSE(fs::is_directory(At(std::string(kHistoryFolderName) + "/1000000")));
+}
+
 TEST_F(History, BackupsThatChangeNothingKeepNoRecordAndPushNoGenerationOut) {
   WriteCurrent("");
   for (int round = 1; round <= 3; ++round) {

@@ -93,7 +93,7 @@ TEST_F(FileOpsTest, CopyFailuresNameTheSideThatFailed) {
   OpResult noFolder = Fs().Copy(dir / "b", dir / "nofolder/b");
   EXPECT_FALSE(noFolder.ok());
   EXPECT_TRUE(noFolder.atTarget);
-  EXPECT_FALSE(FolderExists(dir / "nofolder"));
+  EXPECT_FALSE(EntryExists(dir / "nofolder"));
 
   std::filesystem::create_directory(dir / "sub");
   OpResult ontoFolder = Fs().Copy(dir / "b", dir / "sub");
@@ -120,7 +120,7 @@ TEST_F(FileOpsTest, FaultInjectionCountsOperationsAndStrikesOnceOrFromThenOn) {
   EXPECT_EQ(Fs().MakeFolder(dir / "f").error, kDenied);
   EXPECT_EQ(Fs().EditBytes(dir / "a", 0, "2").error, kDenied);
   EXPECT_EQ(ReadBytes(dir / "a"), "1");
-  EXPECT_FALSE(FolderExists(dir / "f"));
+  EXPECT_FALSE(EntryExists(dir / "f"));
   ops.ClearFaults();
   EXPECT_TRUE(Fs().Delete(dir / "a").ok());
 

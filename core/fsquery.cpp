@@ -21,7 +21,7 @@ bool FileExists(const fs::path& path) {
   return Look(path, &entry) && entry.file;
 }
 
-bool FolderExists(const fs::path& path) {
+bool EntryExists(const fs::path& path) {
   os::EntryInfo entry;
   return Look(path, &entry) && (entry.folder || entry.file);
 }
@@ -74,17 +74,11 @@ bool GlobMatch(const std::u32string& p, const std::u32string& n) {
   return pi == p.size();
 }
 
-std::u32string Upcased(std::string_view utf8) {
-  std::u32string s = DecodeUtf8(utf8);
-  for (char32_t& c : s) c = UpcaseChar(c);
-  return s;
-}
-
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  std::u32string p = Upcased(pattern);
-  std::u32string n = Upcased(name);
+  std::u32string p = UpcasedCodePoints(pattern);
+  std::u32string n = UpcasedCodePoints(name);
   if (p.size() >= 2 && p.compare(p.size() - 2, 2, U".*") == 0) {
     // "x.*" also matches "x": the dot and what follows may be absent.
     if (GlobMatch(p, n)) return true;

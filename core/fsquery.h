@@ -17,9 +17,11 @@ namespace lup {
 // True when `path` names an existing ordinary file; a folder does not count.
 bool FileExists(const std::filesystem::path& path);
 
-// True when `path` names an existing folder OR an existing file (a plain file
-// of that name passes this test too; use IsFolder to tell them apart).
-bool FolderExists(const std::filesystem::path& path);
+// True when `path` names an existing folder or an existing file: the name is
+// taken. Where a folder is made only when its name is free, or an own copy
+// is left alone when anything holds its name, a file of that name counts as
+// much as a folder. IsFolder below asks for a folder only.
+bool EntryExists(const std::filesystem::path& path);
 
 // True only when `path` names an existing folder.
 bool IsFolder(const std::filesystem::path& path);

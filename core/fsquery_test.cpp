@@ -104,10 +104,10 @@ TEST(Existence, FilesFoldersAndMatches) {
   EXPECT_FALSE(FileExists(dir / "empty"));
   EXPECT_FALSE(FileExists(dir / "none"));
   EXPECT_FALSE(FileExists({}));
-  // A plain file passes the folder test, as the callers expect.
-  EXPECT_TRUE(FolderExists(dir / "empty"));
-  EXPECT_TRUE(FolderExists(dir / "file"));
-  EXPECT_FALSE(FolderExists(dir / "none"));
+  // A plain file takes the name as a folder does.
+  EXPECT_TRUE(EntryExists(dir / "empty"));
+  EXPECT_TRUE(EntryExists(dir / "file"));
+  EXPECT_FALSE(EntryExists(dir / "none"));
   EXPECT_TRUE(IsFolder(dir / "empty"));
   EXPECT_FALSE(IsFolder(dir / "file"));
 

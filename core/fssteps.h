@@ -2,7 +2,7 @@
 // The file-system steps that moving a pet's data is made of. Each one changes
 // the disk only through the funnel (core/fileops.h) and returns an OpResult
 // that the caller may pass over or check. The queries FileExists,
-// FolderExists and AnyFileMatches are in core/fsquery.h.
+// EntryExists, IsFolder and AnyFileMatches are in core/fsquery.h.
 #include <filesystem>
 
 #include "core/fileops.h"

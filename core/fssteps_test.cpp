@@ -54,7 +54,7 @@ TEST_F(StepsTest, ShellOpWithEmptySourceOrTargetOrNoMatchDoesNothing) {
   EXPECT_TRUE(none.ok());
   EXPECT_EQ(none.filesDone, 0);
   EXPECT_EQ(ops.Count(), 0);
-  EXPECT_FALSE(FolderExists(dir / "x"));
+  EXPECT_FALSE(EntryExists(dir / "x"));
   EXPECT_EQ(NamesIn(dir / "受信フォルダ"), "m1.mail|m2.mail|noext|sub");
 }
 

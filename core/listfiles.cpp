@@ -1,6 +1,7 @@
 #include "core/listfiles.h"
 
 #include <climits>
+#include <system_error>
 
 #include "core/fileops.h"
 #include "core/fsquery.h"
@@ -91,19 +92,10 @@ std::optional<std::string> FieldText(const RawField& f, bool utf8) {
 
 std::optional<long> FieldInt(const RawField& f) {
   if (!f.closed) return std::nullopt;
-  std::string_view s = Trim(f.bytes);
-  bool negative = false;
-  if (!s.empty() && s.front() == '-') {
-    negative = true;
-    s.remove_prefix(1);
-  }
-  if (s.empty() || s.size() > 9) return std::nullopt;
-  long value = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return negative ? -value : value;
+  // Blanks around the number belong to the field, not to the number.
+  const std::optional<int> value = ParseDecimal(Trim(f.bytes));
+  if (!value) return std::nullopt;
+  return *value;
 }
 
 std::optional<bool> FieldBool(const RawField& f) {
@@ -243,6 +235,11 @@ ShareListRead ReadShareList(const fs::path& d) {
     out.records.push_back(record);
   }
   return out;
+}
+
+OpResult ShareListMissing(const fs::path& d) {
+  return OpResult::Fail(Action::Read, std::make_error_code(std::errc::no_such_file_or_directory),
+                        ShareListFile(d));
 }
 
 OpResult WriteShareList(const fs::path& d, const std::vector<ShareRecord>& records) {

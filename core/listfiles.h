@@ -106,6 +106,9 @@ struct ShareListRead {
   OpResult error;                    // Read failure when it exists but cannot be read
 };
 ShareListRead ReadShareList(const std::filesystem::path& hostFolder);
+// The failure that a missing \lupina3.dat is, for those who cannot go on
+// without it: a Read of the file, not found.
+OpResult ShareListMissing(const std::filesystem::path& hostFolder);
 // Writes the records (name and four flags each) as the whole new file; no
 // records writes an empty file.
 OpResult WriteShareList(const std::filesystem::path& hostFolder,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "core/fileops.h"
 #include "tests/support/temp_folder.h"
 
@@ -52,6 +53,24 @@ TEST(ParseRecords, ReadsFieldsAndToleratesBadLines) {
   EXPECT_FALSE(p.records[2][0].closed);
   EXPECT_EQ(FieldText(p.records[2][0], false), std::nullopt);
   EXPECT_EQ(FieldText(p.records[3][0], false), "d");
+}
+
+TEST(ParseRecords, ANumberFieldMayHaveBlanksAroundItButNoPlusAndAtMostNineDigits) {
+  // Inside quotes the blanks stay in the field; the number is read past them.
+  ParsedList p = ParseRecords("\"\t-12 \",+3,\"4\",-,0000000001,999999999,1 2,\"7");
+  ASSERT_EQ(p.records.size(), 1u);
+  const RawRecord& r = p.records[0];
+  ASSERT_EQ(r.size(), 8u);
+  EXPECT_EQ(r[0].bytes, "\t-12 ");
+  EXPECT_EQ(FieldInt(r[0]), -12);
+  EXPECT_EQ(FieldInt(r[1]), std::nullopt);
+  EXPECT_EQ(FieldInt(r[2]), 4);
+  EXPECT_EQ(FieldInt(r[3]), std::nullopt);
+  EXPECT_EQ(FieldInt(r[4]), std::nullopt);
+  EXPECT_EQ(FieldInt(r[5]), 999999999);
+  EXPECT_EQ(FieldInt(r[6]), std::nullopt);
+  EXPECT_FALSE(r[7].closed);
+  EXPECT_EQ(FieldInt(r[7]), std::nullopt);  // its closing quote is missing
 }
 
 class ListFilesTest : public ::testing::Test {
@@ -114,6 +133,18 @@ TEST_F(ListFilesTest, ShareListRoundTrip) {
   EXPECT_EQ(ReadBytes(d / "lupina3.dat"), "");
   EXPECT_TRUE(ReadShareList(d.path()).exists);
   EXPECT_TRUE(ReadShareList(d.path()).records.empty());
+}
+
+TEST_F(ListFilesTest, AMissingShareListIsAReadOfItThatFindsNothing) {
+  const ShareListRead read = ReadShareList(d.path());
+  EXPECT_FALSE(read.exists);
+  EXPECT_TRUE(read.error.ok());
+  const OpResult missing = ShareListMissing(d.path());
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.action, Action::Read);
+  EXPECT_TRUE(IsNotFound(missing.error));
+  EXPECT_EQ(missing.path, d / "lupina3.dat");
+  EXPECT_NE(missing.Describe().find(PathText(d / "lupina3.dat")), std::string::npos);
 }
 
 TEST_F(ListFilesTest, MalformedShareListReadsWhatCanBeRead) {

@@ -44,14 +44,10 @@ std::optional<DataKind> KindOf(Item item) {
   return std::nullopt;
 }
 
-namespace {
-
-bool IsShared(const ShareFlags& flags, Item item) {
+bool SharesItem(const ShareFlags& flags, Item item) {
   const std::optional<DataKind> kind = KindOf(item);
   return kind && flags[*kind] != 0;
 }
-
-}  // namespace
 
 bool SameFileName(std::string_view a, std::string_view b) {
   if (a.find_first_of("*?") != std::string_view::npos) return a == b;
@@ -123,7 +119,7 @@ fs::path BackupLayout::In(const fs::path& folder, const std::string& name, Item 
   return folder / U8Path(IsFileItem(item) ? name + ".bak" : name);
 }
 fs::path BackupLayout::OfPet(std::string_view pet, Item item) const {
-  return In(Folder(), std::string(pet) + "_" + s_.NameOf(item), item);
+  return In(Folder(), s_.PetCopyName(pet, item), item);
 }
 fs::path BackupLayout::OfHost(Item item) const { return In(Folder(), s_.NameOf(item), item); }
 fs::path BackupLayout::OfShared(Item item) const {
@@ -155,12 +151,6 @@ LiveSnackOwner ReadLiveSnackOwner(const fs::path& hostFolder) {
 // ---- the store -------------------------------------------------------------------
 
 PetStore::PetStore(const Settings& settings) : s_(settings) { s_.MakeHostPaths(); }
-
-ItemPaths PetStore::PathsFor(Item item, std::string_view pet) const {
-  ItemPaths paths = s_.PathsOf(item);
-  paths.pet = s_.PetCopy(pet, item);
-  return paths;
-}
 
 OpResult PetStore::PetNames(std::vector<std::string>* names) const {
   return ListPets(s_.hostFolder, s_.petFileName, names);
@@ -258,7 +248,7 @@ OpResult PetStore::ForgetCurrent() const {
 // is damage that box recovery mends, not something to copy.
 OpResult PetStore::PutAwayFolder(Item item, const ItemPaths& paths, bool shared,
                                  CopyBatch& batch) const {
-  if (!shared && !FolderExists(paths.pet)) {
+  if (!shared && !EntryExists(paths.pet)) {
     OpResult made = MakeFolder(paths.pet);
     if (!made.ok()) return made;
   }
@@ -299,8 +289,8 @@ OpResult PetStore::ReleaseCurrent() const {
 OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const {
   CopyBatch batch;
   for (Item item : kAllItems) {
-    const ItemPaths paths = PathsFor(item, pet);
-    const bool shared = IsShared(flags, item);
+    const ItemPaths paths = s_.PetPaths(pet, item);
+    const bool shared = SharesItem(flags, item);
     OpResult r = OpResult::Ok(Action::Copy);
     if (!IsFileItem(item)) {
       r = PutAwayFolder(item, paths, shared, batch);
@@ -316,7 +306,7 @@ OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const 
 
 PetStore::BringInEnd PetStore::BringInPetFile(std::string_view pet, StoreQuestions& q,
                                               OpResult* failure) const {
-  const ItemPaths p = PathsFor(Item::kPetFile, pet);
+  const ItemPaths p = s_.PetPaths(pet, Item::kPetFile);
   OpResult r;
   if (FileExists(p.pet)) {
     r = CopyOneFile(p.pet, p.host);
@@ -337,7 +327,7 @@ const fs::path& PetStore::CopyFor(const ItemPaths& p, bool shared) {
 
 OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q,
                                      CopyBatch& batch) const {
-  const ItemPaths p = PathsFor(Item::kFriendBook, pet);
+  const ItemPaths p = s_.PetPaths(pet, Item::kFriendBook);
   const fs::path& from = CopyFor(p, shared);
   if (FileExists(from)) return CopyOneFile(from, p.host, &batch);
   // The copy is missing: never leave another pet's friend book in the host
@@ -427,7 +417,7 @@ OpResult PetStore::CopyCurrentTreasure(const fs::path& host, const fs::path& cop
 
 OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q,
                                    CopyBatch& batch) const {
-  const ItemPaths p = PathsFor(Item::kTreasure, pet);
+  const ItemPaths p = s_.PetPaths(pet, Item::kTreasure);
   const fs::path& from = CopyFor(p, shared);
   if (IsFolder(from)) return TreasureFrom(from, q, batch);
   OpResult made = MakeFolder(from);
@@ -439,7 +429,7 @@ OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuest
 // A received, sent or snack folder.
 OpResult PetStore::BringInFolder(std::string_view pet, Item item, bool shared,
                                  StoreQuestions& q, CopyBatch& batch) const {
-  const ItemPaths p = PathsFor(item, pet);
+  const ItemPaths p = s_.PetPaths(pet, item);
   const fs::path& from = CopyFor(p, shared);
   if (IsFolder(from)) return MirrorFolder(from, p.host, {}, &batch);
   OpResult made = MakeFolder(from);
@@ -458,7 +448,7 @@ PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags
   // The copies into the host are one batch, made durable together.
   CopyBatch batch;
   for (Item item : kAllItems) {
-    const bool shared = IsShared(flags, item);
+    const bool shared = SharesItem(flags, item);
     OpResult r = OpResult::Ok(Action::Copy);
     switch (item) {
       case Item::kPetFile:
@@ -495,14 +485,14 @@ std::vector<OpResult> PetStore::PrepareSharedCopies() const {
     return r.ok();
   };
   const fs::path shared = s_.SharedFolder();
-  if (!FolderExists(shared)) note(MakeFolder(shared));
+  if (!EntryExists(shared)) note(MakeFolder(shared));
   for (Item item : kAllItems) {
     const ItemPaths& paths = s_.PathsOf(item);
     if (item == Item::kPetFile) continue;  // every pet keeps its own
     if (IsFileItem(item)) {
       if (!FileExists(paths.shared) && FileExists(paths.host))
         note(CopyOneFile(paths.host, paths.shared));
-    } else if (!FolderExists(paths.shared) && note(MakeFolder(paths.shared))) {
+    } else if (!EntryExists(paths.shared) && note(MakeFolder(paths.shared))) {
       note(CopyAllFiles(paths.host, paths.shared));
     }
   }
@@ -512,7 +502,7 @@ std::vector<OpResult> PetStore::PrepareSharedCopies() const {
 OpResult PetStore::CopyToShared(std::string_view pet, DataKind kind) const {
   for (Item item : kAllItems) {
     if (KindOf(item) != kind) continue;
-    const ItemPaths p = PathsFor(item, pet);
+    const ItemPaths p = s_.PetPaths(pet, item);
     OpResult r = OpResult::Ok(Action::Copy);
     if (!IsFileItem(item)) {
       r = MirrorFolder(p.pet, p.shared);

@@ -88,6 +88,9 @@ OpResult RefreshFolderCopy(const std::filesystem::path& source,
 
 // The data kind an item belongs to; the pet settings file has none.
 std::optional<DataKind> KindOf(Item item);
+// True when `flags` share the kind of `item`: its shared copy is the one in
+// use. The pet settings file belongs to no kind and is never shared.
+bool SharesItem(const ShareFlags& flags, Item item);
 
 // Names compared as the Windows file system compares them (letter case
 // ignored for the letters it folds).
@@ -422,8 +425,6 @@ class PetStore {
   DeletionReport DeletePet(std::string_view pet, const ItemChoice& items) const;
 
  private:
-  // The three copies of `item` with the pet field set for `pet`.
-  ItemPaths PathsFor(Item item, std::string_view pet) const;
   OpResult PutAwayFolder(Item item, const ItemPaths& paths, bool shared, CopyBatch& batch) const;
   BringInEnd BringInPetFile(std::string_view pet, StoreQuestions& q, OpResult* failure) const;
   OpResult BringInFriendBook(std::string_view pet, bool shared, StoreQuestions& q,

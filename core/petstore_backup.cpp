@@ -8,7 +8,6 @@
 //  - whatever the host holds for the current pet is put away before her
 //    copies change, and \lupina.dat no longer names her afterwards;
 //  - every failure comes back to the window, none is passed over.
-#include <system_error>
 
 #include "base/text.h"
 #include "core/backup_history.h"
@@ -31,11 +30,6 @@ constexpr Item kInBoxOrder[] = {Item::kPetFile, Item::kFriendBook, Item::kReceiv
 int ChoiceOf(Item item) {
   const std::optional<DataKind> kind = KindOf(item);
   return kind ? static_cast<int>(*kind) : kPetFileChoice;
-}
-
-bool SharedIn(const ShareFlags& flags, Item item) {
-  const std::optional<DataKind> kind = KindOf(item);
-  return kind && flags[*kind] != 0;
 }
 
 }  // namespace
@@ -108,9 +102,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   if (!shares.error.ok()) {
     out.sharesUnknown = shares.error;
   } else if (!shares.exists) {
-    out.sharesUnknown =
-        OpResult::Fail(Action::Read, std::make_error_code(std::errc::no_such_file_or_directory),
-                       ShareListFile(s_.hostFolder));
+    out.sharesUnknown = ShareListMissing(s_.hostFolder);
   }
 
   std::vector<std::string> pets;
@@ -122,7 +114,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
         flagsKnown ? FindShareFlags(shares.records, pet).value_or(ShareFlags{}) : ShareFlags{};
     for (Item item : kInBoxOrder) {
       if (stopped) return out;
-      if (!items[ChoiceOf(item)] || SharedIn(flags, item)) continue;
+      if (!items[ChoiceOf(item)] || SharesItem(flags, item)) continue;
       const fs::path own = s_.PetCopy(pet, item);
       if (item == Item::kPetFile && !FileExists(own)) {
         // Listed through an older file name with another "_" in it, which
@@ -177,7 +169,7 @@ bool PetStore::HasBackupFor(std::string_view pet, const ShareFlags& flags, int c
   for (Item item : kInBoxOrder) {
     if (ChoiceOf(item) != choice) continue;
     any = true;
-    const fs::path from = SharedIn(flags, item) ? bak.OfShared(item) : bak.OfPet(pet, item);
+    const fs::path from = SharesItem(flags, item) ? bak.OfShared(item) : bak.OfPet(pet, item);
     if (!(IsFileItem(item) ? view.File(from).has_value() : view.IsFolder(from))) return false;
   }
   return any;
@@ -189,7 +181,7 @@ bool PetStore::HasBackupFor(std::string_view pet, const ShareFlags& flags, int c
 OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool hostToo,
                            const BackupView& view) const {
   const BackupLayout bak(s_);
-  const ItemPaths paths = PathsFor(item, pet);
+  const ItemPaths paths = s_.PetPaths(pet, item);
   const fs::path from = shared ? bak.OfShared(item) : bak.OfPet(pet, item);
   std::vector<fs::path> targets;
   if (!shared) targets.push_back(paths.pet);
@@ -242,7 +234,7 @@ PetStore::RepairReport PetStore::Repair(std::string_view pet, const ShareFlags& 
     if (!items[choice]) continue;
     for (Item item : kInBoxOrder) {
       if (ChoiceOf(item) != choice) continue;
-      const bool shared = SharedIn(flags, item);
+      const bool shared = SharesItem(flags, item);
       OpResult r = Restore(pet, item, shared, shared && hostShares.at(choice), view);
       if (!r.ok()) {
         out.failedChoice = choice;

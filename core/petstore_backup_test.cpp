@@ -240,6 +240,8 @@ TEST(Backup, UnknownFlagsBackUpEveryOwnCopyThereIsAndSaySo) {
   s.Remove("lupina3.dat");
   const PetStore::BackupReport missing = s.Store().BackUp();
   EXPECT_TRUE(IsNotFound(missing.sharesUnknown.error));
+  EXPECT_EQ(missing.sharesUnknown.action, Action::Read);
+  EXPECT_EQ(missing.sharesUnknown.path, s / "lupina3.dat");
 }
 
 TEST(Backup, AFolderThatCannotBeListedIsAFailureAndTheRunGoesOn) {

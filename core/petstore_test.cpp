@@ -118,6 +118,22 @@ TEST_F(PetStoreTest, SavedFlagsAreReadBackInOrder) {
   EXPECT_EQ(Read("lupina3.dat"), Cp932("\"ミミ\",0,1,0,1\r\n\"ソラ\",1,1,1,1\r\n"));
 }
 
+TEST(SharesItem, EachItemFollowsTheFlagOfItsKindAndThePetFileNone) {
+  const ShareFlags everything{1, 1, 1, 1};
+  EXPECT_FALSE(SharesItem(everything, Item::kPetFile));
+  // Any value but 0 shares; both logs follow the one send/receive flag.
+  const ShareFlags logsOnly{0, -1, 0, 0};
+  EXPECT_TRUE(SharesItem(logsOnly, Item::kReceived));
+  EXPECT_TRUE(SharesItem(logsOnly, Item::kSent));
+  EXPECT_FALSE(SharesItem(logsOnly, Item::kFriendBook));
+  EXPECT_FALSE(SharesItem(logsOnly, Item::kSnacks));
+  EXPECT_FALSE(SharesItem(logsOnly, Item::kTreasure));
+  EXPECT_TRUE(SharesItem(ShareFlags{1, 0, 0, 0}, Item::kFriendBook));
+  EXPECT_TRUE(SharesItem(ShareFlags{0, 0, 2, 0}, Item::kSnacks));
+  EXPECT_TRUE(SharesItem(ShareFlags{0, 0, 0, 1}, Item::kTreasure));
+  EXPECT_FALSE(SharesItem(ShareFlags{0, 1, 1, 1}, Item::kFriendBook));
+}
+
 TEST_F(PetStoreTest, OnlyATrueFirstMarkMeansThePatchedHost) {
   EXPECT_FALSE(Store().UsesPatchedHost("ノクタ"));
   ASSERT_TRUE(Store().SavePatchedMarks({{"ノクタ", true, true}, {"ミミ", true, false}}).ok());
@@ -141,6 +157,16 @@ TEST_F(PetStoreTest, TheLiveSnacksBelongToTheCurrentPetOrTheSharedFolder) {
   EXPECT_FALSE(ReadLiveSnackOwner(D()).shared);  // no record: her own snacks
   Put("lupina.dat", "\"unterminated");
   EXPECT_EQ(ReadLiveSnackOwner(D()).state, LiveSnackOwner::State::kCurrentUnknown);
+}
+
+TEST_F(PetStoreTest, PreparedSharedCopiesLeaveANameTakenByAFileAsItIs) {
+  Put("受信フォルダ/m.txt", "mail");
+  Put("送信フォルダ/s.txt", "sent");
+  Put("共有/受信フォルダ", "a file, not a folder");
+  const std::vector<OpResult> failures = Store().PrepareSharedCopies();
+  EXPECT_TRUE(failures.empty()) << failures.front().Describe();
+  EXPECT_EQ(Read("共有/受信フォルダ"), "a file, not a folder");
+  EXPECT_EQ(NamesIn(At("共有/送信フォルダ")), "s.txt");
 }
 
 // ---- the backup layout and box recovery ------------------------------------------------

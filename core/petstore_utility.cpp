@@ -105,10 +105,10 @@ std::vector<PetStore::TakeOver> PetStore::TakeOverKind(std::string_view pet, Dat
     const fs::path own = s_.PetCopy(pet, item);
     const fs::path source = sourceFolder / U8Path(s_.NameOf(item));
     const bool file = IsFileItem(item);
-    if (file ? FileExists(own) : FolderExists(own)) {
+    if (file ? FileExists(own) : EntryExists(own)) {
       t.end = TakeOverEnd::kAlreadyThere;
       t.path = own;
-    } else if (!(file ? FileExists(source) : FolderExists(source))) {
+    } else if (!(file ? FileExists(source) : EntryExists(source))) {
       t.end = TakeOverEnd::kSourceMissing;
       t.path = source;
     } else {
@@ -127,8 +127,7 @@ PetStore::FlagsRead PetStore::ReadFlags(std::string_view pet) const {
   if (!shares.error.ok()) {
     out.error = shares.error;
   } else if (!shares.exists) {
-    out.error = OpResult::Fail(Action::Read, std::make_error_code(std::errc::no_such_file_or_directory),
-                               ShareListFile(s_.hostFolder));
+    out.error = ShareListMissing(s_.hostFolder);
   } else {
     out.flags = FindShareFlags(shares.records, pet).value_or(ShareFlags{});
   }

@@ -24,6 +24,7 @@ class UtilityStoreTest : public ::testing::Test, public HostFolder {
     settings.MakeHostPaths();
   }
   PetStore Store() const { return PetStore(settings); }
+  fs::path src() const { return At("src"); }
   Settings settings;
 };
 
@@ -115,6 +116,16 @@ TEST_F(UtilityStoreTest, TakeOverCopiesWhatIsThereAndNeverTouchesAnOwnCopy) {
   EXPECT_TRUE(fs::is_directory(At("ミミ_宝物")));
 }
 
+TEST_F(UtilityStoreTest, AFileUnderTheNameOfAnOwnFolderCountsAsTheOwnCopyAndStays) {
+  Put("src/受信フォルダ/a.txt", "mail");
+  Put("ミミ_受信フォルダ", "a file, not a folder");
+  auto log = Store().TakeOverKind("ミミ", kSendReceiveLog, src());
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].end, PetStore::TakeOverEnd::kAlreadyThere);
+  EXPECT_EQ(log[0].path, At("ミミ_受信フォルダ"));
+  EXPECT_EQ(Read("ミミ_受信フォルダ"), "a file, not a folder");
+}
+
 TEST_F(UtilityStoreTest, AFailedTakeOverNamesTheFile) {
   Put("src/受信フォルダ/a.txt", "mail");
   Put("src/送信フォルダ/b.txt", "sent");
@@ -135,7 +146,10 @@ TEST_F(UtilityStoreTest, APetWithoutARecordSharesNothing) {
   EXPECT_TRUE(other.error.ok());
   EXPECT_EQ(other.flags, (ShareFlags{0, 0, 0, 0}));  // not the last line's flags
   Remove("lupina3.dat");
-  EXPECT_EQ(Store().ReadFlags("ミミ").error.path, At("lupina3.dat"));
+  const PetStore::FlagsRead missing = Store().ReadFlags("ミミ");
+  EXPECT_EQ(missing.error.path, At("lupina3.dat"));
+  EXPECT_EQ(missing.error.action, Action::Read);
+  EXPECT_TRUE(IsNotFound(missing.error.error));
 }
 
 TEST_F(UtilityStoreTest, BackedUpPetsAreThoseWithABackupOfTheirSettingsFile) {

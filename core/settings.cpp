@@ -1,7 +1,5 @@
 #include "core/settings.h"
 
-#include <climits>
-
 #include "base/text.h"
 #include "base/unicode.h"
 #include "core/fsquery.h"
@@ -75,12 +73,22 @@ void Settings::MakeHostPaths() {
   }
 }
 
+std::string Settings::PetCopyName(std::string_view petName, Item item) const {
+  return std::string(petName) + "_" + NameOf(item);
+}
+
 fs::path Settings::PetCopy(std::string_view petName, Item item) const {
-  return Under(hostFolder, std::string(petName) + "_" + NameOf(item));
+  return Under(hostFolder, PetCopyName(petName, item));
+}
+
+ItemPaths Settings::PetPaths(std::string_view petName, Item item) const {
+  ItemPaths paths = PathsOf(item);
+  paths.pet = PetCopy(petName, item);
+  return paths;
 }
 
 void Settings::MakePetPaths(std::string_view petName) {
-  for (Item item : kAllItems) PathsOf(item).pet = PetCopy(petName, item);
+  for (Item item : kAllItems) PathsOf(item) = PetPaths(petName, item);
 }
 
 fs::path Settings::HostExe() const { return Under(hostFolder, hostExeName); }
@@ -103,22 +111,17 @@ fs::path DefaultHostFolder(const fs::path& programFolder) {
 }
 
 bool ParseStoredInt(std::string_view text, int* value) {
+  // A stored number may have spaces around it and a "+" before it (one sign
+  // only: "+-1" is no number).
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
+  if (text.starts_with('+')) {
     text.remove_prefix(1);
+    if (text.starts_with('-')) return false;
   }
-  if (text.empty() || text.size() > 9) return false;
-  long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (negative) v = -v;
-  if (v < INT_MIN || v > INT_MAX) return false;
-  *value = static_cast<int>(v);
+  const std::optional<int> n = ParseDecimal(text);
+  if (!n) return false;
+  *value = *n;
   return true;
 }
 

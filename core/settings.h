@@ -21,7 +21,7 @@ namespace lup {
 // The three copies of one pet item: D\N, D\P_N, D\共有\N.
 struct ItemPaths {
   std::filesystem::path host;    // where the host itself reads the item
-  std::filesystem::path pet;     // the pet's own copy (set by MakePetPaths)
+  std::filesystem::path pet;     // the pet's own copy (set by MakePetPaths, PetPaths)
   std::filesystem::path shared;  // the copy shared by the pets that share it
 };
 
@@ -95,10 +95,16 @@ struct Settings {
 
   // Sets `host` and `shared` of all six triples from the current values.
   void MakeHostPaths();
-  // Sets `pet` of all six triples for the pet `petName` (D / (P + "_" + N)).
+  // Sets `pet` of all six triples for the pet `petName` (PetPaths).
   void MakePetPaths(std::string_view petName);
-  // Pet `petName`'s own copy of `item`: D / (P + "_" + N).
+  // The triple of `item` with `pet` set for the pet `petName`; the settings'
+  // own triples stay as they are.
+  ItemPaths PetPaths(std::string_view petName, Item item) const;
+  // Pet `petName`'s own copy of `item`: D / PetCopyName.
   std::filesystem::path PetCopy(std::string_view petName, Item item) const;
+  // The name of pet `petName`'s own copy of `item`, P + "_" + N, in D and in
+  // its backup alike.
+  std::string PetCopyName(std::string_view petName, Item item) const;
 
   // D\pp_name
   std::filesystem::path HostExe() const;
@@ -171,8 +177,9 @@ OpResult WritePetCount(SettingsStore& store, int count);
 OpResult WriteSpecialExes(SettingsStore& store, const std::filesystem::path& ordinaryHostExe,
                           const std::filesystem::path& patchedHostExe);
 
-// Converts a stored number the way the settings are read: optional spaces,
-// optional sign, decimal digits. False when it does not convert.
+// Converts a stored number the way the settings are read: spaces around it
+// allowed, then an optional "+" or "-" and one to nine decimal digits
+// (ParseDecimal). False when it does not convert.
 bool ParseStoredInt(std::string_view text, int* value);
 
 }  // namespace lup

@@ -143,6 +143,23 @@ TEST_F(SettingsTest, PathTriples) {
   EXPECT_EQ(s.treasurePaths.pet, hostDir / U8Path("ソ_たから"));
 }
 
+TEST_F(SettingsTest, APetsTripleIsTheSettingsOneWithHerOwnCopy) {
+  Settings s = LoadSettings(store, dir.path()).settings;
+  EXPECT_EQ(s.PetCopyName("ソ", Item::kFriendBook), "ソ_おともだち帳");
+  EXPECT_EQ(s.PetCopyName("", Item::kSnacks), "_おやつ");
+  const ItemPaths sora = s.PetPaths("ソラ", Item::kReceived);
+  EXPECT_EQ(sora.host, s.receivedPaths.host);
+  EXPECT_EQ(sora.shared, s.receivedPaths.shared);
+  EXPECT_EQ(sora.pet, hostDir / U8Path("ソラ_受信フォルダ"));
+  EXPECT_EQ(sora.pet, s.PetCopy("ソラ", Item::kReceived));
+  // The settings' own triples are not changed by it.
+  EXPECT_TRUE(s.receivedPaths.pet.empty());
+  s.MakePetPaths("ミミ");
+  EXPECT_EQ(s.PetPaths("ソラ", Item::kReceived).pet, sora.pet);
+  EXPECT_EQ(s.receivedPaths.pet, hostDir / U8Path("ミミ_受信フォルダ"));
+  EXPECT_EQ(s.receivedPaths.host, sora.host);
+}
+
 TEST_F(SettingsTest, NamesThatLookLikePathsOfTheirOwnStayInTheHostFolder) {
   // A folder or file name that starts with a separator (or, on Windows, a
   // drive) is appended to the host folder as text: it names an entry of the
@@ -275,6 +292,24 @@ TEST(ParseStoredInt, AcceptsSignedDecimalsOnly) {
   EXPECT_FALSE(ParseStoredInt("-", &v));
   EXPECT_FALSE(ParseStoredInt("99999999999", &v));
   EXPECT_EQ(v, 12);
+}
+
+TEST(ParseStoredInt, TakesSpacesAndOnePlusAroundTheNumberButNothingElse) {
+  int v = 7;
+  EXPECT_TRUE(ParseStoredInt("+5", &v));
+  EXPECT_EQ(v, 5);
+  EXPECT_TRUE(ParseStoredInt("  +6  ", &v));
+  EXPECT_EQ(v, 6);
+  EXPECT_TRUE(ParseStoredInt(" -999999999", &v));
+  EXPECT_EQ(v, -999999999);
+  EXPECT_TRUE(ParseStoredInt("+000000001", &v));
+  EXPECT_EQ(v, 1);
+  // One sign only, and the spaces go around the number, not inside it.
+  for (const char* text : {"+", " + ", "+-1", "-+1", "++1", "--1", "+ 1", "- 1", "1 2",
+                           "\t1", "1\t", "0000000001", "+1000000000"}) {
+    EXPECT_FALSE(ParseStoredInt(text, &v)) << text;
+  }
+  EXPECT_EQ(v, 1);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 #include "core/shortcut.h"
 
+#include "base/unicode.h"
 #include "core/fileops.h"
 
 namespace lup {
 
 std::string ShortcutFileName(std::string_view pet) {
   std::string name(pet);
-  std::string tail = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
-  for (char& c : tail)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (tail != ".LNK") name += ".LNK";
+  const std::string_view tail = name.size() >= 4 ? std::string_view(name).substr(name.size() - 4) : "";
+  if (UpperCase(tail) != ".LNK") name += ".LNK";
   return name;
 }
 

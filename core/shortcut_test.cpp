@@ -15,6 +15,13 @@ TEST(ShortcutFile, TheNameGetsLnkUnlessItEndsInItInAnyLetterCase) {
   EXPECT_EQ(ShortcutFileName("X.LnK"), "X.LnK");
   EXPECT_EQ(ShortcutFileName("lnk"), "lnk.LNK");
   EXPECT_EQ(ShortcutFileName("ミミ"), "ミミ.LNK");
+  EXPECT_EQ(ShortcutFileName(".lnk"), ".lnk");
+  EXPECT_EQ(ShortcutFileName(""), ".LNK");
+  EXPECT_EQ(ShortcutFileName("a.lnkx"), "a.lnkx.LNK");
+  EXPECT_EQ(ShortcutFileName("ミミ.LNK"), "ミミ.LNK");
+  // Full-width letters are other letters than the ending's.
+  EXPECT_EQ(ShortcutFileName("ミミ.ｌｎｋ"), "ミミ.ｌｎｋ.LNK");
+  EXPECT_EQ(ShortcutFileName("ミミ.ＬＮＫ"), "ミミ.ＬＮＫ.LNK");
 }
 
 TEST(ShortcutFile, WrittenWholeOrNotAtAll) {

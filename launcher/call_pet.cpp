@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/box_source.h"
 #include "app/data_hold.h"
 #include "app/data_messages.h"
 #include "base/text.h"
@@ -57,23 +58,10 @@ class CallQuestions final : public StoreQuestions {
     return say_.Ask(text, ui::Buttons::kYesNo, ui::Icon::kQuestion) == ui::Answer::kYes;
   }
 
-  // The box is recovered from another pet's: the message bears the
-  // utility's title, as the same recovery does there.
   std::optional<fs::path> ChooseBoxSource(const fs::path& folder) override {
-    const ui::Messenger recovery(c_.host, kUtilityTitle, c_.owner);
-    recovery.Tell(PathText(folder) + "フォルダに宝箱が見つかりません" + kCrLf +
-                  "他のペットの宝箱を元に作成します" + kCrLf + "元にする" +
-                  c_.settings.treasureBoxName + "を指定してください");
-    ui::OpenFileRequest request;
-    request.title = "コピー元の宝箱を選択";
-    request.filters = {{"宝箱", c_.settings.treasureBoxName}};
-    request.initial_folder = c_.settings.hostFolder;
-    request.owner = c_.owner;
-    const fs::path chosen = c_.host.ChooseOpenFile(request);
-    if (chosen.empty()) {
-      say_.Tell(calledName_ + "の宝箱は作成されませんでした");
-      return std::nullopt;
-    }
+    std::optional<fs::path> chosen =
+        AskForBoxSource(c_.host, c_.settings, PathText(folder) + "フォルダに宝箱", c_.owner);
+    if (!chosen) say_.Tell(calledName_ + "の宝箱は作成されませんでした");
     return chosen;
   }
 

@@ -35,6 +35,8 @@ ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet
                          Apply apply)
     : host_(host),
       store_(std::move(store)),
+      row_(row),
+      pet_(pet.name),
       original_(pet.flags),
       release_(std::move(release)),
       apply_(std::move(apply)) {
@@ -61,8 +63,7 @@ ShareDialog::ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet
   ok.on_click = [this] { Ok(); };
   form_.SetDefaultButton(&ok);
 
-  // What the pet list hands over: the row, the name and the four flags.
-  form_.tag = std::to_string(row);
+  // What the pet list hands over: the name and the four flags.
   name.SetCaption(pet.name);
   for (int k = 0; k < 4; ++k) checks_[k]->SetValue(pet.flags[k] != 0 ? 1 : 0);
 }
@@ -73,25 +74,22 @@ bool ShareDialog::Released() {
 }
 
 void ShareDialog::Ok() {
-  int row = 0;
-  if (!ParseStoredInt(form_.tag, &row)) return;
-  const std::string pet = form_.Get<ui::Label>("Label1").Caption();
   ShareFlags flags{};
   for (int k = 0; k < 4; ++k) {
     flags[k] = checks_[k]->Value() != 0 ? 1 : 0;
     if (!flags[k]) continue;
-    const std::string question = pet + kKinds[k].question + kCrLf + kKinds[k].overwrite;
+    const std::string question = pet_ + kKinds[k].question + kCrLf + kKinds[k].overwrite;
     if (say_.Ask(question, ui::Buttons::kYesNo, ui::Icon::kNone, 1) != ui::Answer::kYes) continue;
     // The host copies may hold the current pet's newer data of this kind.
     if (!Released()) return;
-    const OpResult copied = store_.CopyToShared(pet, static_cast<DataKind>(k));
+    const OpResult copied = store_.CopyToShared(pet_, static_cast<DataKind>(k));
     // A failed copy leaves the shared copy's old files where they were.
     say_.TellFailure(copied, copied.action == Action::Copy ? "共有のファイルは削除せずに残しました"
                                                            : std::string());
   }
   for (int k = 0; k < 4; ++k)
     if ((flags[k] != 0) != (original_[k] != 0) && !Released()) return;
-  if (released_) apply_(row, flags);
+  if (released_) apply_(row_, flags);
   host_.Unload(form_);
 }
 

@@ -30,10 +30,10 @@ class ShareDialog {
   // What OK hands back: the row and the pet's new flags.
   using Apply = std::function<void(int row, const ShareFlags& flags)>;
 
-  // Fills the dialog for `pet`, row `row` of the pet list: the row number in
-  // the tag, the name in Label1, the flags in Check1 to Check4. OK asks, for
-  // every ticked kind, whether the pet's own copy is to replace the shared
-  // one (copied through `store`), then hands the new flags to `apply`. Before
+  // Fills the dialog for `pet`, row `row` of the pet list: the name in
+  // Label1, the flags in Check1 to Check4. OK asks, for every ticked kind,
+  // whether the pet's own copy is to replace the shared one (copied through
+  // `store`), then hands `row` and the new flags to `apply`. Before
   // the first copy or change `release` runs; OK that changes nothing (no
   // flag changed, every copy declined) changes nothing at all.
   ShareDialog(ui::Host& host, PetStore store, int row, const Pet& pet, Release release,
@@ -46,6 +46,8 @@ class ShareDialog {
 
   ui::Host& host_;
   PetStore store_;
+  int row_;          // of the pet list, handed back to `apply`
+  std::string pet_;  // the pet whose flags these are
   ShareFlags original_;
   Release release_;
   bool released_ = false;

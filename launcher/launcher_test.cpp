@@ -420,16 +420,19 @@ TEST_F(LauncherTest, CtrlClickOpensTheShareDialogForTheRowAndCallsNoPet) {
   hf.store.Set("flg_opt1", "1");
   EXPECT_EQ(StartWith(), StartOutcome::Shown);
   host.ExpectModal("Form4", [&](ui::Form& f) {
-    EXPECT_EQ(f.tag, "2");
     EXPECT_EQ(f.Caption(), "共有・非共有の設定");
     EXPECT_EQ(f.Get<ui::Label>("Label1").Caption(), "ミミ");
     EXPECT_EQ(f.Get<ui::CheckBox>("Check1").Value(), 1);
     EXPECT_EQ(f.Get<ui::CheckBox>("Check2").Value(), 0);
     EXPECT_EQ(f.Get<ui::CheckBox>("Check3").Value(), 0);
     EXPECT_EQ(f.Get<ui::CheckBox>("Check4").Value(), 1);
-    host.CloseBox(f);
+    host.Click(f, "Check2");
+    host.Click(f, "Command1");
   });
+  for (int ticked = 0; ticked < 3; ++ticked) host.ExpectMessage(Answer::kNo).TextHas("ミミの");
   host.ClickCell(launcher->form(), "List1", 2, 0, ui::kCtrlKey);
+  // OK hands the new flags back to the row the dialog was opened for.
+  EXPECT_EQ(RowsText(), "ソラ:非非非非:0000 ミミ:共共非共:1101");
   EXPECT_TRUE(hf.calls.empty());
   EXPECT_FALSE(host.ended());
   // The right button never calls.

@@ -270,6 +270,7 @@ std::string SnackWindow::TargetEntry() const { return target_->SelectedText(); }
 
 void SnackWindow::FillSnackGrid() {
   grid_->SetRows(1);
+  rowFiles_.clear();
   grid_->SetVisible(false);
   const fs::path folder = ResolveSnackFolder(hostFolder_, SourceEntry());
   grid_->SetColWidth(0, kNameWidth);
@@ -284,6 +285,7 @@ void SnackWindow::FillSnackGrid() {
       continue;
     }
     const int row = grid_->AddRow();
+    rowFiles_.push_back(file);
     if (grid_->Rows() > kScrollRows) grid_->SetColWidth(0, kNameWidthScrolled);
     grid_->SetRow(row);
     grid_->SetCell(row, 0, read.info.name);
@@ -312,8 +314,8 @@ void SnackWindow::UpdateMoveCopy() {
 bool SnackWindow::HasSnackRows() const { return grid_->Rows() > 1; }
 
 fs::path SnackWindow::RowFile(int row) const {
-  if (row < 1 || row >= grid_->Rows()) return {};
-  return U8Path(grid_->Cell(row, 2));
+  if (row < 1 || row > static_cast<int>(rowFiles_.size())) return {};
+  return rowFiles_[static_cast<std::size_t>(row - 1)];
 }
 
 fs::path SnackWindow::LiveTwin(const fs::path& file) const {

@@ -125,6 +125,7 @@ class SnackWindow {
   bool HasSnackRows() const;
   std::string SourceEntry() const;
   std::string TargetEntry() const;
+  // The snack file grid row `row` lists; empty for a row without one.
   std::filesystem::path RowFile(int row) const;
   // The file of the same name in the live folder when the source entry is
   // the live folder's owner and such a file (other than `file` itself)
@@ -151,6 +152,7 @@ class SnackWindow {
   std::string hostExeName_;
   std::string currentPetName_;
   std::optional<std::string> liveOwner_;
+  std::vector<std::filesystem::path> rowFiles_;  // the file of each snack row, row 1 first
   int lastClickedRow_ = 0;
   bool toldUnknownOwner_ = false;
   std::string ownerNote_;  // why the live folder's owner is unknown, to be said

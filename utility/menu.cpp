@@ -79,11 +79,11 @@ void MenuWindow::BuildForm() {
     Registrar(env_, state_.settings, form_).CurrentPet();
   };
   form_.Get<ui::Button>("Command3").on_click = [this] { env_.host.Unload(form_); };
-  form_.Get<ui::Button>("Command4").on_click = [this] { OpenSelection(1); };
+  form_.Get<ui::Button>("Command4").on_click = [this] { OpenSelection(SelectionTask::kRepair); };
   form_.Get<ui::Button>("Command5").on_click = [this] { env_.more.backup(state_); };
-  form_.Get<ui::Button>("Command6").on_click = [this] { OpenSelection(2); };
-  form_.Get<ui::Button>("Command7").on_click = [this] { OpenSelection(3); };
-  form_.Get<ui::Button>("Command8").on_click = [this] { OpenSelection(4); };
+  form_.Get<ui::Button>("Command6").on_click = [this] { OpenSelection(SelectionTask::kDelete); };
+  form_.Get<ui::Button>("Command7").on_click = [this] { OpenSelection(SelectionTask::kShortcut); };
+  form_.Get<ui::Button>("Command8").on_click = [this] { OpenSelection(SelectionTask::kTreasure); };
   // Closing the menu, by its close box or "終了", ends the utility.
   form_.on_unload = [this](ui::UnloadReason) { env_.host.Quit(0); };
 }
@@ -112,8 +112,8 @@ bool MenuWindow::HostFound() {
   return false;
 }
 
-void MenuWindow::OpenSelection(int mode) {
-  selection_->SetForm(mode);
+void MenuWindow::OpenSelection(SelectionTask task) {
+  selection_->SetForm(task);
   selection_->ShowAndRun();
 }
 

@@ -1,6 +1,7 @@
 // The pet selection dialog, the per-pet shortcut and emptying a treasure box.
 #include "utility/select.h"
 
+#include "app/box_source.h"
 #include "app/data_hold.h"
 #include "base/text.h"
 #include "core/fsquery.h"
@@ -18,22 +19,6 @@ constexpr const char* kRepairCaption = "修復するペットの選択";
 constexpr const char* kDeleteCaption = "削除するペットの選択";
 constexpr const char* kShortcutCaption = "スイッチに指定するペットの選択";
 constexpr const char* kTreasureCaption = "宝箱を空にするペットの選択";
-
-// Asks for the box a missing treasure box is made from; nullopt when the
-// user chose none.
-std::optional<fs::path> ChooseBoxSource(ui::Host& host, const Settings& s, const std::string& pet,
-                                        bool shared) {
-  const ui::Messenger say(host, kUtilityTitle);
-  say.Tell((shared ? std::string("共有の宝箱") : pet + "の宝箱") + "が見つかりません" + kCrLf +
-           "他のペットの宝箱を元に作成します" + kCrLf + "元にする" + s.treasureBoxName + "を指定してください");
-  ui::OpenFileRequest request;
-  request.title = "コピー元の宝箱を選択";
-  request.filters = {{"宝箱", s.treasureBoxName}};
-  request.initial_folder = s.hostFolder;
-  fs::path chosen = host.ChooseOpenFile(request);
-  if (chosen.empty()) return std::nullopt;
-  return chosen;
-}
 
 }  // namespace
 
@@ -54,22 +39,23 @@ PetSelectDialog::PetSelectDialog(UtilityEnv& env, UtilityState& state) : env_(en
   form_.SetCancelButton(&cancel);
 }
 
-void PetSelectDialog::SetForm(int mode) {
+void PetSelectDialog::SetForm(SelectionTask task) {
+  task_ = task;
   list_->Clear();
   list_->SetVisible(false);
   const PetStore store(state_.settings);
   std::vector<std::string> pets;
   OpResult listed;
-  switch (mode) {
-    case 1:
+  switch (task) {
+    case SelectionTask::kRepair:
       form_.SetCaption(kRepairCaption);
       listed = store.BackedUpPetNames(&pets);
       break;
-    case 2:
+    case SelectionTask::kDelete:
       form_.SetCaption(kDeleteCaption);
       listed = store.PetNames(&pets);
       break;
-    case 4:
+    case SelectionTask::kTreasure:
       form_.SetCaption(kTreasureCaption);
       listed = store.PetNames(&pets);
       break;
@@ -81,14 +67,6 @@ void PetSelectDialog::SetForm(int mode) {
   say_.TellFailure(listed, "ペットの一覧を作れませんでした");
   for (const std::string& pet : pets) list_->AddItem(pet);
   list_->SetVisible(true);
-}
-
-int PetSelectDialog::Mode() const {
-  const std::string& caption = form_.Caption();
-  if (caption == kRepairCaption) return 1;
-  if (caption == kDeleteCaption) return 2;
-  if (caption == kTreasureCaption) return 4;
-  return 3;
 }
 
 void PetSelectDialog::ShowAndRun() {
@@ -106,16 +84,16 @@ void PetSelectDialog::Pick() {
 }
 
 void PetSelectDialog::RunTask() {
-  switch (Mode()) {
-    case 1:
-    case 2: {
-      const auto& hook = Mode() == 1 ? env_.more.repair : env_.more.remove;
+  switch (task_) {
+    case SelectionTask::kRepair:
+    case SelectionTask::kDelete: {
+      const auto& hook = task_ == SelectionTask::kRepair ? env_.more.repair : env_.more.remove;
       if (!hook) break;
       const OpResult prepared = hook(state_);
       if (!prepared.ok()) Cancelled(prepared);
       break;
     }
-    case 4:
+    case SelectionTask::kTreasure:
       TreasureTask();
       break;
     default:
@@ -184,7 +162,8 @@ void PetSelectDialog::TreasureTask() {
   std::optional<std::optional<OpResult>> emptied = empty(std::nullopt);
   if (!emptied) return;
   if (!*emptied) {
-    const std::optional<fs::path> source = ChooseBoxSource(env_.host, state_.settings, pet, shared);
+    const std::optional<fs::path> source =
+        AskForBoxSource(env_.host, state_.settings, shared ? std::string("共有の宝箱") : pet + "の宝箱");
     if (source) emptied = empty(source);
     if (!emptied) return;
   }

@@ -55,6 +55,7 @@ class SelectTest : public ::testing::Test {
 
 TEST_F(SelectTest, EachModeHasItsCaptionAndItsPets) {
   Start();
+  // A value outside the four acts as the shortcut.
   const struct {
     int mode;
     const char* caption;
@@ -66,7 +67,7 @@ TEST_F(SelectTest, EachModeHasItsCaptionAndItsPets) {
                {4, "宝箱を空にするペットの選択", {"ソラ", "ミミ"}},
                {5, "スイッチに指定するペットの選択", {"ソラ", "ミミ"}}};
   for (const auto& m : modes) {
-    Dialog().SetForm(m.mode);
+    Dialog().SetForm(static_cast<SelectionTask>(m.mode));
     EXPECT_EQ(Dialog().form().Caption(), m.caption) << m.mode;
     EXPECT_EQ(Listed(), m.pets) << m.mode;
     EXPECT_TRUE(Dialog().list().Visible());

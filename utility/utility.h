@@ -59,6 +59,7 @@ struct UtilityEnv {
 inline constexpr const char* kMenuHint = "ボタンの上にマウスを持っていくと説明を表示します";
 
 class PetSelectDialog;
+enum class SelectionTask;
 
 class MenuWindow {
  public:
@@ -79,7 +80,7 @@ class MenuWindow {
  private:
   void BuildForm();
   bool HostFound();
-  void OpenSelection(int mode);
+  void OpenSelection(SelectionTask task);
 
   UtilityEnv env_;
   UtilityState state_;

@@ -152,7 +152,7 @@ TEST_F(UtilityWindowsTest, ThePetNameDialog) {
 
 TEST_F(UtilityWindowsTest, ThePetSelectionDialog) {
   PetSelectDialog& selection = menu->selection();
-  selection.SetForm(3);
+  selection.SetForm(SelectionTask::kShortcut);
   host->Show(selection.form());
   Settle();
   const ui::Form& f = selection.form();
@@ -331,7 +331,7 @@ TEST_F(UtilityWindowsTest, APickByTheKeyboardClosesTheDialogAndStartsItsTask) {
     dialogGone = !menu->selection().form().Loaded();
     return OpResult::Ok();
   };
-  menu->selection().SetForm(1);
+  menu->selection().SetForm(SelectionTask::kRepair);
   g_list = &menu->selection().list();
   SetTimer(nullptr, 0, 50, &PressDown);
   menu->selection().ShowAndRun();
