@@ -342,7 +342,7 @@ OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batc
 }
 
 OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copies,
-                          CopyBatch& batch, int* done) {
+                          CopyBatch& batch, int* done, const std::vector<bool>* alike) {
   *done = 0;
   const int countBefore = count_;
   struct One {
@@ -366,6 +366,10 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   ForEachIndexInParallel(asked, [&](std::size_t i) {
     if (i > firstFailed.load()) return;
     One& w = work[i];
+    if (!w.fault && alike && i < alike->size() && (*alike)[i]) {
+      w.result = OpResult::Ok(Action::Copy);  // as a copy onto the same bytes ends
+      return;
+    }
     try {
       w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged);
     } catch (const std::bad_alloc&) {  // a worker thread must not end the program
@@ -411,6 +415,8 @@ OpResult CopyBatch::Commit() {
   OpResult r = CommitCopies();
   std::vector<fs::path> removals;
   removals.swap(removals_);
+  std::vector<AlikeFolders> alike;
+  alike.swap(alike_);
   failed_ = OpResult();
   for (const fs::path& file : removals) {
     if (!r.ok()) break;
@@ -419,6 +425,7 @@ OpResult CopyBatch::Commit() {
     OpResult removed = keeper_ ? keeper_->Removing(file) : Fs().Delete(file);
     if (!removed.ok() && !IsNotFound(removed.error)) r = removed;
   }
+  if (r.ok() && !alike.empty()) RecordSameFiles(alike);
   return r;
 }
 

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "core/result.h"
+#include "core/same_files.h"
 
 namespace lup {
 
@@ -106,6 +107,9 @@ class CopyBatch {
   int Done() const { return done_; }
   // From now on the files this batch replaces or removes go to `keeper`.
   void KeepReplacedIn(ReplacedFiles* keeper) { keeper_ = keeper; }
+  // Once Commit has succeeded, the folders of `alike` are recorded as
+  // holding its files alike (core/same_files.h).
+  void RecordAlikeAfter(AlikeFolders alike) { alike_.push_back(std::move(alike)); }
 
  private:
   friend class FileOps;
@@ -123,6 +127,7 @@ class CopyBatch {
   OpResult failed_;  // the first failed copy of the batch
   int done_ = 0;
   ReplacedFiles* keeper_ = nullptr;
+  std::vector<AlikeFolders> alike_;
 };
 
 class FileOps {
@@ -144,9 +149,11 @@ class FileOps {
   // the other, stopping at the first that fails: the same operations
   // counted, journaled and staged, the same failure returned. The files are
   // compared and written from a few threads at once. `*done` counts the
-  // copies that succeeded.
+  // copies that succeeded. A copy whose `alike` entry is true is known to
+  // hold the same bytes at both ends already (core/same_files.h): it is
+  // counted and journaled, and neither file is opened.
   OpResult CopyAll(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& copies,
-                   CopyBatch& batch, int* done);
+                   CopyBatch& batch, int* done, const std::vector<bool>* alike = nullptr);
 
   // Moves the file `from` to `to`, replacing `to` when it exists. A rename
   // when both lie on one volume, otherwise an atomic copy and a delete.

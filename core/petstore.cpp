@@ -13,6 +13,7 @@
 #include "core/fsquery.h"
 #include "core/fssteps.h"
 #include "core/listfiles.h"
+#include "core/same_files.h"
 
 namespace lup {
 namespace fs = std::filesystem;
@@ -54,25 +55,36 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return WildcardMatch(a, b);
 }
 
-OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
-                      CopyBatch* batch) {
-  std::vector<std::string> names;
-  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names);
-  if (!listed.ok()) return listed;
-  std::vector<std::pair<std::string, fs::path>> sources;
-  for (std::string& name : names) {
-    fs::path from = source / U8Path(name);
-    sources.emplace_back(std::move(name), std::move(from));
+namespace {
+
+// Which of `copies` (from `source` into `target`) hold the same bytes at both
+// ends already, as the record of the two folders shows without opening a
+// file; empty when there is no record to go by.
+std::vector<bool> KnownAlike(const fs::path& source, const fs::path& target,
+                             const std::vector<std::pair<fs::path, fs::path>>& copies) {
+  const SameFiles same = SameFiles::Of(source, target);
+  if (same.Empty()) return {};
+  FolderStamps inSource, inTarget;
+  if (!ListStamps(source, &inSource) || !ListStamps(target, &inTarget)) return {};
+  std::vector<bool> alike(copies.size(), false);
+  for (std::size_t i = 0; i < copies.size(); ++i) {
+    const std::string name = NameText(copies[i].second);
+    const auto s = inSource.find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
+    alike[i] = s != inSource.end() && t != inTarget.end() && same.Alike(name, s->second, t->second);
   }
-  return MirrorFiles(sources, target, keep, batch);
+  return alike;
 }
 
-OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given, const fs::path& target,
-                     std::string_view keep, CopyBatch* batch) {
+// MirrorFiles; with a `sourceFolder` that holds every given file, the two
+// folders' record spares the comparisons it can, and is made anew once the
+// batch is in.
+OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
+                    const fs::path& sourceFolder, const fs::path& target, std::string_view keep,
+                    CopyBatch* batch) {
   if (!batch) {
     // On its own: a batch of its own, committed here.
     CopyBatch own;
-    const OpResult staged = MirrorFiles(given, target, keep, &own);
+    const OpResult staged = MirrorInto(given, sourceFolder, target, keep, &own);
     return staged.ok() ? own.Commit() : staged;
   }
   std::vector<std::string> targetNames;
@@ -81,6 +93,7 @@ OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given,
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
   std::vector<std::pair<fs::path, fs::path>> copies;
+  std::vector<std::string> copiedNames;
   // Names the file system takes for one, each upper-cased once; the few
   // that SameFileName reads as patterns are compared one by one.
   std::unordered_set<std::u16string> plain;
@@ -88,6 +101,7 @@ OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given,
   for (const auto& [s, from] : given) {
     if (IsTempName(s)) continue;
     copies.emplace_back(from, target / U8Path(s));
+    copiedNames.push_back(s);
     if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
       plain.insert(UpcasedUtf16(s));
     else
@@ -102,12 +116,38 @@ OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given,
   if (!copies.empty()) {
     OpResult made = EnsureFolder(target);
     if (!made.ok()) return made;
+    const std::vector<bool> alike =
+        sourceFolder.empty() ? std::vector<bool>() : KnownAlike(sourceFolder, target, copies);
     int done = 0;
-    OpResult copied = Fs().CopyAll(copies, *batch, &done);
+    OpResult copied = Fs().CopyAll(copies, *batch, &done, &alike);
     if (!copied.ok()) return copied;
+    // A record that showed every file alike stays as true as it was.
+    const bool allKnown = !alike.empty() && std::find(alike.begin(), alike.end(), false) == alike.end();
+    if (!sourceFolder.empty() && !(allKnown && extras.empty()))
+      batch->RecordAlikeAfter({sourceFolder, target, std::move(copiedNames)});
   }
   for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));
   return OpResult::Ok(Action::Copy);
+}
+
+}  // namespace
+
+OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
+                      CopyBatch* batch) {
+  std::vector<std::string> names;
+  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names);
+  if (!listed.ok()) return listed;
+  std::vector<std::pair<std::string, fs::path>> sources;
+  for (std::string& name : names) {
+    fs::path from = source / U8Path(name);
+    sources.emplace_back(std::move(name), std::move(from));
+  }
+  return MirrorInto(sources, source, target, keep, batch);
+}
+
+OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given, const fs::path& target,
+                     std::string_view keep, CopyBatch* batch) {
+  return MirrorInto(given, {}, target, keep, batch);
 }
 
 // ---- the backup layout ---------------------------------------------------------

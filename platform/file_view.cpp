@@ -168,15 +168,15 @@ std::error_code Resolve(const fs::path& name, Use use, fs::path* resolved) {
   return {};
 }
 
-std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
+std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, bool stamps) {
   items->clear();
   const std::shared_ptr<const ViewState> state = State();
   fs::path rest;
-  if (!state || state->real.empty() || !Under(folder, state->real, &rest)) return raw::List(folder, items);
+  if (!state || state->real.empty() || !Under(folder, state->real, &rest)) return raw::List(folder, items, stamps);
   const fs::path store = rest.empty() ? state->store : state->store / rest;
   std::vector<FolderItem> fromStore;
-  const std::error_code storeError = raw::List(store, &fromStore);
-  const std::error_code realError = raw::List(folder, items);
+  const std::error_code storeError = raw::List(store, &fromStore, stamps);
+  const std::error_code realError = raw::List(folder, items, stamps);
   if (storeError && raw::Exists(store)) return storeError;
   if (realError && raw::Exists(folder)) return realError;
   if (storeError && realError) return realError;  // neither is there

@@ -29,7 +29,8 @@ enum class Use { kLook, kMake, kWriteOver, kEdit, kRemove };
 std::error_code Resolve(const std::filesystem::path& name, Use use, std::filesystem::path* resolved);
 
 // The folder's entries as the host's view shows them.
-std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items);
+std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items,
+                     bool stamps = false);
 
 // For a hard link: true when `existing` resolves to a file of the real folder
 // (this user cannot give it another name there; a copy serves instead).
@@ -44,5 +45,6 @@ bool Exists(const std::filesystem::path& path);
 bool IsFolder(const std::filesystem::path& path);
 std::error_code MakeFolder(const std::filesystem::path& path);
 std::error_code RemoveFolder(const std::filesystem::path& path);
-std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items);
+std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items,
+                     bool stamps = false);
 }  // namespace lup::os::raw

@@ -58,20 +58,41 @@ struct EntryInfo {
   bool folder = false;
   bool file = false;  // an ordinary file (not a folder, device or link to nowhere)
   std::uint64_t size = 0;
+  std::int64_t writeTime = 0;  // as in FileStamp
 };
 std::error_code LookUp(const std::filesystem::path& path, EntryInfo* info);
 
 // True when anything at all has the name (also a link to nowhere).
 bool NameTaken(const std::filesystem::path& path);
 
+// What the file system keeps of a file beside its data, enough to tell that
+// it was not written since: its size, last-write time, change time (any
+// write, rename or change of its attributes sets it; nobody sets it back)
+// and the number that identifies the file on its volume. The times count
+// in the system's own units (100 ns on Windows, 1 ns elsewhere) from the
+// system's own epoch. `usable` is false where the file system keeps no
+// change time or file number (FAT, exFAT): such a stamp proves nothing.
+struct FileStamp {
+  bool usable = false;
+  std::uint64_t size = 0;
+  std::int64_t writeTime = 0;
+  std::int64_t changeTime = 0;
+  std::uint64_t id = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 // One entry of a folder, as its listing gives it.
 struct FolderItem {
   std::filesystem::path name;  // the name alone
   bool folder = false;
   bool file = false;  // an ordinary file
+  FileStamp stamp;    // a file's, when the listing was asked for stamps
 };
 // The entries of `folder`, in the system's order, without "." and "..".
-std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items);
+// With `stamps` each file's FileStamp too, from the same one query of the
+// folder (no file is opened).
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items,
+                              bool stamps = false);
 
 // Reads a whole file.
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);

@@ -69,8 +69,9 @@ std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes)
   return f.Close();
 }
 
-std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items) {
-  return view::List(folder, items);
+std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<FolderItem>* items,
+                              bool stamps) {
+  return view::List(folder, items, stamps);
 }
 
 std::error_code MakeOneFolder(const std::filesystem::path& name) {

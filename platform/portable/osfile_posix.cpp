@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +49,29 @@ fs::path Seen(const fs::path& name) {
   return seen;
 }
 
+std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& st, bool usable) {
+  FileStamp stamp;
+  stamp.usable = usable;
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.writeTime = Nanoseconds(st.st_mtim);
+  stamp.changeTime = Nanoseconds(st.st_ctim);
+  stamp.id = static_cast<std::uint64_t>(st.st_ino);
+  return stamp;
+}
+
+// FAT and exFAT keep no change time and no lasting file numbers.
+bool KeepsStamps(DIR* dir) {
+  struct statfs info;
+  if (::fstatfs(::dirfd(dir), &info) != 0) return false;
+  constexpr unsigned long kFat = 0x4d44, kExFat = 0x2011BAB0;
+  const auto type = static_cast<unsigned long>(info.f_type);
+  return type != kFat && type != kExFat;
+}
+
 }  // namespace
 
 namespace raw {
@@ -72,10 +96,11 @@ std::error_code RemoveFolder(const fs::path& path) {
   return {};
 }
 
-std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
+std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, bool stamps) {
   items->clear();
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (!dir) return LastError();
+  const bool usable = stamps && KeepsStamps(dir);
   errno = 0;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
@@ -86,6 +111,7 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items) {
     if (::stat((folder / name).c_str(), &st) == 0) {
       item.folder = S_ISDIR(st.st_mode);
       item.file = S_ISREG(st.st_mode);
+      if (stamps && item.file) item.stamp = StampOf(st, usable);
     }
     items->push_back(std::move(item));
     errno = 0;
@@ -125,6 +151,7 @@ std::error_code LookUp(const std::filesystem::path& name, EntryInfo* info) {
   info->folder = S_ISDIR(st.st_mode);
   info->file = S_ISREG(st.st_mode);
   info->size = static_cast<std::uint64_t>(st.st_size);
+  info->writeTime = Nanoseconds(st.st_mtim);
   return {};
 }
 

@@ -222,6 +222,11 @@ class Installation {
     Files out;
     std::error_code e;
     for (fs::recursive_directory_iterator it(d_, e), end; !e && it != end; it.increment(e)) {
+      // Our notes of which folders hold the same files are not data.
+      if (it.depth() == 0 && it->path().filename() == lup::U8Path(lup::kSameFilesFolderName)) {
+        it.disable_recursion_pending();
+        continue;
+      }
       if (!it->is_regular_file()) continue;
       out[PathText(it->path().lexically_relative(d_).generic_u8string())] =
           lup::test::ReadBytes(it->path());

@@ -10,6 +10,7 @@
 #include "base/codepage.h"
 #include "base/text.h"
 #include "core/listfiles.h"
+#include "core/same_files.h"
 #include "core/settings.h"
 
 namespace lup::test {
@@ -100,6 +101,11 @@ Files HostFolder::Snapshot() const {
   Files out;
   std::error_code e;
   for (fs::recursive_directory_iterator it(d_, e), end; !e && it != end; it.increment(e)) {
+    // Our notes of which folders hold the same files are not data.
+    if (it.depth() == 0 && it->path().filename() == U8Path(kSameFilesFolderName)) {
+      it.disable_recursion_pending();
+      continue;
+    }
     if (!it->is_regular_file()) continue;
     out[PathText(it->path().lexically_relative(d_).generic_u8string())] = ReadBytes(it->path());
   }

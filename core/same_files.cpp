@@ -1,0 +1,238 @@
+#include "core/same_files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <charconv>
+#include <mutex>
+#include <thread>
+
+#include "base/text.h"
+#include "base/unicode.h"
+
+namespace lup {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kFirstLine = "lupina same files 1";
+
+std::mutex& HostLock() {
+  static std::mutex lock;
+  return lock;
+}
+fs::path& HostFolder() {
+  static fs::path host;
+  return host;
+}
+
+fs::path RecordsHost() {
+  std::lock_guard<std::mutex> hold(HostLock());
+  return HostFolder();
+}
+
+// The folder spelled as records compare it.
+std::string Spelled(const fs::path& folder) { return PathText(folder.lexically_normal()); }
+
+bool Inside(const fs::path& folder, const fs::path& host) {
+  const fs::path f = folder.lexically_normal(), h = host.lexically_normal();
+  auto fi = f.begin();
+  for (auto hi = h.begin(); hi != h.end(); ++hi, ++fi) {
+    if (hi->empty()) continue;  // a trailing separator
+    if (fi == f.end() || UpcasedUtf16(PathText(*fi)) != UpcasedUtf16(PathText(*hi))) return false;
+  }
+  return fi != f.end();
+}
+
+std::uint64_t Fnv(std::string_view bytes, std::uint64_t h = 1469598103934665603ull) {
+  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+std::string Hex(std::uint64_t v) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, v >>= 4) out[static_cast<std::size_t>(i)] = kDigits[v & 15];
+  return out;
+}
+
+// The pair in the record's order, by the names as the file system compares them.
+bool InOrder(const fs::path& a, const fs::path& b) {
+  return UpcasedUtf16(Spelled(a)) <= UpcasedUtf16(Spelled(b));
+}
+
+std::string StampText(const os::FileStamp& s) {
+  return std::to_string(s.size) + " " + std::to_string(s.writeTime) + " " +
+         std::to_string(s.changeTime) + " " + std::to_string(s.id);
+}
+
+template <typename T>
+bool Number(std::string_view& text, T* value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  if (error != std::errc() || end == text.data()) return false;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  if (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  return true;
+}
+
+bool ParseStamp(std::string_view text, os::FileStamp* s) {
+  s->usable = true;
+  return Number(text, &s->size) && Number(text, &s->writeTime) && Number(text, &s->changeTime) &&
+         Number(text, &s->id) && text.empty();
+}
+
+bool NextLine(std::string_view& text, std::string_view* line) {
+  const std::size_t end = text.find('\n');
+  if (end == std::string_view::npos) return false;
+  *line = text.substr(0, end);
+  text.remove_prefix(end + 1);
+  return true;
+}
+
+// The newest time any entry of the record was written or changed.
+std::int64_t NewestTime(const std::vector<std::pair<os::FileStamp, os::FileStamp>>& entries) {
+  std::int64_t newest = 0;
+  for (const auto& [x, y] : entries)
+    newest = std::max({newest, x.writeTime, x.changeTime, y.writeTime, y.changeTime});
+  return newest;
+}
+
+// A record written: the whole text to a fresh name beside it, renamed over it.
+bool WriteRecord(const fs::path& file, const std::string& text) {
+  const fs::path fresh = fs::path(file).replace_extension(".new");
+  os::DeleteOneFile(fresh);
+  os::File out;
+  if (os::CreateNew(fresh, &out)) return false;
+  const bool written = !out.WriteAll(text.data(), text.size()) && !out.Close();
+  if (!written || os::ReplaceByRename(fresh, file, /*syncFolder=*/false)) {
+    out.Close();
+    os::DeleteOneFile(fresh);
+    return false;
+  }
+  return true;
+}
+
+std::int64_t WriteTimeOf(const fs::path& file) {
+  os::EntryInfo entry;
+  return os::LookUp(file, &entry) ? 0 : entry.writeTime;
+}
+
+}  // namespace
+
+void UseSameFilesRecords(const fs::path& hostFolder) {
+  std::lock_guard<std::mutex> hold(HostLock());
+  HostFolder() = hostFolder;
+}
+
+bool ListStamps(const fs::path& folder, FolderStamps* stamps) {
+  stamps->clear();
+  std::vector<os::FolderItem> items;
+  if (os::ListOneFolder(folder, &items, /*stamps=*/true)) return false;
+  for (const os::FolderItem& item : items)
+    if (item.file) stamps->emplace(UpcasedUtf16(PathText(item.name)), item.stamp);
+  return true;
+}
+
+fs::path SameFilesRecord(const fs::path& a, const fs::path& b) {
+  const fs::path host = RecordsHost();
+  if (host.empty() || !Inside(a, host) || !Inside(b, host)) return {};
+  const bool ordered = InOrder(a, b);
+  const std::string key = UpperCase(Spelled(ordered ? a : b)) + "\n" + UpperCase(Spelled(ordered ? b : a));
+  return host / U8Path(kSameFilesFolderName) / U8Path(Hex(Fnv(key)) + ".dat");
+}
+
+SameFiles SameFiles::Of(const fs::path& a, const fs::path& b) {
+  SameFiles out;
+  const fs::path file = SameFilesRecord(a, b);
+  std::string bytes;
+  if (file.empty() || os::ReadWhole(file, &bytes)) return out;
+  const std::int64_t recordTime = WriteTimeOf(file);
+  std::string_view text = bytes, line, first, second;
+  // The last line counts the entries and sums up all that comes before it:
+  // a record cut short or garbled is no record.
+  const std::size_t lastLine = text.rfind("\nend ");
+  if (lastLine == std::string_view::npos || text.back() != '\n') return out;
+  std::string_view tail = text.substr(lastLine + 5, text.size() - lastLine - 6);
+  const std::string_view body = text.substr(0, lastLine + 1);
+  std::size_t count = 0;
+  std::uint64_t sum = 0;
+  if (!Number(tail, &count)) return out;
+  const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), sum, 16);
+  if (error != std::errc() || end != tail.data() + tail.size() || sum != Fnv(body)) return out;
+  text = body;
+  if (!NextLine(text, &line) || line != kFirstLine || !NextLine(text, &first) ||
+      !NextLine(text, &second))
+    return out;
+  const bool ordered = InOrder(a, b);
+  if (first != Spelled(ordered ? a : b) || second != Spelled(ordered ? b : a)) return out;
+  std::unordered_map<std::u16string, Pair> files;
+  while (NextLine(text, &line)) {
+    const std::size_t tab1 = line.find('\t');
+    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 == std::string_view::npos) return out;
+    Pair p;
+    if (!ParseStamp(line.substr(tab1 + 1, tab2 - tab1 - 1), &p.first) ||
+        !ParseStamp(line.substr(tab2 + 1), &p.second))
+      return out;
+    files.emplace(UpcasedUtf16(line.substr(0, tab1)), p);
+  }
+  if (files.size() != count || recordTime == 0) return out;
+  out.swapped_ = !ordered;
+  out.recordTime_ = recordTime;
+  out.files_ = std::move(files);
+  return out;
+}
+
+bool SameFiles::Alike(std::string_view name, const os::FileStamp& inA,
+                      const os::FileStamp& inB) const {
+  const auto found = files_.find(UpcasedUtf16(name));
+  if (found == files_.end() || !inA.usable || !inB.usable) return false;
+  const os::FileStamp& a = swapped_ ? found->second.second : found->second.first;
+  const os::FileStamp& b = swapped_ ? found->second.first : found->second.second;
+  for (const os::FileStamp* s : {&inA, &inB})
+    if (s->writeTime >= recordTime_ || s->changeTime >= recordTime_) return false;
+  return inA == a && inB == b;
+}
+
+void RecordSameFiles(const std::vector<AlikeFolders>& pairs) {
+  struct Written {
+    fs::path file;
+    std::string text;
+    std::int64_t newest = 0;
+  };
+  std::vector<Written> written;
+  for (const AlikeFolders& pair : pairs) {
+    const fs::path file = SameFilesRecord(pair.a, pair.b);
+    if (file.empty()) continue;
+    const bool ordered = InOrder(pair.a, pair.b);
+    const fs::path& first = ordered ? pair.a : pair.b;
+    const fs::path& second = ordered ? pair.b : pair.a;
+    FolderStamps inFirst, inSecond;
+    if (!ListStamps(first, &inFirst) || !ListStamps(second, &inSecond)) continue;
+    std::string text = std::string(kFirstLine) + "\n" + Spelled(first) + "\n" + Spelled(second) + "\n";
+    std::vector<std::pair<os::FileStamp, os::FileStamp>> entries;
+    for (const std::string& name : pair.names) {
+      if (name.find_first_of("\t\n\r") != std::string::npos) continue;
+      const std::u16string key = UpcasedUtf16(name);
+      const auto x = inFirst.find(key), y = inSecond.find(key);
+      if (x == inFirst.end() || y == inSecond.end() || !x->second.usable || !y->second.usable) continue;
+      entries.emplace_back(x->second, y->second);
+      text += name + "\t" + StampText(x->second) + "\t" + StampText(y->second) + "\n";
+      inFirst.erase(x);  // a name given twice is recorded once
+    }
+    text += "end " + std::to_string(entries.size()) + " " + Hex(Fnv(text)) + "\n";
+    os::MakeOneFolder(file.parent_path());
+    if (WriteRecord(file, text)) written.push_back({file, std::move(text), NewestTime(entries)});
+  }
+  // The files just written may lie within the record's tick; write the
+  // record again once the clock has moved past them.
+  for (int wait = 1; wait <= 32; wait *= 2) {
+    bool late = false;
+    for (const Written& w : written) late = late || WriteTimeOf(w.file) <= w.newest;
+    if (!late) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+    for (const Written& w : written)
+      if (WriteTimeOf(w.file) <= w.newest) WriteRecord(w.file, w.text);
+  }
+}
+
+}  // namespace lup

@@ -1,0 +1,76 @@
+#pragma once
+// Which files two folders hold alike, known without reading them.
+//
+// When a folder copy has been made durable, the pair of folders is recorded:
+// for each file both hold alike, its stamp in each (os::FileStamp: size,
+// last-write time, change time, file number). A later copy between the same
+// two folders, in either direction, lists both (one query each) and takes a
+// file for alike without opening it only when
+//   - both stamps are usable and exactly those recorded, and
+//   - neither was written or changed at or after the record's own last-write
+//     time (from the same clock: a file written within the tick of the record
+//     could be written again in that tick and keep its times).
+// Everything else is compared byte by byte, as without a record: no record,
+// one that cannot be read, is cut short or is of other folders, a stamp that
+// proves nothing (FAT).
+//
+// Records lie in D\lupina照合, one file a pair of folders under D. They are
+// notes of ours, not data: losing one costs a comparison and nothing else,
+// so they are written without the funnel (not counted, not journaled, not
+// made durable) and their failures are passed over.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/osfile.h"
+
+namespace lup {
+
+inline constexpr const char* kSameFilesFolderName = "lupina照合";
+
+// From now on pairs of folders under `hostFolder` are recorded, in
+// hostFolder\lupina照合; an empty path: none are (the default).
+void UseSameFilesRecords(const std::filesystem::path& hostFolder);
+
+// The stamps of a folder's files, by name as the file system compares them
+// (upper-cased). False when the folder cannot be listed.
+using FolderStamps = std::unordered_map<std::u16string, os::FileStamp>;
+bool ListStamps(const std::filesystem::path& folder, FolderStamps* stamps);
+
+class SameFiles {
+ public:
+  // The record of the folders `a` and `b`; Empty when there is none to go by.
+  static SameFiles Of(const std::filesystem::path& a, const std::filesystem::path& b);
+  bool Empty() const { return files_.empty(); }
+  // True when the file `name` is known to be alike in `a` and `b`, its
+  // stamps there being `inA` and `inB` now.
+  bool Alike(std::string_view name, const os::FileStamp& inA, const os::FileStamp& inB) const;
+
+ private:
+  struct Pair {
+    os::FileStamp first, second;
+  };
+  bool swapped_ = false;  // `a` is the record's second folder
+  std::int64_t recordTime_ = 0;
+  std::unordered_map<std::u16string, Pair> files_;
+};
+
+// Two folders that now hold alike each file of `names` (copied one into
+// the other and made durable).
+struct AlikeFolders {
+  std::filesystem::path a, b;
+  std::vector<std::string> names;
+};
+// Records each pair, when records are kept and both folders lie under the
+// host folder. A file written so recently that the record's time would not
+// lie after it is waited for, a few ticks of the clock at the most, so that
+// the next copy can go by it.
+void RecordSameFiles(const std::vector<AlikeFolders>& pairs);
+
+// The record file of the folders `a` and `b` (either order); empty while
+// no records are kept or when either lies outside the host folder.
+std::filesystem::path SameFilesRecord(const std::filesystem::path& a, const std::filesystem::path& b);
+
+}  // namespace lup

@@ -1,0 +1,158 @@
+#include "core/same_files.h"
+
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "core/fileops.h"
+#include "core/petstore.h"
+#include "tests/support/temp_folder.h"
+
+namespace lup {
+namespace {
+namespace fs = std::filesystem;
+
+using test::NamesIn;
+using test::ReadBytes;
+using test::WriteBytes;
+
+// A host folder whose pairs of folders are recorded; every try to open,
+// rename or delete a file of A or B is counted.
+class SameFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UseSameFilesRecords(d.path());
+    os::SetHeldFilesSeam({[this](const fs::path& path) {
+                            const fs::path folder = path.parent_path();
+                            if (folder == A() || folder == B()) ++touched;
+                            return std::error_code();
+                          },
+                          {}});
+    fs::create_directories(A());
+    WriteBytes(A() / "0001.mail", "first mail");
+    WriteBytes(A() / "0002.mail", "second mail");
+    WriteBytes(A() / "0003.mail", "third mail");
+  }
+  void TearDown() override {
+    os::SetHeldFilesSeam({});
+    UseSameFilesRecords({});
+  }
+  fs::path A() const { return d / "受信フォルダ"; }
+  fs::path B() const { return d / "ミミ_受信フォルダ"; }
+  // Mirrors and says how many of the two folders' files were touched.
+  int Mirror(const fs::path& from, const fs::path& to) {
+    touched = 0;
+    const OpResult r = MirrorFolder(from, to);
+    EXPECT_TRUE(r.ok()) << r.Describe();
+    return touched;
+  }
+  // A file given other bytes of the same length, its last-write time put back.
+  static void Rewrite(const fs::path& file, std::string_view bytes) {
+    const fs::file_time_type time = fs::last_write_time(file);
+    WriteBytes(file, bytes);
+    fs::last_write_time(file, time);
+  }
+
+  FileOps ops;
+  ScopedFileOps use{ops};
+  test::TempFolder d{"D"};
+  int touched = 0;
+};
+
+TEST_F(SameFilesTest, AFolderCopyRecordedOpensNoFileTheNextTimeInEitherDirection) {
+  EXPECT_GE(Mirror(A(), B()), 3);  // nothing recorded yet: every file read
+  EXPECT_FALSE(SameFilesRecord(A(), B()).empty());
+  EXPECT_EQ(SameFilesRecord(A(), B()), SameFilesRecord(B(), A()));
+  EXPECT_TRUE(fs::exists(SameFilesRecord(A(), B())));
+  EXPECT_EQ(Mirror(A(), B()), 0);
+  EXPECT_EQ(Mirror(B(), A()), 0);
+  EXPECT_EQ(NamesIn(B()), "0001.mail|0002.mail|0003.mail");
+  EXPECT_EQ(ReadBytes(B() / "0002.mail"), "second mail");
+  // The record is ours, not data: nothing of it lies in either folder.
+  EXPECT_EQ(NamesIn(A()), "0001.mail|0002.mail|0003.mail");
+}
+
+TEST_F(SameFilesTest, EveryChangeOnEitherSideIsCopiedThoughItsSizeAndTimeStayed) {
+  Mirror(A(), B());
+  // The host writes a mail again in place, same length, and puts its time back.
+  Rewrite(A() / "0001.mail", "FIRST MAIL");
+  // Another program puts a different file of the same length and time in
+  // the copy's place.
+  const fs::file_time_type time = fs::last_write_time(B() / "0002.mail");
+  WriteBytes(d / "other", "SECOND MAIL");
+  fs::last_write_time(d / "other", time);
+  fs::rename(d / "other", B() / "0002.mail");
+  WriteBytes(A() / "0004.mail", "fourth mail");
+  fs::remove(A() / "0003.mail");
+  Mirror(A(), B());
+  EXPECT_EQ(ReadBytes(B() / "0001.mail"), "FIRST MAIL");
+  EXPECT_EQ(ReadBytes(B() / "0002.mail"), "second mail");
+  EXPECT_EQ(NamesIn(B()), "0001.mail|0002.mail|0004.mail");
+  // And the record made then serves the next copy.
+  EXPECT_EQ(Mirror(B(), A()), 0);
+}
+
+TEST_F(SameFilesTest, ARecordThatCannotBeGoneByCountsAsNone) {
+  Mirror(A(), B());
+  const fs::path record = SameFilesRecord(A(), B());
+  const std::string whole = ReadBytes(record);
+  const auto expectEveryFileRead = [&](const char* what) {
+    EXPECT_TRUE(SameFiles::Of(A(), B()).Empty()) << what;
+    EXPECT_GE(Mirror(A(), B()), 3) << what;
+    EXPECT_EQ(ReadBytes(B() / "0003.mail"), "third mail") << what;
+    WriteBytes(record, whole);
+  };
+  WriteBytes(record, whole.substr(0, whole.size() - 10));
+  expectEveryFileRead("cut short");
+  std::string garbled = whole;
+  garbled[garbled.find("0002.mail") + 1] = '9';
+  WriteBytes(record, garbled);
+  expectEveryFileRead("garbled");
+  WriteBytes(record, "");
+  expectEveryFileRead("empty");
+  fs::remove(record);
+  expectEveryFileRead("missing");
+  // The record of other folders under this one's name.
+  fs::create_directories(d / "送信フォルダ");
+  WriteBytes(d / "送信フォルダ/s.mail", "sent");
+  Mirror(d / "送信フォルダ", d / "ミミ_送信フォルダ");
+  WriteBytes(record, ReadBytes(SameFilesRecord(d / "送信フォルダ", d / "ミミ_送信フォルダ")));
+  expectEveryFileRead("of other folders");
+}
+
+TEST_F(SameFilesTest, FilesWrittenWithinTheRecordsTickAreReadAgain) {
+  Mirror(A(), B());
+  const fs::path record = SameFilesRecord(A(), B());
+  ASSERT_FALSE(SameFiles::Of(A(), B()).Empty());
+  // The record's time no later than a file's: that file could have been
+  // written again within the same tick, and is read.
+  fs::last_write_time(record, fs::last_write_time(B() / "0001.mail"));
+  EXPECT_GE(Mirror(A(), B()), 1);
+  // That copy recorded the folders again, waiting for the clock to pass.
+  EXPECT_EQ(Mirror(A(), B()), 0);
+}
+
+TEST_F(SameFilesTest, OnlyFoldersUnderTheHostFolderAreRecorded) {
+  test::TempFolder elsewhere{"E"};
+  fs::create_directories(elsewhere / "x");
+  WriteBytes(elsewhere / "x/1.txt", "one");
+  EXPECT_TRUE(SameFilesRecord(elsewhere / "x", A()).empty());
+  EXPECT_TRUE(SameFilesRecord(d.path(), A()).empty());
+  Mirror(elsewhere / "x", B());
+  EXPECT_FALSE(fs::exists(d / kSameFilesFolderName));
+  UseSameFilesRecords({});
+  EXPECT_TRUE(SameFilesRecord(A(), B()).empty());
+  EXPECT_GE(Mirror(A(), B()), 3);
+  EXPECT_FALSE(fs::exists(d / kSameFilesFolderName));
+}
+
+TEST_F(SameFilesTest, AFailedCopyRecordsNothing) {
+  ops.FailAt(2, std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_FALSE(MirrorFolder(A(), B()).ok());
+  EXPECT_FALSE(fs::exists(SameFilesRecord(A(), B())));
+  ops.ClearFaults();
+  Mirror(A(), B());
+  EXPECT_TRUE(fs::exists(SameFilesRecord(A(), B())));
+}
+
+}  // namespace
+}  // namespace lup
