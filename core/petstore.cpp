@@ -190,7 +190,11 @@ LiveSnackOwner ReadLiveSnackOwner(const fs::path& hostFolder) {
 
 // ---- the store -------------------------------------------------------------------
 
-PetStore::PetStore(const Settings& settings) : s_(settings) { s_.MakeHostPaths(); }
+// The store at work is the one whose folders are recorded.
+PetStore::PetStore(const Settings& settings) : s_(settings) {
+  s_.MakeHostPaths();
+  UseSameFilesRecords(s_.hostFolder);
+}
 
 OpResult PetStore::PetNames(std::vector<std::string>* names) const {
   return ListPets(s_.hostFolder, s_.petFileName, names);

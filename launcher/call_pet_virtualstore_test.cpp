@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "launcher/call_pet_fixture.h"
 #include "core/fsquery.h"
+#include "core/same_files.h"
 #include "core/settings.h"
 #include "platform/host_view.h"
 
@@ -26,8 +27,10 @@ void Fill(test::CallPetFixture& f) {
 
 test::Files FilesUnder(const fs::path& folder) {
   test::Files files;
+  const std::string notes = std::string(kSameFilesFolderName) + "/";  // ours, not data
   for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file())
+    if (entry.is_regular_file() &&
+        PathText(entry.path().lexically_relative(folder).generic_u8string()).rfind(notes, 0) != 0)
       files[PathText(entry.path().lexically_relative(folder).generic_u8string())] =
           test::ReadBytes(entry.path());
   return files;
