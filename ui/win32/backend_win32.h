@@ -1,7 +1,8 @@
 #pragma once
 // Inside the Win32 backend: a FormWindow mirrors one loaded Form into a
 // top-level window, a ControlWindow mirrors one control into a child window,
-// and Win32Host runs the event loops and the common dialogs.
+// and Win32Host runs the event loops and the common dialogs for the
+// WindowStack, which decides what is loaded, shown, blocked and ticking.
 //
 // The Form is the truth. Changes made by code reach the windows through the
 // peer calls (Changed/FormChanged); the user's changes reach the Form from
@@ -33,6 +34,7 @@
 #include <vector>
 
 #include "ui/host.h"
+#include "ui/window_stack.h"
 
 namespace lup::ui::win32 {
 
@@ -81,7 +83,6 @@ class ControlWindow final : public ControlPeer {
 
   void OnCommand(UINT code);
   LRESULT OnNotify(NMHDR* header, bool* handled);
-  void OnTimer();
 
  private:
   // In front of the control's own window procedure (class_proc_).
@@ -107,7 +108,6 @@ class ControlWindow final : public ControlPeer {
   void SyncItems();
   void SyncTicks();
   void SyncListIndex();
-  void SyncTimer();
   void SyncTip();
   // The grid, a list view in report mode with its cells in the Form.
   void GridCreateColumns();
@@ -128,8 +128,6 @@ class ControlWindow final : public ControlPeer {
   bool detached_ = false;
   bool syncing_ = false;   // our own changes to the window: no user events
   bool tip_added_ = false;
-  bool timer_set_ = false;
-  bool in_tick_ = false;
   bool dragging_ = false;
   bool after_double_click_ = false;
   std::wstring text_buffer_;  // the last text handed to the list view
@@ -171,6 +169,9 @@ class FormWindow final : public FormPeer {
   void Detach();
   bool detached() const { return detached_; }
   void Show();
+  // A system timer of the window stack (WM_TIMER with its id).
+  void StartTimer(int id, int interval_ms);
+  void StopTimer(int id);
 
   void FormChanged(Form& form, Prop prop) override;
   void ControlAdded(Control& control) override;
@@ -206,7 +207,7 @@ class FormWindow final : public FormPeer {
   std::vector<std::pair<Font, HFONT>> fonts_;
 };
 
-class Win32Host final : public Host {
+class Win32Host final : public Host, private WindowBackend {
  public:
   Win32Host();
   ~Win32Host() override;
@@ -217,14 +218,17 @@ class Win32Host final : public Host {
   std::filesystem::path ChooseFolder(const std::string& title, const Form* owner = nullptr) override;
   std::optional<IconChoice> ChooseIcon(const IconChoice& start, const Form* owner = nullptr) override;
   void SetBusy(bool on) override;
-  void Show(Form& form) override;
-  void ShowModal(Form& form, const Form* owner = nullptr) override;
-  void Unload(Form& form) override;
+  void Show(Form& form) override { stack_.Show(form); }
+  void ShowModal(Form& form, const Form* owner = nullptr) override {
+    stack_.ShowModal(form, owner);
+  }
+  void Unload(Form& form) override { stack_.Unload(form); }
   void DoEvents() override;
-  void Quit(int exit_code) override;
-  bool Ending() const override { return ending_; }
+  void Quit(int exit_code) override { stack_.Quit(exit_code); }
+  bool Ending() const override { return stack_.Ending(); }
   int Run() override;
 
+  WindowStack& stack() { return stack_; }
   bool busy() const { return busy_; }
   HINSTANCE instance() const { return instance_; }
   // A control window has changes waiting; FlushAll applies them.
@@ -232,20 +236,20 @@ class Win32Host final : public Host {
   void NotPending(ControlWindow* window);
   // Applies the waiting changes of every window.
   void FlushAll();
-  // The user closed a form by its close box (or Alt+F4).
-  void CloseBox(Form& form);
-  // Drops a loaded form without its unload handler (the Form is going away).
-  void Forget(Form& form);
 
  private:
-  struct Modal {
-    Form* form;
-    std::vector<Form*> blocked;
-    bool ended;
-  };
-  bool Load(Form& form, HWND owner);
-  void UnloadWith(Form& form, UnloadReason reason);
-  void EndModal(Form& form);
+  // --- WindowBackend ---
+  std::unique_ptr<FormPeer> MakeWindow(Form& form, const Form* owner) override;
+  void DropWindow(std::unique_ptr<FormPeer> window) override;
+  void Block(Form& form, bool on) override;
+  void Activate(Form& form) override;
+  void ModalShown(Form&) override {}
+  bool WaitForEvent() override { return Pump(true); }
+  void StartTimer(Form& form, int id, int interval_ms) override;
+  void StopTimer(Form& form, int id) override;
+  // Shown modally while open: the stack does nothing, nor does the program.
+  void Misuse(const std::string&) override {}
+
   HWND OwnerWindow(const Form* owner) const;
   // One message: true when one was handled, false on WM_QUIT.
   bool Pump(bool wait);
@@ -256,14 +260,12 @@ class Win32Host final : public Host {
   bool com_ = false;
   std::string app_title_;
   bool busy_ = false;
-  bool ending_ = false;
-  int exit_code_ = 0;
   int depth_ = 0;
-  std::vector<Form*> loaded_;
   std::vector<ControlWindow*> pending_;
-  std::vector<Modal> modals_;
-  std::map<Form*, std::unique_ptr<FormWindow>> windows_;
-  std::vector<std::unique_ptr<FormWindow>> graveyard_;
+  // Handlers of an unloaded form's window may still be running: its object
+  // stays until the outermost loop is back.
+  std::vector<std::unique_ptr<FormPeer>> graveyard_;
+  WindowStack stack_{*this};
 };
 
 }  // namespace lup::ui::win32

@@ -138,7 +138,6 @@ FormWindow::FormWindow(Win32Host& host, Form& form, HWND owner) : host_(host), f
   // Tool tips speak Japanese too: the system's tip font may have no Japanese.
   SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.DefaultFont())), FALSE);
   SizeAndPlace(owner);
-  form.AttachPeer(this);
   for (const auto& c : form.Controls()) ControlAdded(*c);
   ReorderTabs();
   MarkDefaultButton();
@@ -204,7 +203,6 @@ void FormWindow::Detach() {
   if (detached_) return;
   detached_ = true;
   for (auto& c : controls_) c->Detach();
-  if (form_.peer() == this) form_.AttachPeer(nullptr);
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);  // the tool tip window goes with its owner
@@ -231,16 +229,24 @@ void FormWindow::FormChanged(Form&, Prop prop) {
   }
 }
 
+void FormWindow::StartTimer(int id, int interval_ms) {
+  // SetTimer with the same id restarts the count, as a re-enabled timer does.
+  if (hwnd_) SetTimer(hwnd_, static_cast<UINT_PTR>(id), static_cast<UINT>(interval_ms), nullptr);
+}
+
+void FormWindow::StopTimer(int id) {
+  if (hwnd_) KillTimer(hwnd_, static_cast<UINT_PTR>(id));
+}
+
 void FormWindow::ControlAdded(Control& control) {
+  if (control.kind() == ControlKind::kTimer) return;  // the window stack's
   const int id = 100 + static_cast<int>(controls_.size());
   controls_.push_back(std::make_unique<ControlWindow>(*this, control, id));
   if (!detached_ && IsWindowVisible(hwnd_)) ReorderTabs();
 }
 
-void FormWindow::FormDestroyed(Form&) {
-  // The window code let go of a loaded form: forget it without events.
-  host_.Forget(form_);
-}
+// The window stack forgets the form and drops this window.
+void FormWindow::FormDestroyed(Form&) {}
 
 void FormWindow::ReorderTabs() {
   std::vector<ControlWindow*> order;
@@ -304,7 +310,7 @@ LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
-      host_.CloseBox(form_);
+      host_.stack().CloseBox(form_);
       return 0;
     case WM_COMMAND:
       if (lp) {
@@ -330,7 +336,7 @@ LRESULT FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_TIMER:
-      if (ControlWindow* c = ById(static_cast<int>(wp))) c->OnTimer();
+      host_.stack().TimerDue(static_cast<int>(wp));
       return 0;
     case WM_MOUSEMOVE:
       if (form_.on_mouse_move) {
@@ -388,8 +394,6 @@ void ControlWindow::Detach() {
   owner_.host().NotPending(this);
   pending_ = 0;
   if (control_.peer() == this) control_.AttachPeer(nullptr);
-  if (timer_set_ && owner_.hwnd()) KillTimer(owner_.hwnd(), static_cast<UINT_PTR>(id_));
-  timer_set_ = false;
   if (hwnd_) {
     // Until it goes with the form's window, the control works on its own.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -445,8 +449,7 @@ void ControlWindow::Create() {
       style |= LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP;
       ex_style |= WS_EX_CLIENTEDGE;
       break;
-    case ControlKind::kTimer:
-      SyncTimer();
+    case ControlKind::kTimer:  // no window: the window stack runs it
       return;
   }
   if (ShownInFrames()) style |= WS_VISIBLE;
@@ -550,29 +553,6 @@ void ControlWindow::SyncTip() {
   } else {
     tip_added_ = SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != 0;
   }
-}
-
-void ControlWindow::SyncTimer() {
-  auto& t = static_cast<Timer&>(control_);
-  HWND form = owner_.hwnd();
-  if (!form) return;
-  if (t.Ticking()) {
-    // SetTimer with the same id restarts the count, as a re-enabled timer does.
-    SetTimer(form, static_cast<UINT_PTR>(id_), static_cast<UINT>(t.Interval()), nullptr);
-    timer_set_ = true;
-  } else if (timer_set_) {
-    KillTimer(form, static_cast<UINT_PTR>(id_));
-    timer_set_ = false;
-  }
-}
-
-void ControlWindow::OnTimer() {
-  if (detached_ || in_tick_ || control_.kind() != ControlKind::kTimer) return;
-  auto& t = static_cast<Timer&>(control_);
-  if (!t.Ticking()) return;
-  in_tick_ = true;
-  t.Fire(t.on_tick);
-  in_tick_ = false;
 }
 
 bool ControlWindow::IsCheckList() const {
@@ -692,12 +672,7 @@ void ControlWindow::SyncListIndex() {
 }
 
 void ControlWindow::Changed(Control&, Prop prop, int a, int b) {
-  if (detached_) return;
-  if (control_.kind() == ControlKind::kTimer) {
-    if (prop == Prop::kEnabled || prop == Prop::kTimer) SyncTimer();
-    return;
-  }
-  if (!hwnd_) return;
+  if (detached_ || !hwnd_) return;
   (void)b;
   switch (prop) {
     case Prop::kText:
@@ -888,7 +863,7 @@ LRESULT ControlWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
       case WM_KEYDOWN:
         if (wp == VK_RETURN) {
           // Enter does what a double click does (the pet list calls the pet).
-          control_.Fire(control_.on_dbl_click);
+          WindowStack::PressEnter(control_.form());
           return 0;
         }
         break;
