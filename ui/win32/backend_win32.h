@@ -1,6 +1,7 @@
 #pragma once
 // Inside the Win32 backend: a FormWindow mirrors one loaded Form into a
-// top-level window, a ControlWindow mirrors one control into a child window,
+// top-level window, a ControlWindow (control_window_win32.h, one class for
+// each kind of control) mirrors one control into a child window,
 // and Win32Host runs the event loops and the common dialogs for the
 // WindowStack, which decides what is loaded, shown, blocked and ticking.
 //
@@ -35,6 +36,7 @@
 
 #include "ui/host.h"
 #include "ui/window_stack.h"
+#include "ui/win32/control_window_win32.h"
 
 namespace lup::ui::win32 {
 
@@ -54,98 +56,6 @@ HFONT CreateUiFont(const Font& font, unsigned dpi);
 // The shift keys and the button of a mouse message.
 Modifiers KeysOf(WPARAM wp);
 MouseButton ButtonOf(UINT msg);
-
-class ControlWindow final : public ControlPeer {
- public:
-  ControlWindow(FormWindow& owner, Control& control, int id);
-  ~ControlWindow() override;
-  ControlWindow(const ControlWindow&) = delete;
-  ControlWindow& operator=(const ControlWindow&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-  Control& control() const { return control_; }
-  int id() const { return id_; }
-
-  // Places the window (and the ones inside a frame) for the form's DPI.
-  void Layout();
-  void ApplyFont();
-  // Shown and enabled as the control and every frame around it say.
-  void SyncState();
-  void Detach();
-
-  void Changed(Control& control, Prop prop, int a, int b) override;
-  // Applies what is waiting first: the live value is that of the window as
-  // the Form has it.
-  std::optional<int> Query(const Control& control, Prop prop) const override;
-
-  // Applies every change waiting for this window (see the top of this file).
-  void Flush();
-
-  void OnCommand(UINT code);
-  LRESULT OnNotify(NMHDR* header, bool* handled);
-
- private:
-  // In front of the control's own window procedure (class_proc_).
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-  MouseEvent MakeMouse(MouseButton button, WPARAM wp, LPARAM lp) const;
-  bool ShownInFrames() const;
-  bool EnabledInFrames() const;
-  void Create();
-  // What waits for the window: a change marks it, Flush applies it.
-  enum Pending : unsigned {
-    kItemsPending = 1u << 0,      // every entry of a list (with its tick)
-    kTicksPending = 1u << 1,      // the ticks of the entries in ticks_pending_
-    kIndexPending = 1u << 2,      // the selected entry of a list
-    kColumnsPending = 1u << 3,    // the grid's columns, their widths and headers
-    kRowsPending = 1u << 4,       // the grid's row count
-    kCellsPending = 1u << 5,      // texts and colours of the grid's cells
-    kSelectionPending = 1u << 6,  // the grid's current row and selection
-    kTopRowPending = 1u << 7,     // the grid's row to scroll to the top
-  };
-  void Defer(unsigned what);
-  bool IsCheckList() const;
-  void SyncItems();
-  void SyncTicks();
-  void SyncListIndex();
-  void SyncTip();
-  // The grid, a list view in report mode with its cells in the Form.
-  void GridCreateColumns();
-  void GridSyncShape();
-  void GridSyncSelection();
-  void GridScrollTo(int row);
-  bool GridHit(LPARAM lp, int* row, int* col) const;
-  LRESULT GridMouse(UINT msg, WPARAM wp, LPARAM lp);
-  void GridFromView();
-  LRESULT GridCustomDraw(NMLVCUSTOMDRAW* draw);
-  LRESULT GridHeaderDraw(NMCUSTOMDRAW* draw);
-
-  FormWindow& owner_;
-  Control& control_;
-  int id_;
-  HWND hwnd_ = nullptr;
-  WNDPROC class_proc_ = nullptr;
-  bool detached_ = false;
-  bool syncing_ = false;   // our own changes to the window: no user events
-  bool tip_added_ = false;
-  bool dragging_ = false;
-  bool after_double_click_ = false;
-  std::wstring text_buffer_;  // the last text handed to the list view
-  unsigned pending_ = 0;      // Pending bits
-  bool listed_ = false;       // in the host's list of windows with changes waiting
-  bool flushing_ = false;
-  std::vector<int> ticks_pending_;  // check list entries whose tick changed
-  int top_row_pending_ = 0;
-  // The selection the list view shows, as this window last set it: list
-  // view items first..last (-1: none) and the focused item. Not known after
-  // the list view changed it itself (the user's keys) or after its item
-  // count changed; then it is read back.
-  struct ShownSelection {
-    int first = -1, last = -1, focus = -1;
-    bool known = true;
-  };
-  ShownSelection shown_;
-};
 
 class FormWindow final : public FormPeer {
  public:
