@@ -84,12 +84,9 @@ FormPeer* WindowStack::WindowOf(const Form& form) {
 
 // --- loading and unloading ---
 
+// The form is not loaded (Show and ShowModal show a loaded one as it is).
 bool WindowStack::Load(Form& form, const Form* owner) {
   if (ending_) return false;
-  if (form.Loaded()) {
-    form.SetVisibleState(true);
-    return false;
-  }
   entries_.push_back(std::make_unique<Entry>(*this, form));
   Entry& entry = *entries_.back();
   entry.window = backend_.MakeWindow(form, owner);
