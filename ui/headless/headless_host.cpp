@@ -133,34 +133,30 @@ std::string Expectation::Describe() const {
   return os.str();
 }
 
-// --- the backend's view of a form and its timers ---
+// --- the backend: no windows ---
 
-class HeadlessHost::Peer final : public FormPeer, public ControlPeer {
+namespace {
+
+class NoWindow final : public FormPeer {
  public:
-  explicit Peer(HeadlessHost& host) : host_(host) {}
   void FormChanged(Form&, Prop) override {}
-  void ControlAdded(Control& c) override {
-    if (auto* t = dynamic_cast<Timer*>(&c)) {
-      t->AttachPeer(this);
-      host_.TimerChanged(*t);
-    }
-  }
-  void FormDestroyed(Form& form) override { host_.Forget(form); }
-  void Changed(Control& c, Prop prop, int, int) override {
-    if (prop == Prop::kEnabled || prop == Prop::kTimer) {
-      if (auto* t = dynamic_cast<Timer*>(&c)) host_.TimerChanged(*t);
-    }
-  }
-
- private:
-  HeadlessHost& host_;
+  void ControlAdded(Control&) override {}
+  void FormDestroyed(Form&) override {}
 };
+
+}  // namespace
+
+std::unique_ptr<FormPeer> HeadlessHost::MakeWindow(Form&, const Form*) {
+  return std::make_unique<NoWindow>();
+}
+
+void HeadlessHost::Misuse(const std::string& what) { ADD_FAILURE() << what; }
 
 HeadlessHost::HeadlessHost() = default;
 
 HeadlessHost::~HeadlessHost() {
   VerifyAllAnswered();
-  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+  stack_.ForgetAll();
 }
 
 void HeadlessHost::VerifyAllAnswered() {
@@ -300,122 +296,50 @@ std::optional<IconChoice> HeadlessHost::ChooseIcon(const IconChoice& start, cons
 
 // --- forms ---
 
-bool HeadlessHost::Load(Form& form) {
-  if (quit_called_) return false;
-  if (form.Loaded()) {
-    ADD_FAILURE() << "the form " << form.name() << " is shown while it is already loaded";
-    return false;
-  }
-  auto& peer = peers_[&form];
-  peer = std::make_unique<Peer>(*this);
-  form.AttachPeer(peer.get());
-  for (const auto& c : form.Controls()) peer->ControlAdded(*c);
-  form.SetLoadedState(true);
-  loaded_.push_back(&form);
-  any_shown_ = true;
-  if (form.on_load) form.on_load();
-  if (quit_called_ || !form.Loaded()) return false;
-  form.SetVisibleState(true);
-  return true;
-}
-
-void HeadlessHost::Show(Form& form) {
-  if (form.Loaded() && !quit_called_) form.SetVisibleState(true);  // shown again after Hide
-  else Load(form);
-}
-
-void HeadlessHost::ShowModal(Form& form, const Form*) {
-  if (quit_called_) return;
-  if (form.Loaded()) {
-    if (form.Visible()) {
-      ADD_FAILURE() << "the form " << form.name() << " is shown modally while it is open";
-      return;
-    }
-    form.SetVisibleState(true);  // loaded and hidden before
-  } else if (!Load(form)) {
-    return;
-  }
-  modal_stack_.push_back(&form);
+void HeadlessHost::ModalShown(Form& form) {
   modal_log_.push_back(form.name());
-  bool scripted = false;
   if (script_.empty() && act_on_unscripted_modal) {
     act_on_unscripted_modal(form);
-  } else if (auto e = Next(Expectation::Kind::kModal, "modal form " + form.name() + " " + Quoted(form.Caption()))) {
-    scripted = true;
-    if (e->form_name_ != form.name()) {
-      ADD_FAILURE() << "the modal form " << form.name() << " was shown; expected " << e->form_name_;
-    } else if (e->actions_) {
-      e->actions_(form);
-    }
+    return;
   }
-  if (form.Loaded() && !quit_called_) {
-    if (scripted)
-      ADD_FAILURE() << "the modal form " << form.name() << " is still open after its scripted actions;"
+  auto e =
+      Next(Expectation::Kind::kModal, "modal form " + form.name() + " " + Quoted(form.Caption()));
+  if (!e) return;
+  if (e->form_name_ != form.name()) {
+    ADD_FAILURE() << "the modal form " << form.name() << " was shown; expected " << e->form_name_;
+  } else if (e->actions_) {
+    e->actions_(form);
+  }
+  if (form.Loaded() && !stack_.Ending()) {
+    ADD_FAILURE() << "the modal form " << form.name()
+                  << " is still open after its scripted actions;"
                   << " it is closed by its close box";
-    UnloadWith(form, UnloadReason::kCloseBox);
-  }
-  auto it = std::find(modal_stack_.begin(), modal_stack_.end(), &form);
-  if (it != modal_stack_.end()) modal_stack_.erase(it);
-}
-
-void HeadlessHost::Unload(Form& form) {
-  if (form.Loaded()) UnloadWith(form, UnloadReason::kCode);
-}
-
-void HeadlessHost::UnloadWith(Form& form, UnloadReason reason) {
-  if (form.on_unload) form.on_unload(reason);
-  if (form.Loaded()) Forget(form);
-}
-
-void HeadlessHost::Forget(Form& form) {
-  form.SetLoadedState(false);
-  form.SetVisibleState(false);
-  for (const auto& c : form.Controls()) {
-    if (auto* t = dynamic_cast<Timer*>(c.get())) {
-      t->AttachPeer(nullptr);
-      due_ms_.erase(t);
-    }
-  }
-  form.AttachPeer(nullptr);
-  loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
-  modal_stack_.erase(std::remove(modal_stack_.begin(), modal_stack_.end(), &form), modal_stack_.end());
-  auto it = peers_.find(&form);
-  if (it != peers_.end()) {
-    std::unique_ptr<Peer> gone = std::move(it->second);
-    peers_.erase(it);
   }
 }
 
 Form* HeadlessHost::FindLoaded(std::string_view name) const {
-  for (Form* f : loaded_) {
+  for (Form* f : stack_.Loaded()) {
     if (f->name() == name) return f;
   }
   return nullptr;
 }
 
-bool HeadlessHost::ended() const { return quit_called_ || (any_shown_ && loaded_.empty()); }
-
-void HeadlessHost::Quit(int exit_code) {
-  if (quit_called_) return;
-  quit_called_ = true;
-  exit_code_ = exit_code;
-  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+bool HeadlessHost::ended() const {
+  return stack_.Ending() || (stack_.AnyLoaded() && stack_.Loaded().empty());
 }
 
 // --- timers ---
 
-void HeadlessHost::TimerChanged(Timer& t) {
-  if (t.Ticking()) due_ms_[&t] = now_ms_ + t.Interval();
-  else due_ms_.erase(&t);
+void HeadlessHost::StartTimer(Form&, int id, int interval_ms) {
+  due_[id] = Due{now_ms_ + interval_ms, interval_ms};
 }
 
-Timer* HeadlessHost::NextDueTimer(int limit_ms) {
-  Timer* best = nullptr;
-  int best_due = 0;
-  for (const auto& [t, due] : due_ms_) {
-    if (due <= limit_ms && (!best || due < best_due)) {
-      best = t;
-      best_due = due;
+int HeadlessHost::NextDueTimer(int limit_ms) const {
+  int best = 0, best_due = 0;
+  for (const auto& [id, due] : due_) {
+    if (due.at_ms <= limit_ms && (!best || due.at_ms < best_due)) {
+      best = id;
+      best_due = due.at_ms;
     }
   }
   return best;
@@ -423,19 +347,20 @@ Timer* HeadlessHost::NextDueTimer(int limit_ms) {
 
 void HeadlessHost::AdvanceTime(int ms) {
   const int until = now_ms_ + ms;
-  while (Timer* t = NextDueTimer(until)) {
-    now_ms_ = std::max(now_ms_, due_ms_[t]);
-    due_ms_[t] = now_ms_ + t->Interval();
-    t->Fire(t->on_tick);
-    if (quit_called_) return;
+  while (int id = NextDueTimer(until)) {
+    Due& due = due_[id];
+    now_ms_ = std::max(now_ms_, due.at_ms);
+    due.at_ms = now_ms_ + due.interval_ms;
+    stack_.TimerDue(id);
+    if (stack_.Ending()) return;
   }
   now_ms_ = until;
 }
 
 void HeadlessHost::DoEvents() {
-  if (Timer* t = NextDueTimer(std::numeric_limits<int>::max())) {
+  if (int id = NextDueTimer(std::numeric_limits<int>::max())) {
     idle_calls_ = 0;
-    AdvanceTime(due_ms_[t] - now_ms_);
+    AdvanceTime(due_[id].at_ms - now_ms_);
     return;
   }
   if (on_idle) {
@@ -449,31 +374,31 @@ void HeadlessHost::DoEvents() {
 }
 
 void HeadlessHost::Tick(Form& form, const Ref& ref) {
-  if (quit_called_ || !form.Loaded()) {
+  if (stack_.Ending() || !form.Loaded()) {
     ADD_FAILURE() << "tick of " << form.name() << "." << ref.name << ": the form is not loaded";
     return;
   }
   auto* t = dynamic_cast<Timer*>(&form.GetControl(ref.name, ref.index));
   if (!t) throw std::logic_error(form.name() + "." + ref.name + " is not a timer");
-  if (!t->Ticking()) {
+  const int id = stack_.TimerId(*t);
+  if (!id) {
     ADD_FAILURE() << "tick of " << form.name() << "." << t->Label() << ", which is not running";
     return;
   }
-  due_ms_[t] = now_ms_ + t->Interval();
-  t->Fire(t->on_tick);
+  due_[id].at_ms = now_ms_ + t->Interval();
+  stack_.TimerDue(id);
 }
 
 // --- the user ---
 
 bool HeadlessHost::FormTakesInput(Form& form, const std::string& action) {
   std::string why;
-  if (quit_called_) why = "the program has ended";
+  const Form* modal = stack_.BlockedBy(form);
+  if (stack_.Ending()) why = "the program has ended";
   else if (!form.Loaded()) why = "the form is not loaded";
   else if (!form.Visible()) why = "the form is hidden";
   else if (!form.Enabled()) why = "the form is disabled";
-  else if (!modal_stack_.empty() && modal_stack_.back() != &form) {
-    why = "the modal form " + modal_stack_.back()->name() + " is open";
-  }
+  else if (modal) why = "the modal form " + modal->name() + " is open";
   if (why.empty()) return true;
   ADD_FAILURE() << action << " on " << form.name() << ": " << why;
   return false;
@@ -536,9 +461,9 @@ void HeadlessHost::DoubleClick(Form& form, const Ref& ref, Modifiers keys) {
   c->FireMouse(c->on_mouse_down, e);
   c->FireMouse(c->on_mouse_up, e);
   c->Fire(c->on_click);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   c->Fire(c->on_dbl_click);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   c->FireMouse(c->on_mouse_up, e);
 }
 
@@ -614,10 +539,10 @@ void HeadlessHost::ClickCell(Form& form, const Ref& ref, int row, int col, Modif
   Grid* g = ReachGrid(form, ref, "click on a cell of");
   if (!g) return;
   PressCell(*g, row, col, MouseButton::kLeft, keys);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   MouseEvent e{MouseButton::kLeft, keys, 0, 0};
   g->FireMouse(g->on_mouse_up, e);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   g->Fire(g->on_click);
 }
 
@@ -625,9 +550,9 @@ void HeadlessHost::DoubleClickCell(Form& form, const Ref& ref, int row, int col,
   Grid* g = ReachGrid(form, ref, "double click on a cell of");
   if (!g) return;
   ClickCell(form, ref, row, col, keys);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   g->Fire(g->on_dbl_click);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   g->FireMouse(g->on_mouse_up, MouseEvent{MouseButton::kLeft, keys, 0, 0});
 }
 
@@ -643,10 +568,10 @@ void HeadlessHost::DragRows(Form& form, const Ref& ref, int from, int to) {
     throw std::out_of_range(g->Label() + ": rows " + std::to_string(from) + " to " + std::to_string(to));
   }
   PressCell(*g, from, 0, MouseButton::kLeft, kNoKeys);
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   g->UserSetSelection(from, 0, to);
   g->FireMouse(g->on_mouse_up, MouseEvent{});
-  if (quit_called_ || !form.Loaded()) return;
+  if (stack_.Ending() || !form.Loaded()) return;
   g->Fire(g->on_click);
 }
 
@@ -655,23 +580,15 @@ void HeadlessHost::ScrollTo(Form& form, const Ref& ref, int row) {
 }
 
 void HeadlessHost::PressEnter(Form& form) {
-  if (!FormTakesInput(form, "Enter")) return;
-  // Enter on a focused grid does what a double click does.
-  Control* focused = form.Focused();
-  if (focused && focused->kind() == ControlKind::kGrid && focused->Reachable()) {
-    focused->Fire(focused->on_dbl_click);
-    return;
-  }
-  if (Button* b = form.EnterTarget()) b->Fire(b->on_click);
+  if (FormTakesInput(form, "Enter")) WindowStack::PressEnter(form);
 }
 
 void HeadlessHost::PressEscape(Form& form) {
-  if (!FormTakesInput(form, "Esc")) return;
-  if (Button* b = form.EscapeTarget()) b->Fire(b->on_click);
+  if (FormTakesInput(form, "Esc")) WindowStack::PressEscape(form);
 }
 
 void HeadlessHost::CloseBox(Form& form) {
-  if (FormTakesInput(form, "close box")) UnloadWith(form, UnloadReason::kCloseBox);
+  if (FormTakesInput(form, "close box")) stack_.CloseBox(form);
 }
 
 }  // namespace lup::ui::headless

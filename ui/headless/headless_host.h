@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "ui/host.h"
+#include "ui/window_stack.h"
 
 namespace lup::ui::headless {
 
@@ -88,7 +89,7 @@ struct MessageRecord {
   Answer answer;
 };
 
-class HeadlessHost final : public Host {
+class HeadlessHost final : public Host, private WindowBackend {
  public:
   HeadlessHost();
   // Fails the test for every scripted answer left unused.
@@ -114,10 +115,10 @@ class HeadlessHost final : public Host {
   bool busy() const { return busy_; }
   // The program ended: Quit was called, or its last form was unloaded.
   bool ended() const;
-  bool quit_called() const { return quit_called_; }
-  int exit_code() const { return exit_code_; }
+  bool quit_called() const { return stack_.Ending(); }
+  int exit_code() const { return stack_.ExitCode(); }
   // The loaded forms, in the order they were loaded.
-  std::vector<Form*> LoadedForms() const { return loaded_; }
+  std::vector<Form*> LoadedForms() const { return stack_.Loaded(); }
   Form* FindLoaded(std::string_view name) const;
   int now_ms() const { return now_ms_; }
 
@@ -175,31 +176,40 @@ class HeadlessHost final : public Host {
   std::filesystem::path ChooseFolder(const std::string& title, const Form* owner = nullptr) override;
   std::optional<IconChoice> ChooseIcon(const IconChoice& start, const Form* owner = nullptr) override;
   void SetBusy(bool on) override { busy_ = on; }
-  void Show(Form& form) override;
-  void ShowModal(Form& form, const Form* owner = nullptr) override;
-  void Unload(Form& form) override;
+  void Show(Form& form) override { stack_.Show(form); }
+  void ShowModal(Form& form, const Form* owner = nullptr) override {
+    stack_.ShowModal(form, owner);
+  }
+  void Unload(Form& form) override { stack_.Unload(form); }
   void DoEvents() override;
-  void Quit(int exit_code) override;
-  bool Ending() const override { return quit_called_; }
+  void Quit(int exit_code) override { stack_.Quit(exit_code); }
+  bool Ending() const override { return stack_.Ending(); }
   // Returns at once with the exit code so far: the test drives the forms.
-  int Run() override { return exit_code_; }
+  int Run() override { return stack_.Run(); }
 
  private:
-  class Peer;
+  // --- WindowBackend: no windows; a modal form runs its scripted actions ---
+  std::unique_ptr<FormPeer> MakeWindow(Form& form, const Form* owner) override;
+  void DropWindow(std::unique_ptr<FormPeer>) override {}
+  void Block(Form&, bool) override {}
+  void Activate(Form&) override {}
+  void ModalShown(Form& form) override;
+  bool WaitForEvent() override { return false; }
+  void StartTimer(Form& form, int id, int interval_ms) override;
+  void StopTimer(Form&, int id) override { due_.erase(id); }
+  void Misuse(const std::string& what) override;
+
   Expectation& Push(Expectation::Kind kind);
   // The next scripted answer when it is of this kind; otherwise fails the
   // test with `question` and returns nullptr.
   std::unique_ptr<Expectation> Next(Expectation::Kind kind, const std::string& question);
-  bool Load(Form& form);
-  void UnloadWith(Form& form, UnloadReason reason);
-  void Forget(Form& form);
   bool FormTakesInput(Form& form, const std::string& action);
   Control* Reach(Form& form, const Ref& ref, const std::string& action, bool need_enabled = true);
   Grid* ReachGrid(Form& form, const Ref& ref, const std::string& action);
   void PressCell(Grid& grid, int row, int col, MouseButton button, Modifiers keys);
   void TakeFocus(Control& c);
-  void TimerChanged(Timer& t);
-  Timer* NextDueTimer(int limit_ms);
+  // The id of the timer due first, not after `limit_ms`; 0: none.
+  int NextDueTimer(int limit_ms) const;
 
   std::deque<std::unique_ptr<Expectation>> script_;
   std::vector<MessageRecord> messages_;
@@ -207,13 +217,12 @@ class HeadlessHost final : public Host {
   std::vector<std::string> modal_log_;
   std::string app_title_;
   bool busy_ = false;
-  bool quit_called_ = false;
-  bool any_shown_ = false;
-  int exit_code_ = 0;
-  std::vector<Form*> loaded_;
-  std::vector<Form*> modal_stack_;
-  std::map<Form*, std::unique_ptr<Peer>> peers_;
-  std::map<Timer*, int> due_ms_;
+  struct Due {
+    int at_ms;
+    int interval_ms;
+  };
+  std::map<int, Due> due_;  // the running timers by their stack's id
+  WindowStack stack_{*this};
   int now_ms_ = 0;
   long idle_calls_ = 0;
 };

@@ -1,7 +1,9 @@
 #pragma once
 // Inside the Win32 backend: a FormWindow mirrors one loaded Form into a
-// top-level window, a ControlWindow mirrors one control into a child window,
-// and Win32Host runs the event loops and the common dialogs.
+// top-level window, a ControlWindow (control_window_win32.h, one class for
+// each kind of control) mirrors one control into a child window,
+// and Win32Host runs the event loops and the common dialogs for the
+// WindowStack, which decides what is loaded, shown, blocked and ticking.
 //
 // The Form is the truth. Changes made by code reach the windows through the
 // peer calls (Changed/FormChanged); the user's changes reach the Form from
@@ -33,6 +35,8 @@
 #include <vector>
 
 #include "ui/host.h"
+#include "ui/window_stack.h"
+#include "ui/win32/control_window_win32.h"
 
 namespace lup::ui::win32 {
 
@@ -52,102 +56,6 @@ HFONT CreateUiFont(const Font& font, unsigned dpi);
 // The shift keys and the button of a mouse message.
 Modifiers KeysOf(WPARAM wp);
 MouseButton ButtonOf(UINT msg);
-
-class ControlWindow final : public ControlPeer {
- public:
-  ControlWindow(FormWindow& owner, Control& control, int id);
-  ~ControlWindow() override;
-  ControlWindow(const ControlWindow&) = delete;
-  ControlWindow& operator=(const ControlWindow&) = delete;
-
-  HWND hwnd() const { return hwnd_; }
-  Control& control() const { return control_; }
-  int id() const { return id_; }
-
-  // Places the window (and the ones inside a frame) for the form's DPI.
-  void Layout();
-  void ApplyFont();
-  // Shown and enabled as the control and every frame around it say.
-  void SyncState();
-  void Detach();
-
-  void Changed(Control& control, Prop prop, int a, int b) override;
-  // Applies what is waiting first: the live value is that of the window as
-  // the Form has it.
-  std::optional<int> Query(const Control& control, Prop prop) const override;
-
-  // Applies every change waiting for this window (see the top of this file).
-  void Flush();
-
-  void OnCommand(UINT code);
-  LRESULT OnNotify(NMHDR* header, bool* handled);
-  void OnTimer();
-
- private:
-  // In front of the control's own window procedure (class_proc_).
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-  MouseEvent MakeMouse(MouseButton button, WPARAM wp, LPARAM lp) const;
-  bool ShownInFrames() const;
-  bool EnabledInFrames() const;
-  void Create();
-  // What waits for the window: a change marks it, Flush applies it.
-  enum Pending : unsigned {
-    kItemsPending = 1u << 0,      // every entry of a list (with its tick)
-    kTicksPending = 1u << 1,      // the ticks of the entries in ticks_pending_
-    kIndexPending = 1u << 2,      // the selected entry of a list
-    kColumnsPending = 1u << 3,    // the grid's columns, their widths and headers
-    kRowsPending = 1u << 4,       // the grid's row count
-    kCellsPending = 1u << 5,      // texts and colours of the grid's cells
-    kSelectionPending = 1u << 6,  // the grid's current row and selection
-    kTopRowPending = 1u << 7,     // the grid's row to scroll to the top
-  };
-  void Defer(unsigned what);
-  bool IsCheckList() const;
-  void SyncItems();
-  void SyncTicks();
-  void SyncListIndex();
-  void SyncTimer();
-  void SyncTip();
-  // The grid, a list view in report mode with its cells in the Form.
-  void GridCreateColumns();
-  void GridSyncShape();
-  void GridSyncSelection();
-  void GridScrollTo(int row);
-  bool GridHit(LPARAM lp, int* row, int* col) const;
-  LRESULT GridMouse(UINT msg, WPARAM wp, LPARAM lp);
-  void GridFromView();
-  LRESULT GridCustomDraw(NMLVCUSTOMDRAW* draw);
-  LRESULT GridHeaderDraw(NMCUSTOMDRAW* draw);
-
-  FormWindow& owner_;
-  Control& control_;
-  int id_;
-  HWND hwnd_ = nullptr;
-  WNDPROC class_proc_ = nullptr;
-  bool detached_ = false;
-  bool syncing_ = false;   // our own changes to the window: no user events
-  bool tip_added_ = false;
-  bool timer_set_ = false;
-  bool in_tick_ = false;
-  bool dragging_ = false;
-  bool after_double_click_ = false;
-  std::wstring text_buffer_;  // the last text handed to the list view
-  unsigned pending_ = 0;      // Pending bits
-  bool listed_ = false;       // in the host's list of windows with changes waiting
-  bool flushing_ = false;
-  std::vector<int> ticks_pending_;  // check list entries whose tick changed
-  int top_row_pending_ = 0;
-  // The selection the list view shows, as this window last set it: list
-  // view items first..last (-1: none) and the focused item. Not known after
-  // the list view changed it itself (the user's keys) or after its item
-  // count changed; then it is read back.
-  struct ShownSelection {
-    int first = -1, last = -1, focus = -1;
-    bool known = true;
-  };
-  ShownSelection shown_;
-};
 
 class FormWindow final : public FormPeer {
  public:
@@ -171,6 +79,9 @@ class FormWindow final : public FormPeer {
   void Detach();
   bool detached() const { return detached_; }
   void Show();
+  // A system timer of the window stack (WM_TIMER with its id).
+  void StartTimer(int id, int interval_ms);
+  void StopTimer(int id);
 
   void FormChanged(Form& form, Prop prop) override;
   void ControlAdded(Control& control) override;
@@ -206,7 +117,7 @@ class FormWindow final : public FormPeer {
   std::vector<std::pair<Font, HFONT>> fonts_;
 };
 
-class Win32Host final : public Host {
+class Win32Host final : public Host, private WindowBackend {
  public:
   Win32Host();
   ~Win32Host() override;
@@ -217,14 +128,17 @@ class Win32Host final : public Host {
   std::filesystem::path ChooseFolder(const std::string& title, const Form* owner = nullptr) override;
   std::optional<IconChoice> ChooseIcon(const IconChoice& start, const Form* owner = nullptr) override;
   void SetBusy(bool on) override;
-  void Show(Form& form) override;
-  void ShowModal(Form& form, const Form* owner = nullptr) override;
-  void Unload(Form& form) override;
+  void Show(Form& form) override { stack_.Show(form); }
+  void ShowModal(Form& form, const Form* owner = nullptr) override {
+    stack_.ShowModal(form, owner);
+  }
+  void Unload(Form& form) override { stack_.Unload(form); }
   void DoEvents() override;
-  void Quit(int exit_code) override;
-  bool Ending() const override { return ending_; }
+  void Quit(int exit_code) override { stack_.Quit(exit_code); }
+  bool Ending() const override { return stack_.Ending(); }
   int Run() override;
 
+  WindowStack& stack() { return stack_; }
   bool busy() const { return busy_; }
   HINSTANCE instance() const { return instance_; }
   // A control window has changes waiting; FlushAll applies them.
@@ -232,20 +146,20 @@ class Win32Host final : public Host {
   void NotPending(ControlWindow* window);
   // Applies the waiting changes of every window.
   void FlushAll();
-  // The user closed a form by its close box (or Alt+F4).
-  void CloseBox(Form& form);
-  // Drops a loaded form without its unload handler (the Form is going away).
-  void Forget(Form& form);
 
  private:
-  struct Modal {
-    Form* form;
-    std::vector<Form*> blocked;
-    bool ended;
-  };
-  bool Load(Form& form, HWND owner);
-  void UnloadWith(Form& form, UnloadReason reason);
-  void EndModal(Form& form);
+  // --- WindowBackend ---
+  std::unique_ptr<FormPeer> MakeWindow(Form& form, const Form* owner) override;
+  void DropWindow(std::unique_ptr<FormPeer> window) override;
+  void Block(Form& form, bool on) override;
+  void Activate(Form& form) override;
+  void ModalShown(Form&) override {}
+  bool WaitForEvent() override { return Pump(true); }
+  void StartTimer(Form& form, int id, int interval_ms) override;
+  void StopTimer(Form& form, int id) override;
+  // Shown modally while open: the stack does nothing, nor does the program.
+  void Misuse(const std::string&) override {}
+
   HWND OwnerWindow(const Form* owner) const;
   // One message: true when one was handled, false on WM_QUIT.
   bool Pump(bool wait);
@@ -256,14 +170,12 @@ class Win32Host final : public Host {
   bool com_ = false;
   std::string app_title_;
   bool busy_ = false;
-  bool ending_ = false;
-  int exit_code_ = 0;
   int depth_ = 0;
-  std::vector<Form*> loaded_;
   std::vector<ControlWindow*> pending_;
-  std::vector<Modal> modals_;
-  std::map<Form*, std::unique_ptr<FormWindow>> windows_;
-  std::vector<std::unique_ptr<FormWindow>> graveyard_;
+  // Handlers of an unloaded form's window may still be running: its object
+  // stays until the outermost loop is back.
+  std::vector<std::unique_ptr<FormPeer>> graveyard_;
+  WindowStack stack_{*this};
 };
 
 }  // namespace lup::ui::win32

@@ -13,12 +13,138 @@
 
 #include "platform/win32/wide.h"
 #include "ui/win32/backend_win32.h"
+#include "ui/win32/control_kinds_win32.h"
 
 namespace lup::ui::win32 {
 
-void ControlWindow::GridCreateColumns() {
+ControlWindow::WindowKind GridWindow::Kind() const {
+  return {WC_LISTVIEWW,
+          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
+          WS_EX_CLIENTEDGE};
+}
+
+void GridWindow::Created() {
+  ListView_SetExtendedListViewStyle(hwnd_,
+                                    LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+  if (HWND header = ListView_GetHeader(hwnd_)) {
+    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_NOSIZING);
+  }
+  Defer(kColumnsPending | kRowsPending | kSelectionPending);
+}
+
+// What the grid holds: marked now, applied by Flush.
+void GridWindow::KindChanged(Prop prop, int a, int) {
+  switch (prop) {
+    case Prop::kGridShape:
+      Defer(kColumnsPending | kRowsPending | kSelectionPending);
+      break;
+    case Prop::kColWidth:
+      Defer(kColumnsPending);
+      break;
+    case Prop::kCell:
+      Defer(a == 0 ? kColumnsPending : kCellsPending);
+      break;
+    case Prop::kGridSelection:
+      Defer(kSelectionPending);
+      break;
+    case Prop::kTopRow:
+      top_row_pending_ = a;
+      Defer(kTopRowPending);
+      break;
+    default:
+      break;
+  }
+}
+
+void GridWindow::Apply(unsigned what) {
+  if (what & kColumnsPending) CreateColumns();
+  if (what & kRowsPending) SyncShape();
+  if (what & kCellsPending) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (what & kSelectionPending) SyncSelection();
+  if (what & kTopRowPending) ScrollTo(top_row_pending_);
+}
+
+std::optional<int> GridWindow::Query(const Control&, Prop prop) const {
+  if (detached() || !hwnd_ || prop != Prop::kTopRow) return std::nullopt;
+  if (grid().Rows() < 2) return std::nullopt;
+  // The rows and a scroll asked for may still wait.
+  const_cast<GridWindow*>(this)->Flush();
+  return ListView_GetTopIndex(hwnd_) + 1;
+}
+
+LRESULT GridWindow::OnNotify(NMHDR* header, bool* handled) {
+  switch (header->code) {
+    case LVN_GETDISPINFOW: {
+      auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
+      const int row = info->item.iItem + 1, col = info->item.iSubItem;
+      if ((info->item.mask & LVIF_TEXT) && info->item.pszText && info->item.cchTextMax > 0) {
+        text_buffer_ = (row < grid().Rows() && col < grid().Cols()) ? Wide(grid().Cell(row, col))
+                                                                    : std::wstring();
+        lstrcpynW(info->item.pszText, text_buffer_.c_str(), info->item.cchTextMax);
+      }
+      *handled = true;
+      return 0;
+    }
+    case NM_CUSTOMDRAW:
+      *handled = true;
+      return CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+      if (!syncing_) {
+        shown_.known = false;  // the list view changed its selection itself
+        FromView();
+      }
+      *handled = true;
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+bool GridWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      *result = Mouse(msg, wp, lp);
+      return true;
+    case WM_MOUSEMOVE:
+      if (dragging_) Mouse(msg, wp, lp);
+      return false;
+    case WM_GETDLGCODE: {
+      // Enter on a grid is the grid's own, not the form's default button.
+      *result = CallClassProc(msg, wp, lp);
+      const auto* key = reinterpret_cast<const MSG*>(lp);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        *result |= DLGC_WANTMESSAGE;
+      return true;
+    }
+    case WM_KEYDOWN:
+      if (wp != VK_RETURN) return false;
+      // Enter does what a double click does (the pet list calls the pet).
+      WindowStack::PressEnter(control().form());
+      *result = 0;
+      return true;
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      if (hdr->code != NM_CUSTOMDRAW || hdr->hwndFrom != ListView_GetHeader(hwnd_)) return false;
+      *result = HeaderDraw(reinterpret_cast<NMCUSTOMDRAW*>(lp));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void GridWindow::CreateColumns() {
   if (!hwnd_) return;
-  auto& grid = static_cast<Grid&>(control_);
+  auto& grid = static_cast<Grid&>(control());
   HWND header = ListView_GetHeader(hwnd_);
   int have = header ? Header_GetItemCount(header) : 0;
   while (have > grid.Cols()) ListView_DeleteColumn(hwnd_, --have);
@@ -27,16 +153,16 @@ void ControlWindow::GridCreateColumns() {
     LVCOLUMNW col{};
     col.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_FMT;
     col.fmt = LVCFMT_LEFT;
-    col.cx = owner_.Px(grid.ColWidth(c));
+    col.cx = owner().Px(grid.ColWidth(c));
     col.pszText = text.data();
     if (c < have) ListView_SetColumn(hwnd_, c, &col);
     else ListView_InsertColumn(hwnd_, c, &col);
   }
 }
 
-void ControlWindow::GridSyncShape() {
+void GridWindow::SyncShape() {
   if (!hwnd_) return;
-  auto& grid = static_cast<Grid&>(control_);
+  auto& grid = static_cast<Grid&>(control());
   syncing_ = true;
   if (ListView_GetItemCount(hwnd_) != grid.Rows() - 1) {
     ListView_SetItemCountEx(hwnd_, grid.Rows() - 1, LVSICF_NOSCROLL);
@@ -70,9 +196,9 @@ std::vector<Span> SelectedSpans(HWND list) {
 
 // Only the rows whose state changes are touched: those leaving the selection,
 // those entering it, and the focused row when it moves.
-void ControlWindow::GridSyncSelection() {
+void GridWindow::SyncSelection() {
   if (!hwnd_) return;
-  auto& grid = static_cast<Grid&>(control_);
+  auto& grid = static_cast<Grid&>(control());
   Span want{-1, -2};  // empty
   int focus = -1, mark = -1;
   if (grid.Row() >= 1) {
@@ -113,8 +239,8 @@ void ControlWindow::GridSyncSelection() {
   shown_ = ShownSelection{want.first >= 0 ? want.first : -1, want.first >= 0 ? want.second : -1, focus, true};
 }
 
-void ControlWindow::GridScrollTo(int row) {
-  auto& grid = static_cast<Grid&>(control_);
+void GridWindow::ScrollTo(int row) {
+  auto& grid = static_cast<Grid&>(control());
   if (!hwnd_ || grid.Rows() < 2) return;
   RECT item{};
   if (!ListView_GetItemRect(hwnd_, 0, &item, LVIR_BOUNDS)) return;
@@ -124,8 +250,8 @@ void ControlWindow::GridScrollTo(int row) {
   ListView_Scroll(hwnd_, 0, (row - 1 - top) * height);
 }
 
-bool ControlWindow::GridHit(LPARAM lp, int* row, int* col) const {
-  auto& grid = static_cast<Grid&>(control_);
+bool GridWindow::Hit(LPARAM lp, int* row, int* col) const {
+  auto& grid = static_cast<Grid&>(control());
   LVHITTESTINFO info{};
   info.pt = POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   if (ListView_SubItemHitTest(hwnd_, &info) < 0 && info.iItem < 0) return false;
@@ -135,12 +261,12 @@ bool ControlWindow::GridHit(LPARAM lp, int* row, int* col) const {
   return true;
 }
 
-LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
-  auto& grid = static_cast<Grid&>(control_);
+LRESULT GridWindow::Mouse(UINT msg, WPARAM wp, LPARAM lp) {
+  auto& grid = static_cast<Grid&>(control());
   const MouseButton button = ButtonOf(msg);
   const MouseEvent e = MakeMouse(button, wp, lp);
   int row = 0, col = 0;
-  const bool hit = GridHit(lp, &row, &col);
+  const bool hit = Hit(lp, &row, &col);
   switch (msg) {
     case WM_MOUSEMOVE:
       if (hit && row != grid.RowSel()) {
@@ -150,15 +276,15 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
       SetFocus(hwnd_);
-      if (detached_) return 0;
+      if (detached()) return 0;
       if (button == MouseButton::kLeft && hit) {
         if ((e.keys & kShiftKey) && grid.Row() >= 1) grid.UserSetSelection(grid.Row(), col, row);
         else grid.UserSetSelection(row, col, row);
-        if (detached_) return 0;
+        if (detached()) return 0;
         Defer(kSelectionPending);
       }
-      control_.FireMouse(control_.on_mouse_down, e);
-      if (detached_) return 0;
+      control().FireMouse(control().on_mouse_down, e);
+      if (detached()) return 0;
       // Drag to stretch the selection, unless the handler already ran a
       // dialog and the button is up again.
       if (button == MouseButton::kLeft && GetKeyState(VK_LBUTTON) < 0) {
@@ -168,7 +294,7 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_LBUTTONDBLCLK:
       after_double_click_ = true;
-      control_.Fire(control_.on_dbl_click);
+      control().Fire(control().on_dbl_click);
       return 0;
     case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK:
       return 0;
@@ -177,10 +303,10 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
         dragging_ = false;
         ReleaseCapture();
       }
-      control_.FireMouse(control_.on_mouse_up, e);
-      if (detached_) return 0;
+      control().FireMouse(control().on_mouse_up, e);
+      if (detached()) return 0;
       if (button == MouseButton::kLeft) {
-        if (!after_double_click_) control_.Fire(control_.on_click);
+        if (!after_double_click_) control().Fire(control().on_click);
         after_double_click_ = false;
       }
       return 0;
@@ -188,8 +314,8 @@ LRESULT ControlWindow::GridMouse(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-void ControlWindow::GridFromView() {
-  auto& grid = static_cast<Grid&>(control_);
+void GridWindow::FromView() {
+  auto& grid = static_cast<Grid&>(control());
   if (grid.Rows() < 2) return;
   const int focus = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
   if (focus < 0) return;
@@ -201,8 +327,8 @@ void ControlWindow::GridFromView() {
   grid.UserSetSelection(mark + 1, grid.Col(), focus + 1);
 }
 
-LRESULT ControlWindow::GridCustomDraw(NMLVCUSTOMDRAW* draw) {
-  auto& grid = static_cast<Grid&>(control_);
+LRESULT GridWindow::CustomDraw(NMLVCUSTOMDRAW* draw) {
+  auto& grid = static_cast<Grid&>(control());
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
@@ -229,7 +355,7 @@ LRESULT ControlWindow::GridCustomDraw(NMLVCUSTOMDRAW* draw) {
 // The header row is drawn here, its text centred with no margins: a grid's
 // one-character columns (300 twips) are narrower than the margins the list
 // view's header keeps around its texts, which would leave only "…".
-LRESULT ControlWindow::GridHeaderDraw(NMCUSTOMDRAW* draw) {
+LRESULT GridWindow::HeaderDraw(NMCUSTOMDRAW* draw) {
   switch (draw->dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;

@@ -145,7 +145,7 @@ LRESULT CALLBACK CountWindows(int code, WPARAM wp, LPARAM lp) {
 std::unique_ptr<Host> NewHost() { return std::make_unique<Win32Host>(); }
 
 HWND WindowOf(const Form& form) {
-  auto* w = dynamic_cast<FormWindow*>(form.peer());
+  auto* w = dynamic_cast<FormWindow*>(WindowStack::WindowOf(form));
   return w ? w->hwnd() : nullptr;
 }
 
@@ -155,7 +155,7 @@ HWND WindowOf(const Control& control) {
 }
 
 unsigned DpiOf(const Form& form) {
-  auto* w = dynamic_cast<FormWindow*>(form.peer());
+  auto* w = dynamic_cast<FormWindow*>(WindowStack::WindowOf(form));
   return w ? w->dpi() : 96;
 }
 
@@ -186,7 +186,7 @@ Win32Host::Win32Host() : instance_(GetModuleHandleW(nullptr)) {
 }
 
 Win32Host::~Win32Host() {
-  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+  stack_.ForgetAll();
   if (g_box_font) {
     DeleteObject(g_box_font);
     g_box_font = nullptr;
@@ -196,108 +196,46 @@ Win32Host::~Win32Host() {
   if (com_) CoUninitialize();
 }
 
-// --- forms ---
+// --- windows for the stack ---
 
-bool Win32Host::Load(Form& form, HWND owner) {
-  if (ending_) return false;
-  if (form.Loaded()) {
-    form.SetVisibleState(true);
-    return false;
-  }
-  if (!owner && !form.ShowInTaskbar()) owner = app_window_;
-  auto window = std::make_unique<FormWindow>(*this, form, owner);
-  windows_[&form] = std::move(window);
-  loaded_.push_back(&form);
-  form.SetLoadedState(true);
-  if (form.on_load) form.on_load();
-  if (ending_ || !form.Loaded()) return false;
-  form.SetVisibleState(true);
-  return true;
+namespace {
+
+FormWindow* FormWindowOf(const Form& form) {
+  return dynamic_cast<FormWindow*>(WindowStack::WindowOf(form));
 }
 
-void Win32Host::Show(Form& form) { Load(form, nullptr); }
+}  // namespace
 
-void Win32Host::ShowModal(Form& form, const Form* owner) {
-  if (ending_) return;
-  HWND owner_window = owner ? WindowOf(*owner) : OwnerWindow(nullptr);
-  Modal modal{&form, {}, false};
-  for (Form* f : loaded_) {
-    if (f == &form) continue;
-    windows_[f]->Block(true);
-    modal.blocked.push_back(f);
-  }
-  modals_.push_back(modal);
-  // A form loaded and hidden before is shown modally as it is.
-  bool shown = form.Loaded();
-  if (shown) form.SetVisibleState(true);
-  else shown = Load(form, owner_window);
-  if (shown) {
-    while (form.Loaded() && !ending_) {
-      if (!Pump(true)) break;
-    }
-  }
-  EndModal(form);
-  modals_.erase(std::remove_if(modals_.begin(), modals_.end(), [&](const Modal& m) { return m.form == &form; }),
-                modals_.end());
+std::unique_ptr<FormPeer> Win32Host::MakeWindow(Form& form, const Form* owner) {
+  HWND owner_window = owner ? WindowOf(*owner) : nullptr;
+  if (!owner_window && !form.ShowInTaskbar()) owner_window = app_window_;
+  return std::make_unique<FormWindow>(*this, form, owner_window);
 }
 
-void Win32Host::EndModal(Form& form) {
-  for (Modal& m : modals_) {
-    if (m.form != &form || m.ended) continue;
-    m.ended = true;
-    for (Form* f : m.blocked) {
-      auto it = windows_.find(f);
-      if (it != windows_.end()) it->second->Block(false);
-    }
-    // Give the activation back to the window behind before this one goes.
-    for (auto it = loaded_.rbegin(); it != loaded_.rend(); ++it) {
-      if (*it != &form && (*it)->Visible() && (*it)->Enabled()) {
-        if (HWND behind = WindowOf(**it)) SetActiveWindow(behind);
-        break;
-      }
-    }
-  }
-}
-
-void Win32Host::Unload(Form& form) {
-  if (form.Loaded()) UnloadWith(form, UnloadReason::kCode);
-}
-
-void Win32Host::CloseBox(Form& form) {
-  if (form.Loaded()) UnloadWith(form, UnloadReason::kCloseBox);
-}
-
-void Win32Host::UnloadWith(Form& form, UnloadReason reason) {
-  if (form.on_unload) form.on_unload(reason);
-  if (form.Loaded()) Forget(form);
-}
-
-void Win32Host::Forget(Form& form) {
-  auto it = windows_.find(&form);
-  if (it == windows_.end()) return;
-  EndModal(form);
-  std::unique_ptr<FormWindow> window = std::move(it->second);
-  windows_.erase(it);
-  window->Detach();
-  form.SetLoadedState(false);
-  form.SetVisibleState(false);
-  loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
-  // Handlers of this window may still be running: the object stays until
-  // the outermost loop is back.
+void Win32Host::DropWindow(std::unique_ptr<FormPeer> window) {
+  static_cast<FormWindow&>(*window).Detach();
   graveyard_.push_back(std::move(window));
 }
 
+void Win32Host::Block(Form& form, bool on) {
+  if (FormWindow* w = FormWindowOf(form)) w->Block(on);
+}
+
+void Win32Host::Activate(Form& form) {
+  if (HWND h = WindowOf(form)) SetActiveWindow(h);
+}
+
+void Win32Host::StartTimer(Form& form, int id, int interval_ms) {
+  if (FormWindow* w = FormWindowOf(form)) w->StartTimer(id, interval_ms);
+}
+
+void Win32Host::StopTimer(Form& form, int id) {
+  if (FormWindow* w = FormWindowOf(form)) w->StopTimer(id);
+}
+
 HWND Win32Host::OwnerWindow(const Form* owner) const {
-  if (owner) {
-    if (HWND h = WindowOf(*owner)) return h;
-  }
-  for (auto it = modals_.rbegin(); it != modals_.rend(); ++it) {
-    if (!it->ended && it->form->Loaded()) return WindowOf(*it->form);
-  }
-  for (auto it = loaded_.rbegin(); it != loaded_.rend(); ++it) {
-    if ((*it)->Visible()) return WindowOf(**it);
-  }
-  return nullptr;
+  const Form* form = stack_.OwnerFor(owner);
+  return form ? WindowOf(*form) : nullptr;
 }
 
 // --- changes waiting for the windows ---
@@ -325,7 +263,7 @@ void Win32Host::Dispatch(MSG& msg) {
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   bool done = false;
   if (root) {
-    for (Form* f : loaded_) {
+    for (Form* f : stack_.Loaded()) {
       if (WindowOf(*f) == root) {
         done = IsDialogMessageW(root, &msg) != 0;
         break;
@@ -347,15 +285,13 @@ bool Win32Host::Pump(bool wait) {
   if (wait) {
     const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
     if (r == 0 || r == -1) {
-      ending_ = true;
-      exit_code_ = r == 0 ? static_cast<int>(msg.wParam) : 1;
+      stack_.EndedBySystem(r == 0 ? static_cast<int>(msg.wParam) : 1);
       return false;
     }
   } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     return false;
   } else if (msg.message == WM_QUIT) {
-    ending_ = true;
-    exit_code_ = static_cast<int>(msg.wParam);
+    stack_.EndedBySystem(static_cast<int>(msg.wParam));
     return false;
   }
   Dispatch(msg);
@@ -364,25 +300,16 @@ bool Win32Host::Pump(bool wait) {
 
 void Win32Host::DoEvents() {
   bool any = false;
-  while (!ending_ && Pump(false)) any = true;
+  while (!stack_.Ending() && Pump(false)) any = true;
   // Nothing was waiting: give the processor away for a moment, so that a
   // loop of DoEvents does not spin.
-  if (!any && !ending_) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-}
-
-void Win32Host::Quit(int exit_code) {
-  if (ending_) return;
-  ending_ = true;
-  exit_code_ = exit_code;
-  for (Form* f : std::vector<Form*>(loaded_)) Forget(*f);
+  if (!any && !stack_.Ending()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
 }
 
 int Win32Host::Run() {
-  while (!ending_ && !loaded_.empty()) {
-    if (!Pump(true)) break;
-  }
+  const int exit_code = stack_.Run();
   if (depth_ == 0) graveyard_.clear();
-  return exit_code_;
+  return exit_code;
 }
 
 // --- questions ---

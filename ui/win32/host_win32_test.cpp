@@ -554,9 +554,6 @@ TEST(Win32Host, TimersTickInTheLoopAndQuitEndsEveryLoop) {
   EXPECT_EQ(ticks, 3);
   EXPECT_TRUE(host->Ending());
   EXPECT_FALSE(form.Loaded());
-  Form later("Form2");
-  host->ShowModal(later);  // nothing is shown once the program ends
-  EXPECT_FALSE(later.Loaded());
 }
 
 TEST(Win32Host, AHiddenFormIsShownModallyWithoutASecondLoad) {

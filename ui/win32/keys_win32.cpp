@@ -1,8 +1,8 @@
 // Enter and Esc in our forms. The host's loop hands every message of a form
 // to the dialog manager (IsDialogMessageW), which asks the form for its
 // default button (DM_GETDEFID) on Enter and sends IDCANCEL on Esc; the form
-// answers from Form::EnterTarget and Form::EscapeTarget, as the headless
-// backend does.
+// answers from Form::EnterTarget, and Esc presses what the window stack
+// presses for it.
 #include "ui/win32/backend_win32.h"
 
 namespace lup::ui::win32 {
@@ -13,9 +13,7 @@ LRESULT FormWindow::DefaultButtonId() const {
   return MAKELONG(c->id(), DC_HASDEFID);
 }
 
-void FormWindow::PressCancel() {
-  if (Button* b = form_.EscapeTarget()) b->Fire(b->on_click);
-}
+void FormWindow::PressCancel() { WindowStack::PressEscape(form_); }
 
 void FormWindow::MarkDefaultButton() {
   for (auto& c : controls_) {
