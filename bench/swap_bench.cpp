@@ -206,6 +206,33 @@ void Switching(int size) {
           [&] { changed.Call(); }, [&] { changedPlain.Plain(); });
 }
 
+// The call's put-away alone, of a pet whose host data is unchanged since she
+// was last called (her files and the host's were recorded alike then): only
+// the two folders' listings, no file opened. Against the plain in-place copy
+// of the same files.
+void PutAwayUnchanged(int size) {
+  TwoPets pets(size), plain(size);
+  const lup::PetStore store(pets.settings);
+  const auto putAway = [&] {
+    lup::FileOps ops;
+    lup::ScopedFileOps scope(ops);
+    if (!store.PutAway("ミミ", lup::ShareFlags{}).ok()) {
+      std::fprintf(stderr, "the put-away failed\n");
+      std::exit(1);
+    }
+  };
+  putAway();  // the first one compares every file and records them
+  Measure("put-away, host unchanged", size, Reps(size), [](bool) {}, putAway,
+          [&] { PlainItems(plain.d, "", "ミミ_"); });
+  // The same without the record: every file compared byte by byte (and the
+  // folders recorded again), as before records were kept.
+  Measure("put-away, no record", size, Reps(size),
+          [&](bool mine) {
+            if (mine) fs::remove_all(pets.d / U8Path(lup::kSameFilesFolderName));
+          },
+          putAway, [&] { PlainItems(plain.d, "", "ミミ_"); });
+}
+
 // ---- the least a safe replace costs ---------------------------------------------------
 
 // A file is replaced whole, old or new whatever happens, only by writing a
@@ -386,6 +413,7 @@ int main(int argc, char** argv) {
   std::printf("%-28s %6s  %9s  %9s  %6s\n", "name", "size", "ours", "plain", "ratio");
   for (int size : sizes) {
     Switching(size);
+    PutAwayUnchanged(size);
     ReplaceFloor(size);  // right after, on the disk the switches left
     SafeFloor(size);
   }
