@@ -9,10 +9,6 @@
 namespace lup {
 namespace fs = std::filesystem;
 
-OpResult CopyOneFile(const fs::path& from, const fs::path& to, CopyBatch* batch) {
-  return Fs().Copy(from, to, batch);
-}
-
 OpResult MakeFolder(const fs::path& path) { return Fs().MakeFolder(path); }
 
 OpResult DeleteMatching(const fs::path& folder) {

@@ -11,11 +11,6 @@
 
 namespace lup {
 
-// Copies one file, replacing `to` when it exists (atomic, see Fs().Copy);
-// with a `batch`, when the batch is committed.
-OpResult CopyOneFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                     CopyBatch* batch = nullptr);
-
 // Deletes every ordinary file that folder\*.* matches, leaving sub-folders.
 // Deleting with no match is an error (not found), as on Windows: callers test
 // AnyFileMatches first. Goes on after a file that cannot be deleted and

@@ -106,11 +106,11 @@ TEST_F(StepsTest, DeleteMatchingGoesOnPastAFailureAndReportsIt) {
   EXPECT_EQ(NamesIn(dir / "受信フォルダ"), "m1.mail|sub");
 }
 
-TEST_F(StepsTest, CopyOneFileAndMakeFolder) {
+TEST_F(StepsTest, CopyAFileAndMakeFolder) {
   ASSERT_TRUE(MakeFolder(dir / "宝物").ok());
   EXPECT_FALSE(MakeFolder(dir / "宝物").ok());
   WriteBytes(dir / "宝物/tzl001.pac", "old");
-  ASSERT_TRUE(CopyOneFile(dir / "受信フォルダ/m1.mail", dir / "宝物/tzl001.pac").ok());
+  ASSERT_TRUE(Fs().Copy(dir / "受信フォルダ/m1.mail", dir / "宝物/tzl001.pac").ok());
   EXPECT_EQ(ReadBytes(dir / "宝物/tzl001.pac"), "one");
 }
 

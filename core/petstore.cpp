@@ -339,7 +339,7 @@ OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const 
     if (!IsFileItem(item)) {
       r = PutAwayFolder(item, paths, shared, batch);
     } else if (FileExists(paths.host)) {
-      r = CopyOneFile(paths.host, shared ? paths.shared : paths.pet, &batch);
+      r = Fs().Copy(paths.host, shared ? paths.shared : paths.pet, &batch);
     }
     if (!r.ok()) return r;
   }
@@ -353,11 +353,11 @@ PetStore::BringInEnd PetStore::BringInPetFile(std::string_view pet, StoreQuestio
   const ItemPaths p = s_.PetPaths(pet, Item::kPetFile);
   OpResult r;
   if (FileExists(p.pet)) {
-    r = CopyOneFile(p.pet, p.host);
+    r = Fs().Copy(p.pet, p.host);
   } else {
     q.PetFileWillBeMade(pet);
     if (!FileExists(p.host)) return BringInEnd::kNoPetFile;
-    r = CopyOneFile(p.host, p.pet);  // the host's file is the pet's now
+    r = Fs().Copy(p.host, p.pet);  // the host's file is the pet's now
   }
   if (r.ok()) return BringInEnd::kDone;
   *failure = r;
@@ -373,7 +373,7 @@ OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQue
                                      CopyBatch& batch) const {
   const ItemPaths p = s_.PetPaths(pet, Item::kFriendBook);
   const fs::path& from = CopyFor(p, shared);
-  if (FileExists(from)) return CopyOneFile(from, p.host, &batch);
+  if (FileExists(from)) return Fs().Copy(from, p.host, &batch);
   // The copy is missing: never leave another pet's friend book in the host
   // to be put away as this one's.
   if (q.MakeItemNew(pet, s_.friendBookName, shared)) {
@@ -383,7 +383,7 @@ OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQue
     }
     return Fs().Write(from, "");
   }
-  return FileExists(p.host) ? CopyOneFile(p.host, from) : OpResult::Ok(Action::Copy);
+  return FileExists(p.host) ? Fs().Copy(p.host, from) : OpResult::Ok(Action::Copy);
 }
 
 std::optional<OpResult> PetStore::RecoverBox(const fs::path& folder, StoreQuestions& q) const {
@@ -397,7 +397,7 @@ OpResult PetStore::RecoverBoxFrom(const fs::path& folder, const fs::path& source
     OpResult made = MakeFolder(folder);
     if (!made.ok()) return made;
   }
-  OpResult copied = CopyOneFile(source, Box(folder));
+  OpResult copied = Fs().Copy(source, Box(folder));
   if (!copied.ok()) return copied;
   return ResetTreasureTags(Box(folder));
 }
@@ -414,7 +414,7 @@ OpResult PetStore::TreasureFrom(const fs::path& source, StoreQuestions& q,
   const std::optional<OpResult> recovered = RecoverBox(source, q);
   if (!recovered) return r;
   if (!recovered->ok()) return *recovered;
-  return CopyOneFile(Box(source), Box(host));
+  return Fs().Copy(Box(source), Box(host));
 }
 
 // A new, empty box: only the box file stays in the host's treasure folder,
@@ -429,7 +429,7 @@ OpResult PetStore::NewTreasure(const fs::path& host, const fs::path& copy,
     haveBox = recovered.has_value();
   }
   if (haveBox) {
-    OpResult copied = CopyOneFile(hostBox, Box(copy));
+    OpResult copied = Fs().Copy(hostBox, Box(copy));
     if (!copied.ok()) return copied;
   }
   // The previous pet's treasures go even when no box was chosen: left in
@@ -456,7 +456,7 @@ OpResult PetStore::CopyCurrentTreasure(const fs::path& host, const fs::path& cop
   if (FileExists(Box(host))) return OpResult::Ok(Action::Copy);
   const std::optional<OpResult> recovered = RecoverBox(host, q);
   if (!recovered || !recovered->ok()) return recovered.value_or(OpResult::Ok(Action::Copy));
-  return CopyOneFile(Box(host), Box(copy));
+  return Fs().Copy(Box(host), Box(copy));
 }
 
 OpResult PetStore::BringInTreasure(std::string_view pet, bool shared, StoreQuestions& q,
@@ -535,7 +535,7 @@ std::vector<OpResult> PetStore::PrepareSharedCopies() const {
     if (item == Item::kPetFile) continue;  // every pet keeps its own
     if (IsFileItem(item)) {
       if (!FileExists(paths.shared) && FileExists(paths.host))
-        note(CopyOneFile(paths.host, paths.shared));
+        note(Fs().Copy(paths.host, paths.shared));
     } else if (!EntryExists(paths.shared) && note(MakeFolder(paths.shared))) {
       note(CopyAllFiles(paths.host, paths.shared));
     }
@@ -551,7 +551,7 @@ OpResult PetStore::CopyToShared(std::string_view pet, DataKind kind) const {
     if (!IsFileItem(item)) {
       r = MirrorFolder(p.pet, p.shared);
     } else if (FileExists(p.pet)) {
-      r = CopyOneFile(p.pet, p.shared);
+      r = Fs().Copy(p.pet, p.shared);
     }
     if (!r.ok()) return r;
   }

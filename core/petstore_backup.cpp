@@ -88,7 +88,7 @@ PetStore::BackupReport PetStore::BackUp(const ItemChoice& items) const {
   const auto copyFile = [&](const fs::path& from, const fs::path& to) {
     CopyBatch batch;
     batch.KeepReplacedIn(&run);
-    OpResult r = CopyOneFile(from, to, &batch);
+    OpResult r = Fs().Copy(from, to, &batch);
     return r.ok() ? batch.Commit() : r;
   };
   const auto refresh = [&](const fs::path& from, const fs::path& to, std::string_view kept) {
@@ -197,7 +197,7 @@ OpResult PetStore::Restore(std::string_view pet, Item item, bool shared, bool ho
       if (r.ok() && !IsFolder(target)) r = MakeFolder(target);
       if (r.ok()) r = MirrorFiles(files, target, keep);
     } else if (const std::optional<fs::path> file = view.File(from)) {
-      r = CopyOneFile(*file, target);
+      r = Fs().Copy(*file, target);
     }
     if (!r.ok()) return r;
   }

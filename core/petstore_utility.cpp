@@ -87,11 +87,11 @@ std::optional<std::string> PetStore::RegisteredName(std::string_view pet) const 
 PetStore::Registration PetStore::RegisterPet(std::string_view pet, const fs::path& source) const {
   Registration r;
   const fs::path own = s_.PetCopy(pet, Item::kPetFile);
-  r.petFile = CopyOneFile(source, own);
+  r.petFile = Fs().Copy(source, own);
   if (!r.petFile.ok()) return r;
   const BackupLayout backup(s_);
   if (!IsFolder(backup.Folder())) r.backup = MakeFolder(backup.Folder());
-  if (r.backup.ok()) r.backup = CopyOneFile(own, backup.OfPet(pet, Item::kPetFile));
+  if (r.backup.ok()) r.backup = Fs().Copy(own, backup.OfPet(pet, Item::kPetFile));
   return r;
 }
 
@@ -112,7 +112,7 @@ std::vector<PetStore::TakeOver> PetStore::TakeOverKind(std::string_view pet, Dat
       t.end = TakeOverEnd::kSourceMissing;
       t.path = source;
     } else {
-      t.failure = file ? CopyOneFile(source, own) : MakeFolder(own);
+      t.failure = file ? Fs().Copy(source, own) : MakeFolder(own);
       if (!file && t.failure.ok()) t.failure = ShellFileOp(source / U8Path("*.*"), own, ShellOp::Copy).result;
       if (!t.failure.ok()) t.end = TakeOverEnd::kFailed;
     }

@@ -332,7 +332,7 @@ bool SpecialDialog::Keep(const std::string& path, const std::filesystem::path& c
               ui::Icon::kExclamation);
     return false;
   }
-  if (say_.TellFailure(CopyOneFile(from, copy))) return false;
+  if (say_.TellFailure(Fs().Copy(from, copy))) return false;
   *copied = true;
   return true;
 }

@@ -425,7 +425,7 @@ void SnackWindow::CopySnacks(bool move) {
           const fs::path file = RowFile(row);
           if (file.empty()) continue;
           // Copy first; the source goes only once its copy is safe.
-          if (OpResult r = CopyOneFile(file, targetFolder / file.filename()); !r) {
+          if (OpResult r = Fs().Copy(file, targetFolder / file.filename()); !r) {
             failures.push_back(r);
             continue;
           }
@@ -433,7 +433,7 @@ void SnackWindow::CopySnacks(bool move) {
           // put-away takes that folder as her snacks, and a snack missing
           // there would go. Without that copy a moved snack stays where it was.
           if (Mirrors(target) && liveFolder / file.filename() != file) {
-            if (OpResult r = CopyOneFile(file, liveFolder / file.filename()); !r) {
+            if (OpResult r = Fs().Copy(file, liveFolder / file.filename()); !r) {
               failures.push_back(r);
               continue;
             }
