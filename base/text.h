@@ -29,4 +29,10 @@ inline std::string NameText(const std::filesystem::path& p) { return PathText(p.
 // "+" around a number remove them first.
 std::optional<int> ParseDecimal(std::string_view text);
 
+// True when `name` is `root` or lies under it, each part compared as Windows
+// compares names (letter case aside); `*rest` is the part below (empty for
+// `root` itself).
+bool LiesUnder(const std::filesystem::path& name, const std::filesystem::path& root,
+               std::filesystem::path* rest = nullptr);
+
 }  // namespace lup

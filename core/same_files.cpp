@@ -33,14 +33,10 @@ fs::path RecordsHost() {
 // The folder spelled as records compare it.
 std::string Spelled(const fs::path& folder) { return PathText(folder.lexically_normal()); }
 
+// Strictly below the host folder.
 bool Inside(const fs::path& folder, const fs::path& host) {
-  const fs::path f = folder.lexically_normal(), h = host.lexically_normal();
-  auto fi = f.begin();
-  for (auto hi = h.begin(); hi != h.end(); ++hi, ++fi) {
-    if (hi->empty()) continue;  // a trailing separator
-    if (fi == f.end() || UpcasedUtf16(PathText(*fi)) != UpcasedUtf16(PathText(*hi))) return false;
-  }
-  return fi != f.end();
+  fs::path below;
+  return LiesUnder(folder, host, &below) && !below.empty();
 }
 
 std::uint64_t Fnv(std::string_view bytes, std::uint64_t h = 1469598103934665603ull) {

@@ -3,7 +3,6 @@
 #include "base/text.h"
 #include "base/unicode.h"
 #include "core/fsquery.h"
-#include "core/same_files.h"
 #include "core/listfiles.h"
 
 namespace lup {
@@ -187,7 +186,6 @@ void ReadHostFolderInto(const SettingsStore& store, const fs::path& programFolde
   s->hostView = os::HostViewOf(facts);
   s->hostDataFolder = s->hostView == os::HostView::kReal ? fs::path() : facts.store;
   os::UseHostView(s->hostFolder, s->hostView, facts.store);
-  UseSameFilesRecords(s->hostFolder);
 }
 
 }  // namespace

@@ -47,28 +47,6 @@ void Change(const std::function<void(ViewState&)>& edit) {
     StateSlot() = std::move(next);
 }
 
-// Names are compared as Windows compares them, letter case aside.
-bool SameComponent(const fs::path& a, const fs::path& b) {
-  return UpcasedUtf16(PathText(a)) == UpcasedUtf16(PathText(b));
-}
-
-// True when `name` is `root` or lies under it; `*rest` is the part below.
-bool Under(const fs::path& name, const fs::path& root, fs::path* rest) {
-  if (root.empty()) return false;
-  const fs::path n = name.lexically_normal();
-  const fs::path r = root.lexically_normal();
-  auto ni = n.begin();
-  for (auto ri = r.begin(); ri != r.end(); ++ri) {
-    if (ri->empty()) continue;  // a trailing separator
-    if (ni == n.end() || !SameComponent(*ni, *ri)) return false;
-    ++ni;
-  }
-  fs::path below;
-  for (; ni != n.end(); ++ni)
-    if (!ni->empty()) below /= *ni;
-  if (rest) *rest = below;
-  return true;
-}
 
 
 // The folders of `storeName` made in the store, each one that the view has
@@ -130,7 +108,7 @@ std::error_code Resolve(const fs::path& name, Use use, fs::path* resolved) {
   const std::shared_ptr<const ViewState> state = State();
   if (!state) return {};
   fs::path rest;
-  if (!state->real.empty() && Under(name, state->real, &rest)) {
+  if (!state->real.empty() && LiesUnder(name, state->real, &rest)) {
     const fs::path store = rest.empty() ? state->store : state->store / rest;
     const fs::path real = name;
     const bool inStore = raw::Exists(store);
@@ -163,7 +141,7 @@ std::error_code Resolve(const fs::path& name, Use use, fs::path* resolved) {
         break;
     }
   }
-  if (use != Use::kLook && Under(*resolved, state->refused, nullptr))
+  if (use != Use::kLook && LiesUnder(*resolved, state->refused, nullptr))
     return std::make_error_code(std::errc::permission_denied);
   return {};
 }
@@ -172,7 +150,7 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, boo
   items->clear();
   const std::shared_ptr<const ViewState> state = State();
   fs::path rest;
-  if (!state || state->real.empty() || !Under(folder, state->real, &rest)) return raw::List(folder, items, stamps);
+  if (!state || state->real.empty() || !LiesUnder(folder, state->real, &rest)) return raw::List(folder, items, stamps);
   const fs::path store = rest.empty() ? state->store : state->store / rest;
   std::vector<FolderItem> fromStore;
   const std::error_code storeError = raw::List(store, &fromStore, stamps);
@@ -198,7 +176,7 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, boo
 
 bool InRealFolder(const fs::path& resolved) {
   const std::shared_ptr<const ViewState> state = State();
-  return state && !state->real.empty() && Under(resolved, state->real, nullptr);
+  return state && !state->real.empty() && LiesUnder(resolved, state->real, nullptr);
 }
 
 }  // namespace view
