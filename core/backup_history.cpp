@@ -320,8 +320,13 @@ OpResult BackupRun::Removing(const fs::path& target) {
 OpResult BackupRun::Finish() {
   // A run that changed nothing keeps no record: D\bak is the generation
   // it was. Not after a run cut short, whose state this run now makes
-  // whole; and the first run keeps one all the same, for its time.
-  if (folder_.empty() && recording_ && before_ != "incomplete") return OpResult::Ok(Action::Write);
+  // whole; and the first run keeps one all the same, for its time. It
+  // still removes the runs beyond those kept: a run ended after its
+  // "done=" and before its own removal left them.
+  if (folder_.empty() && recording_ && before_ != "incomplete") {
+    Prune();
+    return OpResult::Ok(Action::Write);
+  }
   if (OpResult started = Started(); !started.ok()) return started;
   OpResult r = Fs().Write(folder_ / kInfoName, "before=" + before_ + "\r\ndone=" + now_() + "\r\n");
   if (r.ok()) Prune();

@@ -151,6 +151,51 @@ TEST_F(History, BackupsThatChangeNothingKeepNoRecordAndPushNoGenerationOut) {
   }
 }
 
+// A run ended after its "done=" and before it removed the oldest run: the
+// next backup removes it, even when it has nothing to change.
+TEST(HistoryPrune, ARunEndedBeforeItsRemovalIsPrunedByTheNextBackupThatChangesNothing) {
+  const auto backUpRounds = [](HistoryScene& scene, int rounds) {
+    for (int round = 1; round <= rounds; ++round) {
+      scene.Change(round);
+      scene.backups.push_back(scene.BackUp());
+    }
+  };
+  // Where the last run's removal begins: the first operation after its "done=".
+  int firstRemoval = 0;
+  {
+    HistoryScene probe;
+    probe.WriteCurrent("");
+    backUpRounds(probe, kKeptRuns + 1);
+    probe.Change(kKeptRuns + 2);
+    FileOps ops;
+    ScopedFileOps scope(ops);
+    probe.BackUp();
+    for (std::size_t i = 0; i < ops.Journal().size() && firstRemoval == 0; ++i)
+      if (ops.Journal()[i].action == Action::Rename &&
+          NameText(ops.Journal()[i].other.filename()).rfind("~", 0) == 0)
+        firstRemoval = static_cast<int>(i) + 1;
+    ASSERT_GT(firstRemoval, 0) << "the last run removed no run";
+  }
+  HistoryScene scene;
+  scene.WriteCurrent("");
+  backUpRounds(scene, kKeptRuns + 1);
+  scene.Change(kKeptRuns + 2);
+  {
+    FileOps ops;
+    ScopedFileOps scope(ops);
+    ops.FailAt(firstRemoval, std::make_error_code(std::errc::interrupted), true);
+    EXPECT_TRUE(scene.Store().BackUp().ok());  // the backup itself ended
+    scene.backups.push_back(scene.Bak());
+  }
+  ASSERT_GT(BackupHistory(scene.settings).Generations().size(), static_cast<std::size_t>(kKeptRuns + 1));
+  scene.BackUp();  // nothing changed since
+  const std::vector<BackupGeneration> generations = BackupHistory(scene.settings).Generations();
+  ASSERT_EQ(generations.size(), static_cast<std::size_t>(kKeptRuns + 1));
+  for (std::size_t g = 0; g < generations.size(); ++g)
+    EXPECT_EQ(scene.Generation(generations[g].undone), scene.backups[scene.backups.size() - 1 - g])
+        << "generation " << g;
+}
+
 TEST_F(History, ARunCostsOneSecondNameForEachFileItReplacesAndCopiesNothingMore) {
   WriteCurrent("");
   BackUp();

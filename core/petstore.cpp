@@ -22,10 +22,6 @@ namespace {
 
 fs::path AllFiles(const fs::path& folder) { return folder / U8Path("*.*"); }
 
-OpResult CopyAllFiles(const fs::path& from, const fs::path& to) {
-  return ShellFileOp(AllFiles(from), to, ShellOp::Copy).result;
-}
-
 }  // namespace
 
 std::optional<DataKind> KindOf(Item item) {
@@ -451,7 +447,7 @@ OpResult PetStore::NewTreasure(const fs::path& host, const fs::path& copy,
 // The new `copy` of the treasure folder is a copy of what the host holds now.
 OpResult PetStore::CopyCurrentTreasure(const fs::path& host, const fs::path& copy,
                                        StoreQuestions& q) const {
-  OpResult copied = CopyAllFiles(host, copy);
+  OpResult copied = ShellFileOp(AllFiles(host), copy, ShellOp::Copy).result;
   if (!copied.ok()) return copied;
   if (FileExists(Box(host))) return OpResult::Ok(Action::Copy);
   const std::optional<OpResult> recovered = RecoverBox(host, q);
@@ -481,7 +477,7 @@ OpResult PetStore::BringInFolder(std::string_view pet, Item item, bool shared,
   // New: the host starts with an empty folder. Otherwise the new copy is a
   // copy of the host's folder.
   if (q.MakeItemNew(pet, s_.NameOf(item), shared)) return MirrorFolder(from, p.host, {}, &batch);
-  return CopyAllFiles(p.host, from);
+  return ShellFileOp(AllFiles(p.host), from, ShellOp::Copy).result;
 }
 
 PetStore::BringInResult PetStore::BringIn(std::string_view pet, const ShareFlags& flags,
@@ -537,7 +533,7 @@ std::vector<OpResult> PetStore::PrepareSharedCopies() const {
       if (!FileExists(paths.shared) && FileExists(paths.host))
         note(Fs().Copy(paths.host, paths.shared));
     } else if (!EntryExists(paths.shared) && note(MakeFolder(paths.shared))) {
-      note(CopyAllFiles(paths.host, paths.shared));
+      note(ShellFileOp(AllFiles(paths.host), paths.shared, ShellOp::Copy).result);
     }
   }
   return failures;

@@ -88,9 +88,10 @@ class FormWindow final : public FormPeer {
   void FormDestroyed(Form& form) override;
 
   void ReorderTabs();
-  // Enter and Esc (keys_win32.cpp): the id of the button Enter presses, as
-  // DM_GETDEFID answers it (0: none); the cancel button pressed; the default
-  // button drawn as such.
+  // The default button (keys_win32.cpp): its id as DM_GETDEFID answers it
+  // (0: none), which the dialog manager reads to draw it; the cancel button
+  // pressed for an IDCANCEL; the default button drawn as such. The keys
+  // themselves go to the window stack (Win32Host::StackKey).
   LRESULT DefaultButtonId() const;
   void PressCancel();
   void MarkDefaultButton();
@@ -164,6 +165,7 @@ class Win32Host final : public Host, private WindowBackend {
   // One message: true when one was handled, false on WM_QUIT.
   bool Pump(bool wait);
   void Dispatch(MSG& msg);
+  bool StackKey(Form& form, const MSG& msg);
 
   HINSTANCE instance_;
   HWND app_window_ = nullptr;  // hidden owner of forms kept out of the task bar

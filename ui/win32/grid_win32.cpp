@@ -117,20 +117,6 @@ bool GridWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     case WM_MOUSEMOVE:
       if (dragging_) Mouse(msg, wp, lp);
       return false;
-    case WM_GETDLGCODE: {
-      // Enter on a grid is the grid's own, not the form's default button.
-      *result = CallClassProc(msg, wp, lp);
-      const auto* key = reinterpret_cast<const MSG*>(lp);
-      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
-        *result |= DLGC_WANTMESSAGE;
-      return true;
-    }
-    case WM_KEYDOWN:
-      if (wp != VK_RETURN) return false;
-      // Enter does what a double click does (the pet list calls the pet).
-      WindowStack::PressEnter(control().form());
-      *result = 0;
-      return true;
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(lp);
       if (hdr->code != NM_CUSTOMDRAW || hdr->hwndFrom != ListView_GetHeader(hwnd_)) return false;

@@ -258,6 +258,24 @@ void Win32Host::FlushAll() {
 
 // --- loops ---
 
+// Enter and Esc in a form are the window stack's, as in the headless
+// backend: Enter presses what the stack presses (a focused grid's double
+// click, the focused or default button), Esc the cancel button. A control
+// that asks for the key itself keeps it (an open drop-down list closes on
+// it), as the dialog manager would let it.
+bool Win32Host::StackKey(Form& form, const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE)) return false;
+  const LRESULT wants =
+      SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+  if (wants & (DLGC_WANTMESSAGE | DLGC_WANTALLKEYS)) return false;
+  if (msg.wParam == VK_RETURN) {
+    WindowStack::PressEnter(form);
+  } else {
+    WindowStack::PressEscape(form);
+  }
+  return true;
+}
+
 void Win32Host::Dispatch(MSG& msg) {
   ++depth_;
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
@@ -265,7 +283,7 @@ void Win32Host::Dispatch(MSG& msg) {
   if (root) {
     for (Form* f : stack_.Loaded()) {
       if (WindowOf(*f) == root) {
-        done = IsDialogMessageW(root, &msg) != 0;
+        done = StackKey(*f, msg) || IsDialogMessageW(root, &msg) != 0;
         break;
       }
     }

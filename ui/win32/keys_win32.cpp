@@ -1,8 +1,7 @@
-// Enter and Esc in our forms. The host's loop hands every message of a form
-// to the dialog manager (IsDialogMessageW), which asks the form for its
-// default button (DM_GETDEFID) on Enter and sends IDCANCEL on Esc; the form
-// answers from Form::EnterTarget, and Esc presses what the window stack
-// presses for it.
+// The default and cancel buttons of our forms as the dialog manager sees
+// them. Enter and Esc are pressed by the window stack (Win32Host::StackKey);
+// the dialog manager only asks for the default button (DM_GETDEFID) to draw
+// it, and an IDCANCEL from elsewhere presses what Esc presses.
 #include "ui/win32/backend_win32.h"
 
 namespace lup::ui::win32 {
