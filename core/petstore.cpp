@@ -264,6 +264,14 @@ bool PetStore::UsesPatchedHost(std::string_view pet) const {
   return mark && *mark;
 }
 
+fs::path PetStore::HostProgramCopy(bool patched) const {
+  return s_.hostFolder / U8Path((patched ? "ノクタ用_" : "通常用_") + s_.hostExeName);
+}
+
+OpResult PetStore::KeepHostProgram(const fs::path& chosen, bool patched) const {
+  return Fs().Copy(chosen, HostProgramCopy(patched));
+}
+
 OpResult PetStore::RecordCurrent(std::string_view pet) const {
   return WriteCurrentPet(s_.hostFolder, pet);
 }

@@ -175,6 +175,11 @@ class PetStore {
   OpResult ForgetPatchedMarks() const;
   // True when \lupina2.dat marks `pet` (its first record counts).
   bool UsesPatchedHost(std::string_view pet) const;
+  // Where the host folder keeps its copy of the ordinary host program
+  // (D\通常用_<host>) or of the patched one (D\ノクタ用_<host>).
+  std::filesystem::path HostProgramCopy(bool patched) const;
+  // The host program the user chose, copied there (replacing the copy kept).
+  OpResult KeepHostProgram(const std::filesystem::path& chosen, bool patched) const;
 
   // ---- the current pet -------------------------------------------------------
 

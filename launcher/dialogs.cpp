@@ -276,13 +276,9 @@ SpecialDialog::SpecialDialog(const Settings& settings, SettingsStore& store, ui:
   form_.on_unload = [this](ui::UnloadReason) { Save(); };
 }
 
-std::filesystem::path SpecialDialog::OrdinaryCopy() const {
-  return settings_.hostFolder / U8Path("通常用_" + settings_.hostExeName);
-}
+std::filesystem::path SpecialDialog::OrdinaryCopy() const { return PetStore(settings_).HostProgramCopy(false); }
 
-std::filesystem::path SpecialDialog::PatchedCopy() const {
-  return settings_.hostFolder / U8Path("ノクタ用_" + settings_.hostExeName);
-}
+std::filesystem::path SpecialDialog::PatchedCopy() const { return PetStore(settings_).HostProgramCopy(true); }
 
 void SpecialDialog::Load() {
   form_.Get<ui::TextBox>("Text1", 0).SetText(store_.Get(key::kPpexe1).value_or(""));
@@ -322,8 +318,9 @@ void SpecialDialog::Browse(int index) {
   if (!chosen.empty()) form_.Get<ui::TextBox>("Text1", index).SetText(PathText(chosen));
 }
 
-bool SpecialDialog::Keep(const std::string& path, const std::filesystem::path& copy, bool* copied) {
+bool SpecialDialog::Keep(const std::string& path, bool patched, bool* copied) {
   *copied = false;
+  const std::filesystem::path copy = patched ? PatchedCopy() : OrdinaryCopy();
   if (path == PathText(copy)) return true;
   const std::filesystem::path from = U8Path(path);
   if (!FileExists(from)) {
@@ -332,7 +329,7 @@ bool SpecialDialog::Keep(const std::string& path, const std::filesystem::path& c
               ui::Icon::kExclamation);
     return false;
   }
-  if (say_.TellFailure(Fs().Copy(from, copy))) return false;
+  if (say_.TellFailure(PetStore(settings_).KeepHostProgram(from, patched))) return false;
   *copied = true;
   return true;
 }
@@ -344,8 +341,8 @@ void SpecialDialog::Save() {
     const std::string ordinary = text0.Text();
     const std::string patched = text1.Text();
     bool copied0 = false, copied1 = false;
-    const bool keep0 = Keep(ordinary, OrdinaryCopy(), &copied0);
-    const bool keep1 = Keep(patched, PatchedCopy(), &copied1);
+    const bool keep0 = Keep(ordinary, false, &copied0);
+    const bool keep1 = Keep(patched, true, &copied1);
     if (copied0 && copied1) {
       say_.Tell(ordinary + "を" + PathText(OrdinaryCopy()) + "にコピーしました" + kCrLf + patched +
                     "を" + PathText(PatchedCopy()) + "にコピーしました",

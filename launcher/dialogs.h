@@ -93,7 +93,7 @@ class SpecialDialog {
   void Save();
   // Copies one executable to its kept copy when the path differs from it.
   // Returns true when the field may be set to the kept copy.
-  bool Keep(const std::string& path, const std::filesystem::path& copy, bool* copied);
+  bool Keep(const std::string& path, bool patched, bool* copied);
 
   const Settings& settings_;
   SettingsStore& store_;

@@ -6,7 +6,6 @@
 #include "app/host_check.h"
 #include "base/text.h"
 #include "base/unicode.h"
-#include "core/fileops.h"
 #include "core/fsquery.h"
 #include "core/fssteps.h"
 #include "core/listfiles.h"
@@ -21,19 +20,9 @@ namespace {
 // A failure message names at most this many files, then "ほか N 件".
 constexpr std::size_t kMaxListedFailures = 10;
 
-OpResult DeleteSnackFile(const fs::path& file) { return Fs().Delete(file); }
-
 bool IsBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
 
 }  // namespace
-
-fs::path ResolveSnackFolder(const fs::path& hostFolder, std::string_view entry) {
-  if (entry == kSharedEntry) return hostFolder / U8Path(kSharedEntry) / U8Path(kSnackFolderName);
-  if (entry == kLiveEntry) return hostFolder / U8Path(kSnackFolderName);
-  return hostFolder / U8Path(std::string(entry) + "_" + kSnackFolderName);
-}
-
-bool SameEntry(std::string_view a, std::string_view b) { return SameFileName(a, b); }
 
 std::vector<std::string> SnackListEntries(const fs::path& hostFolder, OpResult* listing) {
   std::vector<std::string> entries, names;
@@ -318,53 +307,16 @@ fs::path SnackWindow::RowFile(int row) const {
   return rowFiles_[static_cast<std::size_t>(row - 1)];
 }
 
-fs::path SnackWindow::LiveTwin(const fs::path& file) const {
-  if (!Mirrors(SourceEntry())) return {};
-  const fs::path live = ResolveSnackFolder(hostFolder_, kLiveEntry) / file.filename();
-  if (live == file || !FileExists(live)) return {};
-  return live;
-}
-
 // ---- the actions ------------------------------------------------------------
 
-bool SnackWindow::ChangeWithTwin(const fs::path& file, const FileChange& change,
-                                 std::vector<OpResult>* failures) {
-  const fs::path live = LiveTwin(file);
-  if (OpResult r = change(file); !r) {
-    failures->push_back(r);
-    return false;
-  }
-  if (!live.empty()) {
-    if (OpResult r = change(live); !r) failures->push_back(r);
-  }
-  return true;
-}
-
-// Her next put-away takes the host's folder as the current pet's snacks: the
-// host's copy goes first, so that a run cut short between the two leaves a
-// snack that the next call removes from her folder too, as the user meant,
-// rather than one that comes back. A read-only file of hers stops both.
-bool SnackWindow::RemoveWithTwin(const fs::path& file, std::vector<OpResult>* failures) {
-  const fs::path live = LiveTwin(file);
-  if (!live.empty() && !IsReadOnlyFile(file)) {
-    if (OpResult r = DeleteSnackFile(live); !r) {
-      failures->push_back(r);
-      return false;
-    }
-  }
-  if (OpResult r = DeleteSnackFile(file); !r) {
-    failures->push_back(r);
-    return false;
-  }
-  return true;
-}
-
-std::vector<OpResult> SnackWindow::ChangeSelected(const FileChange& change,
+std::vector<OpResult> SnackWindow::ChangeSelected(const SnackFolders::FileChange& change,
                                                   const std::function<void(int)>& changed) {
   std::vector<OpResult> failures;
+  const SnackFolders folders = Folders();
+  const std::string source = SourceEntry();
   for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
     const fs::path file = RowFile(row);
-    if (!file.empty() && ChangeWithTwin(file, change, &failures) && changed) changed(row);
+    if (!file.empty() && folders.Change(file, source, change, &failures) && changed) changed(row);
   }
   return failures;
 }
@@ -418,27 +370,12 @@ void SnackWindow::CopySnacks(bool move) {
               "できませんでした" + kCrLf + "何も変更していません");
     return;
   }
-  const fs::path liveFolder = ResolveSnackFolder(hostFolder_, kLiveEntry);
   std::vector<OpResult> failures;
   if (!WithData([&] {
+        const SnackFolders folders = Folders();
         for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
           const fs::path file = RowFile(row);
-          if (file.empty()) continue;
-          // Copy first; the source goes only once its copy is safe.
-          if (OpResult r = Fs().Copy(file, targetFolder / file.filename()); !r) {
-            failures.push_back(r);
-            continue;
-          }
-          // Into the current pet the host's folder needs it too: her next
-          // put-away takes that folder as her snacks, and a snack missing
-          // there would go. Without that copy a moved snack stays where it was.
-          if (Mirrors(target) && liveFolder / file.filename() != file) {
-            if (OpResult r = Fs().Copy(file, liveFolder / file.filename()); !r) {
-              failures.push_back(r);
-              continue;
-            }
-          }
-          if (move) RemoveWithTwin(file, &failures);
+          if (!file.empty()) folders.CopyInto(file, source, target, move, &failures);
         }
       }))
     return;
@@ -456,9 +393,11 @@ void SnackWindow::Discard() {
   if (!HasSnackRows()) return;
   std::vector<OpResult> failures;
   if (!WithData([&] {
+        const SnackFolders folders = Folders();
+        const std::string source = SourceEntry();
         for (int row = grid_->FirstSelectedRow(); row <= grid_->LastSelectedRow(); ++row) {
           const fs::path file = RowFile(row);
-          if (!file.empty()) RemoveWithTwin(file, &failures);
+          if (!file.empty()) folders.Remove(file, source, &failures);
         }
       }))
     return;

@@ -22,6 +22,7 @@
 #include "core/product.h"
 #include "core/result.h"
 #include "core/snack.h"
+#include "core/snack_folders.h"
 #include "platform/process.h"
 #include "platform/program.h"
 #include "platform/settings_store.h"
@@ -31,23 +32,18 @@
 namespace lup::snacks {
 
 inline constexpr const char* kTitle = kSnackTitle;
-// The list entry of the shared snack folder D\共有\おやつ.
-inline constexpr const char* kSharedEntry = "共有";
-// The list entry of the host's live snack folder D\おやつ (only offered when
-// there is nothing else).
-inline constexpr const char* kLiveEntry = "おやつ";
-// The snack folder's name; the manager never looks at the oyatsu_dir setting.
-inline constexpr const char* kSnackFolderName = "おやつ";
+// The list entries of the shared snack folder D\共有\おやつ and of the host's
+// live snack folder D\おやつ (core/snack_folders.h).
+inline constexpr const char* kSharedEntry = kSharedSnackEntry;
+inline constexpr const char* kLiveEntry = kLiveSnackEntry;
+using lup::kSnackFolderName;
+using lup::ResolveSnackFolder;
 
 // Width of the name column; narrower while the grid has more than
 // kScrollRows rows (heading included) so the scroll bar leaves room.
 inline constexpr int kNameWidth = 3500;
 inline constexpr int kNameWidthScrolled = 3300;
 inline constexpr int kScrollRows = 29;
-
-// "共有" -> D\共有\おやつ, "おやつ" -> D\おやつ, a pet P -> D\P_おやつ.
-std::filesystem::path ResolveSnackFolder(const std::filesystem::path& hostFolder,
-                                         std::string_view entry);
 
 // The entries of both lists, top first: for every name in D matching
 // "*おやつ" (folders and files) that holds "_", the text before its first
@@ -59,9 +55,7 @@ std::filesystem::path ResolveSnackFolder(const std::filesystem::path& hostFolder
 // then those that need no listing).
 std::vector<std::string> SnackListEntries(const std::filesystem::path& hostFolder,
                                           OpResult* listing);
-// Two entries stand for one folder when their names differ only in letter
-// case, as the file system compares them.
-bool SameEntry(std::string_view a, std::string_view b);
+inline bool SameEntry(std::string_view a, std::string_view b) { return SameSnackEntry(a, b); }
 
 // The count typed into the count box: a whole number (ASCII or full-width
 // digits, an optional sign, spaces around), then -1 and everything above
@@ -106,17 +100,11 @@ class SnackWindow {
   void Discard();
   void MakeUnopened();
   void AfterRemoval();
-  using FileChange = std::function<OpResult(const std::filesystem::path&)>;
-  // Changes `file` and, when that succeeded, its live twin (LiveTwin);
-  // false when `file` itself could not be changed. Failures are added.
-  bool ChangeWithTwin(const std::filesystem::path& file, const FileChange& change,
-                      std::vector<OpResult>* failures);
-  // Deletes `file` and its live twin, the twin first; false when `file`
-  // stays. Failures are added.
-  bool RemoveWithTwin(const std::filesystem::path& file, std::vector<OpResult>* failures);
-  // ChangeWithTwin for the file of every selected row, in ascending order;
-  // `changed(row)` runs after a row's own file changed.
-  std::vector<OpResult> ChangeSelected(const FileChange& change,
+  // The snack folders as they stand now: the live folder's owner read last.
+  SnackFolders Folders() const { return SnackFolders(hostFolder_, liveOwner_); }
+  // A change of the file of every selected row and of its live twin, in
+  // ascending order; `changed(row)` runs after a row's own file changed.
+  std::vector<OpResult> ChangeSelected(const SnackFolders::FileChange& change,
                                        const std::function<void(int)>& changed);
   void ShowVersion();
   bool WithData(const std::function<void()>& work);
@@ -127,13 +115,6 @@ class SnackWindow {
   std::string TargetEntry() const;
   // The snack file grid row `row` lists; empty for a row without one.
   std::filesystem::path RowFile(int row) const;
-  // The file of the same name in the live folder when the source entry is
-  // the live folder's owner and such a file (other than `file` itself)
-  // exists; empty otherwise.
-  std::filesystem::path LiveTwin(const std::filesystem::path& file) const;
-  bool Mirrors(const std::string& entry) const {
-    return liveOwner_ && SameEntry(*liveOwner_, entry);
-  }
   void ReportFailures(const std::string& heading, const std::vector<OpResult>& failures);
 
   ui::Host& host_;
