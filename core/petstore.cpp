@@ -71,6 +71,21 @@ std::vector<bool> KnownAlike(const fs::path& source, const fs::path& target,
   return alike;
 }
 
+// A file item copied in `batch`: when the record of the two files shows
+// them alike, neither is opened; otherwise they are compared and copied as
+// any file, and recorded once the batch is in.
+OpResult CopyFileItem(const fs::path& from, const fs::path& to, CopyBatch& batch) {
+  std::vector<bool> alike;
+  const SameFiles same = SameFiles::Of(from, to);
+  os::FileStamp inFrom, inTo;
+  if (!same.Empty() && FilePairStamps(from, to, &inFrom, &inTo))
+    alike.push_back(same.Alike(kFilePairEntry, inFrom, inTo));
+  int done = 0;
+  OpResult copied = Fs().CopyAll({{from, to}}, batch, &done, &alike);
+  if (copied.ok() && !(alike.size() == 1 && alike[0])) batch.RecordAlikeAfter({from, to, {}, true});
+  return copied;
+}
+
 // MirrorFiles; with a `sourceFolder` that holds every given file, the two
 // folders' record spares the comparisons it can, and is made anew once the
 // batch is in.
@@ -343,7 +358,7 @@ OpResult PetStore::PutAway(std::string_view pet, const ShareFlags& flags) const 
     if (!IsFileItem(item)) {
       r = PutAwayFolder(item, paths, shared, batch);
     } else if (FileExists(paths.host)) {
-      r = Fs().Copy(paths.host, shared ? paths.shared : paths.pet, &batch);
+      r = CopyFileItem(paths.host, shared ? paths.shared : paths.pet, batch);
     }
     if (!r.ok()) return r;
   }
@@ -377,7 +392,7 @@ OpResult PetStore::BringInFriendBook(std::string_view pet, bool shared, StoreQue
                                      CopyBatch& batch) const {
   const ItemPaths p = s_.PetPaths(pet, Item::kFriendBook);
   const fs::path& from = CopyFor(p, shared);
-  if (FileExists(from)) return Fs().Copy(from, p.host, &batch);
+  if (FileExists(from)) return CopyFileItem(from, p.host, batch);
   // The copy is missing: never leave another pet's friend book in the host
   // to be put away as this one's.
   if (q.MakeItemNew(pet, s_.friendBookName, shared)) {

@@ -128,6 +128,19 @@ bool ListStamps(const fs::path& folder, FolderStamps* stamps) {
   return true;
 }
 
+bool FilePairStamps(const fs::path& a, const fs::path& b, os::FileStamp* inA, os::FileStamp* inB) {
+  FolderStamps first, second;
+  if (!ListStamps(a.parent_path(), &first)) return false;
+  if (a.parent_path() != b.parent_path() && !ListStamps(b.parent_path(), &second)) return false;
+  const FolderStamps& ofB = a.parent_path() == b.parent_path() ? first : second;
+  const auto x = first.find(UpcasedUtf16(NameText(a.filename())));
+  const auto y = ofB.find(UpcasedUtf16(NameText(b.filename())));
+  if (x == first.end() || y == ofB.end()) return false;
+  *inA = x->second;
+  *inB = y->second;
+  return true;
+}
+
 fs::path SameFilesRecord(const fs::path& a, const fs::path& b) {
   const fs::path host = RecordsHost();
   if (host.empty() || !Inside(a, host) || !Inside(b, host)) return {};
@@ -203,10 +216,17 @@ void RecordSameFiles(const std::vector<AlikeFolders>& pairs) {
     const fs::path& first = ordered ? pair.a : pair.b;
     const fs::path& second = ordered ? pair.b : pair.a;
     FolderStamps inFirst, inSecond;
-    if (!ListStamps(first, &inFirst) || !ListStamps(second, &inSecond)) continue;
+    if (pair.files) {
+      const std::u16string key = UpcasedUtf16(kFilePairEntry);
+      if (!FilePairStamps(first, second, &inFirst[key], &inSecond[key])) continue;
+    } else if (!ListStamps(first, &inFirst) || !ListStamps(second, &inSecond)) {
+      continue;
+    }
+    const std::vector<std::string> fileEntry = {kFilePairEntry};
+    const std::vector<std::string>& names = pair.files ? fileEntry : pair.names;
     std::string text = std::string(kFirstLine) + "\n" + Spelled(first) + "\n" + Spelled(second) + "\n";
     std::vector<std::pair<os::FileStamp, os::FileStamp>> entries;
-    for (const std::string& name : pair.names) {
+    for (const std::string& name : names) {
       if (name.find_first_of("\t\n\r") != std::string::npos) continue;
       const std::u16string key = UpcasedUtf16(name);
       const auto x = inFirst.find(key), y = inSecond.find(key);

@@ -1,5 +1,6 @@
 #pragma once
-// Which files two folders hold alike, known without reading them.
+// Which files two folders hold alike, known without reading them (and
+// whether two files do: a file item and its copy).
 //
 // When a folder copy has been made durable, the pair of folders is recorded:
 // for each file both hold alike, its stamp in each (os::FileStamp: size,
@@ -58,11 +59,19 @@ class SameFiles {
 };
 
 // Two folders that now hold alike each file of `names` (copied one into
-// the other and made durable).
+// the other and made durable); or, with `files`, the two files `a` and `b`
+// (a file item and its copy), recorded as one entry named kFilePairEntry.
 struct AlikeFolders {
   std::filesystem::path a, b;
   std::vector<std::string> names;
+  bool files = false;
 };
+inline constexpr const char* kFilePairEntry = "*";  // no file carries this name
+
+// The stamps of the two files `a` and `b`, from a listing of their folders;
+// false when a folder cannot be listed or a file is not there.
+bool FilePairStamps(const std::filesystem::path& a, const std::filesystem::path& b,
+                    os::FileStamp* inA, os::FileStamp* inB);
 // Records each pair, when records are kept and both folders lie under the
 // host folder. A file written so recently that the record's time would not
 // lie after it is waited for, a few ticks of the clock at the most, so that

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "core/fileops.h"
 #include "core/petstore.h"
+#include "tests/support/host_folder.h"
 #include "tests/support/temp_folder.h"
 
 namespace lup {
@@ -152,6 +153,50 @@ TEST_F(SameFilesTest, AFailedCopyRecordsNothing) {
   ops.ClearFaults();
   Mirror(A(), B());
   EXPECT_TRUE(fs::exists(SameFilesRecord(A(), B())));
+}
+
+// The file items (settings file, friend book) are recorded as pairs of two
+// files: the next put-away opens neither, a change on either side is copied.
+TEST(SameFileItems, AFileItemPutAwayAgainIsNotOpenedAndEveryChangeIsCopied) {
+  test::HostFolder h;
+  h.PutThreePets();
+  Settings settings;
+  settings.hostFolder = h.D();
+  const PetStore store(settings);  // the store at work records its folders
+  int touched = 0;
+  const fs::path hostBook = h.At("おともだち帳"), herBook = h.At("ミミ_おともだち帳");
+  os::SetHeldFilesSeam({[&](const fs::path& path) {
+                          if (path == hostBook || path == herBook) ++touched;
+                          return std::error_code();
+                        },
+                        {}});
+  const auto putAway = [&] {
+    touched = 0;
+    const OpResult r = store.PutAway("ミミ", {});
+    EXPECT_TRUE(r.ok()) << r.Describe();
+    return touched;
+  };
+  EXPECT_GT(putAway(), 0);  // nothing recorded yet: both read
+  EXPECT_EQ(h.Read("ミミ_おともだち帳"), h.Read("おともだち帳"));
+  EXPECT_EQ(putAway(), 0);
+  // The host writes her friend book again in place, same length, its time put back.
+  const std::string before = h.Read("おともだち帳");
+  const fs::file_time_type time = fs::last_write_time(hostBook);
+  std::string changed = before;
+  changed[0] = changed[0] == 'x' ? 'y' : 'x';
+  h.Put("おともだち帳", changed);
+  fs::last_write_time(hostBook, time);
+  EXPECT_GT(putAway(), 0);
+  EXPECT_EQ(h.Read("ミミ_おともだち帳"), changed);
+  // Her copy changed behind the store's back is put right too.
+  h.Put("ミミ_おともだち帳", before);
+  fs::last_write_time(herBook, fs::last_write_time(hostBook));
+  putAway();
+  EXPECT_EQ(h.Read("ミミ_おともだち帳"), changed);
+  // Recorded anew then: the next put-away opens neither.
+  EXPECT_EQ(putAway(), 0);
+  os::SetHeldFilesSeam({});
+  UseSameFilesRecords({});
 }
 
 }  // namespace
