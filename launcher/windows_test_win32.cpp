@@ -63,11 +63,7 @@ class LauncherWindowsTest : public ::testing::Test {
   bool Screenshot(HWND window, const char* name) {
     // The pointer away from the window: no tool tip in the picture.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    for (int i = 0; i < 5; ++i) {
-      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      Settle();
-      Sleep(40);
-    }
+    if (!ui::win32::RepaintAndSettle(window, [&] { host->DoEvents(); })) return false;
     return ui::win32::SaveScreenshot(window, ScreenshotFile(name));
   }
   int Px(const ui::Form& f, ui::Twips t) { return MulDiv(t, static_cast<int>(ui::win32::DpiOf(f)), 1440); }
