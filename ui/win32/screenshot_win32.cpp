@@ -65,6 +65,35 @@ bool SaveScreenshot(HWND window, const std::filesystem::path& png) {
   return static_cast<bool>(out);
 }
 
+bool NothingLeftToPaint(HWND window) {
+  if (GetUpdateRect(window, nullptr, FALSE)) return false;
+  bool none = true;
+  EnumChildWindows(  // every window inside, at any depth
+      window,
+      [](HWND child, LPARAM none) -> BOOL {
+        // A hidden window is never painted, whatever it holds.
+        if (!IsWindowVisible(child) || !GetUpdateRect(child, nullptr, FALSE)) return TRUE;
+        *reinterpret_cast<bool*>(none) = false;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&none));
+  return none;
+}
+
+bool RepaintAndSettle(HWND window, const std::function<void()>& pump) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  // A control may ask for more painting while it paints (a list view that
+  // measures its items first): as many rounds as that takes, each round
+  // started by what arrives for the thread (painting to do included). The
+  // bound is only for a window that never ends painting.
+  for (int round = 0; round < 400; ++round) {
+    pump();
+    if (NothingLeftToPaint(window)) return true;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  return false;
+}
+
 std::filesystem::path ScreenshotFile(const std::filesystem::path& folder, std::string_view name) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);

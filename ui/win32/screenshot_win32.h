@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace lup::ui::win32 {
@@ -13,6 +14,15 @@ namespace lup::ui::win32 {
 // GetWindowTextW). The window must be visible and in front, as it always is
 // there. false when the capture or the write failed.
 bool SaveScreenshot(HWND window, const std::filesystem::path& png);
+
+// True when neither the window nor any window inside it has a part still to
+// paint.
+bool NothingLeftToPaint(HWND window);
+
+// Invalidates the window with everything inside it, then runs `pump` (the
+// host's loop, once round) until nothing is left to paint: true then, false
+// when it still was after many rounds.
+bool RepaintAndSettle(HWND window, const std::function<void()>& pump);
 
 // folder/name, the folder made when missing. At another DPI than 96 the name
 // gets "-<dpi>dpi" before its extension, so that a run at 144 or 192 DPI
