@@ -583,7 +583,8 @@ TEST(Win32Host, AHiddenFormIsShownModallyWithoutASecondLoad) {
 }
 
 // Keys as the user presses them: posted to the focused control and taken
-// off the queue by the host's loop, which hands them to the dialog manager.
+// off the queue by the host's loop, which hands Enter and Esc to the window
+// stack and the rest to the dialog manager.
 void PressKey(Host& host, HWND control, WPARAM key) {
   PostMessageW(control, WM_KEYDOWN, key, 1);
   PostMessageW(control, WM_KEYUP, key, 0xC0000001);
@@ -640,6 +641,46 @@ TEST(Win32Host, EnterAndEscPressTheDefaultFocusedAndCancelButtons) {
   PressKey(*host, WindowOf(text), VK_RETURN);
   PressKey(*host, WindowOf(text), VK_ESCAPE);
   EXPECT_EQ(pressed, "");
+  host->Unload(dialog);
+}
+
+// Enter on a focused grid does what its double click does, not the default
+// button; an open drop-down list keeps Enter and Esc to close itself.
+TEST(Win32Host, EnterOnAGridAndKeysOfAnOpenDropDownList) {
+  auto host = NewHost();
+  Form dialog("Form2");
+  dialog.SetCaption("キー");
+  auto& grid = dialog.AddGrid("Grid1", {120, 120, 3000, 1200}, 2);
+  grid.SetRows(3);
+  auto& combo = dialog.AddComboBox("Combo1", {120, 1440, 2000, 300});
+  combo.AddItem("ミミ");
+  combo.AddItem("ソラ");
+  auto& ok = dialog.AddButton("Command1", {120, 1920, 900, 375});
+  auto& cancel = dialog.AddButton("Command2", {1200, 1920, 900, 375});
+  std::string pressed;
+  grid.on_dbl_click = [&] { pressed += "grid "; };
+  ok.on_click = [&] { pressed += "ok "; };
+  cancel.on_click = [&] { pressed += "cancel "; };
+  dialog.SetDefaultButton(&ok);
+  dialog.SetCancelButton(&cancel);
+  host->Show(dialog);
+
+  grid.SetFocus();
+  ASSERT_EQ(GetFocus(), WindowOf(grid));
+  PressKey(*host, WindowOf(grid), VK_RETURN);
+  EXPECT_EQ(pressed, "grid ");
+
+  combo.SetFocus();
+  pressed.clear();
+  SendMessageW(WindowOf(combo), CB_SHOWDROPDOWN, TRUE, 0);
+  ASSERT_TRUE(SendMessageW(WindowOf(combo), CB_GETDROPPEDSTATE, 0, 0));
+  PressKey(*host, GetFocus(), VK_ESCAPE);
+  EXPECT_FALSE(SendMessageW(WindowOf(combo), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(pressed, "");
+  // Closed, the keys are the form's again.
+  PressKey(*host, GetFocus(), VK_RETURN);
+  PressKey(*host, GetFocus(), VK_ESCAPE);
+  EXPECT_EQ(pressed, "ok cancel ");
   host->Unload(dialog);
 }
 
