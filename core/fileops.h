@@ -39,6 +39,7 @@
 
 #include "core/result.h"
 #include "core/same_files.h"
+#include "platform/osfile.h"
 
 namespace lup {
 
@@ -64,6 +65,41 @@ enum class FaultPoint {
 };
 
 class FileOps;
+
+// How many temporary files of batches may be kept open at once, from their
+// write through the barrier to their rename (renamed through the handle:
+// no open by name for the flush, none for the rename). Each is a handle of
+// the process and, under Wine, an open file of its Unix process, whose
+// limit is often 1,024: a folder of thousands of mails must not take them
+// all. The files beyond it are closed after their write and opened again
+// by name, as every file once was.
+inline constexpr int kMaxHeldTemps = 256;
+
+// A temporary file of the funnel's: its name and, while one of the
+// kMaxHeldTemps places is its own, the file kept open.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile() { Close(); }
+  TempFile(TempFile&& other) noexcept;
+  TempFile& operator=(TempFile&& other) noexcept;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // Takes a place under the cap; false when all are taken.
+  bool Hold();
+  bool held() const { return held_; }
+  // Closes the file if it is open and gives its place back.
+  void Close();
+  // The temporary files kept open now, by every batch of the process.
+  static int HeldNow();
+
+  std::filesystem::path path;
+  os::File file;
+
+ private:
+  bool held_ = false;
+};
 
 // What a batch does with the files it replaces and removes when it keeps
 // them (an earlier generation of the backup): each is handed over before it
@@ -114,7 +150,8 @@ class CopyBatch {
  private:
   friend class FileOps;
   struct Staged {
-    std::filesystem::path from, to, temp;  // no temp: `to` holds the bytes already
+    std::filesystem::path from, to;
+    TempFile temp;            // no name: `to` holds the bytes already
     std::error_code fault;    // an injected fault that strikes at the rename
     std::size_t journalIndex; // the copy's record in the journal, if kept
   };
@@ -238,7 +275,7 @@ class FileOps {
                   const std::filesystem::path& other);
   std::error_code BeginCopy(const std::filesystem::path& to, FaultPoint* point);
   OpResult EndCopy(OpResult r, const std::filesystem::path& from, const std::filesystem::path& to,
-                   std::error_code fault, const std::filesystem::path& staged, CopyBatch* batch);
+                   std::error_code fault, TempFile& staged, CopyBatch* batch);
   friend class CopyBatch;
   void MarkFailed(std::size_t journalIndex);
 
