@@ -168,7 +168,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 
 bool TempFile::Hold() {
   if (held_) return true;
-  for (int now = g_heldTemps.load(); now < kMaxHeldTemps;)
+  for (int now = g_heldTemps.load(); now < Cap();)
     if (g_heldTemps.compare_exchange_weak(now, now + 1)) return held_ = true;
   return false;
 }
@@ -182,6 +182,11 @@ void TempFile::Close() {
 }
 
 int TempFile::HeldNow() { return g_heldTemps.load(); }
+
+int TempFile::Cap() {
+  static const int cap = os::MaxFilesKeptOpen();
+  return cap;
+}
 
 bool IsTempName(std::string_view name) {
   if (name.size() != static_cast<std::size_t>(kTempNameLength)) return false;

@@ -66,17 +66,10 @@ enum class FaultPoint {
 
 class FileOps;
 
-// How many temporary files of batches may be kept open at once, from their
-// write through the barrier to their rename (renamed through the handle:
-// no open by name for the flush, none for the rename). Each is a handle of
-// the process and, under Wine, an open file of its Unix process, whose
-// limit is often 1,024: a folder of thousands of mails must not take them
-// all. The files beyond it are closed after their write and opened again
-// by name, as every file once was.
-inline constexpr int kMaxHeldTemps = 256;
-
-// A temporary file of the funnel's: its name and, while one of the
-// kMaxHeldTemps places is its own, the file kept open.
+// A temporary file of the funnel's: its name and, while one of the Cap()
+// places is its own, the file kept open from its write through the barrier
+// to its rename (flushed and, on Windows, renamed through its handle: no
+// open by name for either).
 class TempFile {
  public:
   TempFile() = default;
@@ -86,6 +79,11 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
+  // How many temporary files all batches of the process may keep open at
+  // once (os::MaxFilesKeptOpen: each is a handle, and a descriptor of the
+  // system, whose number is limited). The files beyond it are closed after
+  // their write and opened again by name for the flush and the rename.
+  static int Cap();
   // Takes a place under the cap; false when all are taken.
   bool Hold();
   bool held() const { return held_; }

@@ -401,7 +401,7 @@ TEST_F(FileOpsTest, CopiesFromAFewThreadsEndAtTheFirstFailureAsOneAfterTheOther)
 }
 
 // Temporary files kept open from their write to their rename: at most
-// kMaxHeldTemps at once, the others closed and opened again by name; when
+// TempFile::Cap() at once, the others closed and opened again by name; when
 // the batch ends (committed, failed or dropped) every one is closed, none
 // is left, and the folder can go (Windows would refuse it a file we hold).
 class HeldTemps : public FileOpsTest {
@@ -446,7 +446,7 @@ class HeldTemps : public FileOpsTest {
 };
 
 TEST_F(HeldTemps, AFolderPastTheCapIsCopiedWholeAndEveryFileClosed) {
-  const int files = kMaxHeldTemps + 44;
+  const int files = TempFile::Cap() + 44;
   const Copies copies = MakeFiles(files);
   const int openBefore = OpenFiles();
   {
@@ -454,7 +454,7 @@ TEST_F(HeldTemps, AFolderPastTheCapIsCopiedWholeAndEveryFileClosed) {
     CopyBatch dropped;
     int done = 0;
     ASSERT_TRUE(Fs().CopyAll(copies, dropped, &done).ok());
-    EXPECT_EQ(TempFile::HeldNow(), kMaxHeldTemps);
+    EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
   }
   EXPECT_EQ(TempFile::HeldNow(), 0);
   EXPECT_EQ(OpenFiles(), openBefore);
@@ -465,20 +465,20 @@ TEST_F(HeldTemps, AFolderPastTheCapIsCopiedWholeAndEveryFileClosed) {
   CopyBatch batch;
   int done = 0;
   ASSERT_TRUE(Fs().CopyAll(copies, batch, &done).ok());
-  EXPECT_EQ(TempFile::HeldNow(), kMaxHeldTemps);
+  EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
   // Beyond the cap a new copy waits for no place: it is closed after its write.
   WriteBytes(dir / "from/extra", "extra");
   ASSERT_TRUE(Fs().Copy(dir / "from/extra", dir / "to/extra", &batch).ok());
-  EXPECT_EQ(TempFile::HeldNow(), kMaxHeldTemps);
+  EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
   const OpResult r = batch.Commit();
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(batch.Done(), files + 1);
   for (const auto& [from, to] : copies) EXPECT_EQ(ReadBytes(to), ReadBytes(from)) << PathText(to);
   EXPECT_EQ(ReadBytes(dir / "to/extra"), "extra");
   // The ones kept open were renamed through their handles where the system can.
-  EXPECT_EQ(byHandle_ + byName_, kMaxHeldTemps);
+  EXPECT_EQ(byHandle_ + byName_, TempFile::Cap());
 #ifdef _WIN32
-  EXPECT_EQ(byHandle_, kMaxHeldTemps);
+  EXPECT_EQ(byHandle_, TempFile::Cap());
 #endif
   EXPECT_EQ(OpenFiles(), openBefore);
   ExpectAllClosedAndTheFolderRemovable();

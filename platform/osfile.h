@@ -56,6 +56,9 @@ std::error_code CreateNew(const std::filesystem::path& path, File* file);
 // its target's name: on Windows opened with the access a rename through
 // the handle needs, so that the file is never opened again by name.
 std::error_code CreateNewToRename(const std::filesystem::path& path, File* file);
+// How many files made by CreateNewToRename the funnel may keep open at
+// once (the system's own limits, with room to spare).
+int MaxFilesKeptOpen();
 // Opens an existing file for reading and writing in place.
 std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 

@@ -137,6 +137,10 @@ std::error_code CreateNew(const std::filesystem::path& name, File* file) {
   return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, &file->h_);
 }
 
+// Keeping files open gains nothing here (the barrier is one syncfs), so few
+// are kept: well under the usual limit of 1,024 descriptors a process.
+int MaxFilesKeptOpen() { return 256; }
+
 // Nothing more is needed here to rename a file that is open.
 std::error_code CreateNewToRename(const std::filesystem::path& name, File* file) {
   return CreateNew(name, file);

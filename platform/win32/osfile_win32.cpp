@@ -201,6 +201,13 @@ std::error_code CreateNew(const std::filesystem::path& name, File* file) {
   return OpenWith(SystemName(path), GENERIC_WRITE, 0, CREATE_NEW, &file->h_);
 }
 
+// Enough to keep a folder of a pet's mails (a thousand or two) open whole
+// through its batch. A process may hold millions of handles; under Wine each
+// is also a descriptor of the Wine server, which serves every program of
+// the prefix, and of our process: a few thousand stay well within what
+// Linux systems give them.
+int MaxFilesKeptOpen() { return 2048; }
+
 std::error_code CreateNewToRename(const std::filesystem::path& name, File* file) {
   file->Close();
   fs::path path;
