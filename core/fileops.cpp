@@ -48,16 +48,28 @@ std::atomic<std::vector<FileOps::DiskEvent>*>& Events() {
   return events;
 }
 
+bool Recording() { return Events().load() != nullptr; }
+
+// `written`: a file's content as its writer knows it (a file kept open for
+// its rename is not opened again by name); otherwise it is read.
 void Note(FileOps::DiskEvent::Kind kind, const fs::path& path, const fs::path& other = {},
-          std::string lost = {}) {
+          std::string lost = {}, const std::string* written = nullptr) {
   if (!Events().load()) return;
   FileOps::DiskEvent event{kind, path, other, {}, std::move(lost)};
-  if (kind == FileOps::DiskEvent::Kind::kWrite) os::ReadWhole(path, &event.bytes);
+  if (kind == FileOps::DiskEvent::Kind::kWrite) {
+    if (written)
+      event.bytes = *written;
+    else
+      os::ReadWhole(path, &event.bytes);
+  }
   std::lock_guard<std::mutex> hold(EventsLock());
   if (std::vector<FileOps::DiskEvent>* events = Events().load()) events->push_back(std::move(event));
 }
 
 void NoteWrite(const fs::path& path, std::string lost = {}) { Note(FileOps::DiskEvent::Kind::kWrite, path, {}, std::move(lost)); }
+void NoteWritten(const fs::path& path, const std::string& bytes) {
+  Note(FileOps::DiskEvent::Kind::kWrite, path, {}, {}, &bytes);
+}
 void NoteDurable(const fs::path& path) { Note(FileOps::DiskEvent::Kind::kDurable, path); }
 void NoteRename(const fs::path& from, const fs::path& to) { Note(FileOps::DiskEvent::Kind::kRename, from, to); }
 void NoteDelete(const fs::path& path) { Note(FileOps::DiskEvent::Kind::kDelete, path); }
@@ -74,12 +86,23 @@ std::error_code Renamed(const fs::path& from, const fs::path& to, bool syncFolde
   return e;
 }
 
-// Creates a fresh temporary file in `folder`.
-std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tempPath) {
+// A temporary file kept open to its rename is renamed through its handle.
+std::error_code Renamed(TempFile& temp, const fs::path& to, bool syncFolder) {
+  if (!temp.file.open()) return Renamed(temp.path, to, syncFolder);
+  std::error_code e = os::ReplaceOpenByRename(temp.file, temp.path, to, syncFolder);
+  temp.Close();
+  if (!e) NoteRename(temp.path, to);
+  return e;
+}
+
+// Creates a fresh temporary file in `folder`; `toRename`: one to be kept
+// open until its rename.
+std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tempPath,
+                           bool toRename = false) {
   std::error_code e;
   for (int attempt = 0; attempt < 100; ++attempt) {
     *tempPath = folder / U8Path(MakeTempName());
-    e = os::CreateNew(*tempPath, file);
+    e = toRename ? os::CreateNewToRename(*tempPath, file) : os::CreateNew(*tempPath, file);
     if (!e) return {};
     if (e != std::errc::file_exists && !(e.category() == std::system_category() && e.value() == 80))
       return e;
@@ -91,6 +114,13 @@ void Discard(os::File& file, const fs::path& tempPath) {
   file.Close();
   Deleted(tempPath);
 }
+
+void Discard(TempFile& temp) {
+  temp.Close();
+  if (!temp.path.empty()) Deleted(temp.path);
+}
+
+std::atomic<int> g_heldTemps{0};
 
 bool NameExists(const fs::path& p) {
   os::EntryInfo entry;
@@ -117,6 +147,46 @@ bool TargetsFault(const std::error_code& e, const fs::path& from) {
 }
 
 }  // namespace
+
+TempFile::TempFile(TempFile&& other) noexcept
+    : path(std::move(other.path)), file(std::move(other.file)), held_(other.held_) {
+  other.path.clear();
+  other.held_ = false;
+}
+
+TempFile& TempFile::operator=(TempFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    path = std::move(other.path);
+    file = std::move(other.file);
+    held_ = other.held_;
+    other.path.clear();
+    other.held_ = false;
+  }
+  return *this;
+}
+
+bool TempFile::Hold() {
+  if (held_) return true;
+  for (int now = g_heldTemps.load(); now < Cap();)
+    if (g_heldTemps.compare_exchange_weak(now, now + 1)) return held_ = true;
+  return false;
+}
+
+void TempFile::Close() {
+  file.Close();
+  if (held_) {
+    held_ = false;
+    g_heldTemps.fetch_sub(1);
+  }
+}
+
+int TempFile::HeldNow() { return g_heldTemps.load(); }
+
+int TempFile::Cap() {
+  static const int cap = os::MaxFilesKeptOpen();
+  return cap;
+}
 
 bool IsTempName(std::string_view name) {
   if (name.size() != static_cast<std::size_t>(kTempNameLength)) return false;
@@ -248,7 +318,7 @@ Target CompareTarget(os::File& source, const fs::path& to, std::error_code* erro
 // across volumes; `fault` strikes before the rename.
 static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action action,
                                std::error_code fault, CopyBatch* batch = nullptr,
-                               fs::path* staged = nullptr) {
+                               TempFile* staged = nullptr) {
   auto fail = [&](std::error_code e, bool atTarget) {
     return TwoPathFailure(action, e, from, to, atTarget);
   };
@@ -264,44 +334,51 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     return fail(MakeError(CoreError::IsAFolder), true);
   }
   fs::path folder = to.parent_path();
-  os::File temp;
-  fs::path tempPath;
-  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp, &tempPath))
+  // A batch's temporary file stays open to its rename while there is room.
+  TempFile temp;
+  const bool keepOpen = batch && temp.Hold();
+  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp.file, &temp.path, keepOpen)) {
+    temp.path.clear();
     return fail(e, true);
+  }
+  const fs::path& tempPath = temp.path;
+  std::string written;  // only while the power-cut tests record
+  const bool recording = Recording();
   char buffer[65536];
   for (;;) {
     std::size_t got = 0;
     if (auto e = source.Read(buffer, sizeof buffer, &got)) {
-      Discard(temp, tempPath);
+      Discard(temp);
       return fail(e, false);
     }
     if (got == 0) break;
-    if (auto e = temp.WriteAll(buffer, got)) {
-      Discard(temp, tempPath);
+    if (auto e = temp.file.WriteAll(buffer, got)) {
+      Discard(temp);
       return fail(e, true);
     }
+    if (recording) written.append(buffer, got);
   }
   // Keep the source's last-write time, as a copy by the shell does.
-  temp.CopyTimeFrom(source);
+  temp.file.CopyTimeFrom(source);
   source.Close();
-  std::error_code e = batch ? temp.StartWriteOut() : temp.Sync();
-  if (!e) e = temp.Close();
+  std::error_code e = batch ? temp.file.StartWriteOut() : temp.file.Sync();
+  if (!e && !keepOpen) e = temp.file.Close();
   if (e) {
-    Discard(temp, tempPath);
+    Discard(temp);
     return fail(e, true);
   }
-  NoteWrite(tempPath);
+  if (recording) NoteWritten(tempPath, written);
   if (!batch) NoteDurable(tempPath);
   if (fault && !batch) {
-    Deleted(tempPath);
+    Discard(temp);
     return fail(fault, true);
   }
   if (batch) {
-    *staged = tempPath;
+    *staged = std::move(temp);
     return OpResult::Ok(action);
   }
   if (auto e2 = Renamed(tempPath, to)) {
-    Deleted(tempPath);
+    Discard(temp);
     return fail(e2, true);
   }
   return OpResult::Ok(action);
@@ -317,17 +394,17 @@ std::error_code FileOps::BeginCopy(const fs::path& to, FaultPoint* point) {
 }
 
 static OpResult RunCopy(const fs::path& from, const fs::path& to, std::error_code fault,
-                        FaultPoint point, CopyBatch* batch, fs::path* staged) {
+                        FaultPoint point, CopyBatch* batch, TempFile* staged) {
   return fault && point == FaultPoint::Start
              ? TwoPathFailure(Action::Copy, fault, from, to, true)
              : CopyAtomically(from, to, Action::Copy, fault, batch, staged);
 }
 
 OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
-                          std::error_code fault, const fs::path& staged, CopyBatch* batch) {
+                          std::error_code fault, TempFile& staged, CopyBatch* batch) {
   if (batch) {
     batch->ops_ = this;
-    if (r.ok()) batch->staged_.push_back({from, to, staged, fault, journal_.size()});
+    if (r.ok()) batch->staged_.push_back({from, to, std::move(staged), fault, journal_.size()});
     if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
   }
   return Finish(r, from, to);
@@ -336,7 +413,7 @@ OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
 OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batch) {
   FaultPoint point;
   const std::error_code fault = BeginCopy(to, &point);
-  fs::path staged;
+  TempFile staged;
   const OpResult r = RunCopy(from, to, fault, point, batch, &staged);
   return EndCopy(r, from, to, fault, staged, batch);
 }
@@ -349,7 +426,7 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
     std::error_code fault;
     FaultPoint point = FaultPoint::Start;
     OpResult result;
-    fs::path staged;
+    TempFile staged;
   };
   std::vector<One> work(copies.size());
   // Counted in order; a copy whose fault strikes at its start is the last.
@@ -387,7 +464,7 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   for (std::size_t i = 0; i < asked; ++i) {
     One& w = work[i];
     if (!r.ok()) {
-      if (!w.staged.empty()) Deleted(w.staged);
+      Discard(w.staged);
       continue;
     }
     r = EndCopy(w.result, copies[i].first, copies[i].second, w.fault, w.staged, &batch);
@@ -429,9 +506,10 @@ OpResult CopyBatch::Commit() {
   return r;
 }
 
+// A file still open is closed before it is deleted (Windows would not
+// delete it while we hold it without sharing).
 void CopyBatch::Discard(std::size_t from) {
-  for (std::size_t i = from; i < staged_.size(); ++i)
-    if (!staged_[i].temp.empty()) Deleted(staged_[i].temp);
+  for (std::size_t i = from; i < staged_.size(); ++i) lup::Discard(staged_[i].temp);
   staged_.clear();
 }
 
@@ -441,13 +519,18 @@ OpResult CopyBatch::CommitCopies() {
     return failed_;
   }
   std::vector<fs::path> temps;
+  std::vector<os::File*> held;  // flushed through the handles kept open
   temps.reserve(staged_.size());
-  for (const Staged& s : staged_)
-    if (!s.temp.empty()) temps.push_back(s.temp);
+  held.reserve(staged_.size());
+  for (Staged& s : staged_)
+    if (!s.temp.path.empty()) {
+      temps.push_back(s.temp.path);
+      held.push_back(s.temp.file.open() ? &s.temp.file : nullptr);
+    }
   fs::path unsure;
-  if (std::error_code e = temps.empty() ? std::error_code() : os::SyncFiles(temps, &unsure)) {
+  if (std::error_code e = temps.empty() ? std::error_code() : os::SyncFiles(temps, &unsure, held)) {
     std::size_t i = 0;
-    while (i + 1 < staged_.size() && staged_[i].temp != unsure) ++i;
+    while (i + 1 < staged_.size() && staged_[i].temp.path != unsure) ++i;
     OpResult r = TwoPathFailure(Action::Copy, e, staged_[i].from, staged_[i].to, true);
     ops_->MarkFailed(staged_[i].journalIndex);
     Discard(0);
@@ -457,7 +540,7 @@ OpResult CopyBatch::CommitCopies() {
   if (keeper_) {
     std::vector<fs::path> fresh;
     for (const Staged& s : staged_)
-      if (!s.temp.empty() && !NameExists(s.to)) fresh.push_back(s.to);
+      if (!s.temp.path.empty() && !NameExists(s.to)) fresh.push_back(s.to);
     if (OpResult k = fresh.empty() ? OpResult::Ok() : keeper_->New(fresh); !k.ok()) {
       Discard(0);
       return k;
@@ -467,8 +550,8 @@ OpResult CopyBatch::CommitCopies() {
   OpResult r = OpResult::Ok(Action::Copy);
   std::size_t i = 0;
   for (; i < staged_.size(); ++i) {
-    const Staged& s = staged_[i];
-    if (s.temp.empty()) {
+    Staged& s = staged_[i];
+    if (s.temp.path.empty()) {
       ++done_;
       continue;
     }

@@ -39,6 +39,7 @@
 
 #include "core/result.h"
 #include "core/same_files.h"
+#include "platform/osfile.h"
 
 namespace lup {
 
@@ -64,6 +65,39 @@ enum class FaultPoint {
 };
 
 class FileOps;
+
+// A temporary file of the funnel's: its name and, while one of the Cap()
+// places is its own, the file kept open from its write through the barrier
+// to its rename (flushed and, on Windows, renamed through its handle: no
+// open by name for either).
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile() { Close(); }
+  TempFile(TempFile&& other) noexcept;
+  TempFile& operator=(TempFile&& other) noexcept;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  // How many temporary files all batches of the process may keep open at
+  // once (os::MaxFilesKeptOpen: each is a handle, and a descriptor of the
+  // system, whose number is limited). The files beyond it are closed after
+  // their write and opened again by name for the flush and the rename.
+  static int Cap();
+  // Takes a place under the cap; false when all are taken.
+  bool Hold();
+  bool held() const { return held_; }
+  // Closes the file if it is open and gives its place back.
+  void Close();
+  // The temporary files kept open now, by every batch of the process.
+  static int HeldNow();
+
+  std::filesystem::path path;
+  os::File file;
+
+ private:
+  bool held_ = false;
+};
 
 // What a batch does with the files it replaces and removes when it keeps
 // them (an earlier generation of the backup): each is handed over before it
@@ -114,7 +148,8 @@ class CopyBatch {
  private:
   friend class FileOps;
   struct Staged {
-    std::filesystem::path from, to, temp;  // no temp: `to` holds the bytes already
+    std::filesystem::path from, to;
+    TempFile temp;            // no name: `to` holds the bytes already
     std::error_code fault;    // an injected fault that strikes at the rename
     std::size_t journalIndex; // the copy's record in the journal, if kept
   };
@@ -238,7 +273,7 @@ class FileOps {
                   const std::filesystem::path& other);
   std::error_code BeginCopy(const std::filesystem::path& to, FaultPoint* point);
   OpResult EndCopy(OpResult r, const std::filesystem::path& from, const std::filesystem::path& to,
-                   std::error_code fault, const std::filesystem::path& staged, CopyBatch* batch);
+                   std::error_code fault, TempFile& staged, CopyBatch* batch);
   friend class CopyBatch;
   void MarkFailed(std::size_t journalIndex);
 

@@ -7,6 +7,7 @@
 
 #include "core/fsquery.h"
 #include "core/fssteps.h"
+#include "platform/osfile.h"
 #include "tests/support/temp_folder.h"
 #include "base/text.h"
 
@@ -398,6 +399,142 @@ TEST_F(FileOpsTest, CopiesFromAFewThreadsEndAtTheFirstFailureAsOneAfterTheOther)
   EXPECT_EQ(std::filesystem::last_write_time(copies[6].second), longAgo);
   EXPECT_EQ(NamesIn(dir / "to").find("~lupina-tmp"), std::string::npos);
 }
+
+// Temporary files kept open from their write to their rename: at most
+// TempFile::Cap() at once, the others closed and opened again by name; when
+// the batch ends (committed, failed or dropped) every one is closed, none
+// is left, and the folder can go (Windows would refuse it a file we hold).
+class HeldTemps : public FileOpsTest {
+ protected:
+  using Copies = std::vector<std::pair<std::filesystem::path, std::filesystem::path>>;
+  void SetUp() override {
+    os::SetOpenRenameSeam({{}, [this](const std::filesystem::path&, bool byHandle) {
+                             ++(byHandle ? byHandle_ : byName_);
+                           }});
+  }
+  void TearDown() override { os::SetOpenRenameSeam({}); }
+  Copies MakeFiles(int count) {
+    std::filesystem::create_directories(dir / "from");
+    std::filesystem::create_directories(dir / "to");
+    Copies copies;
+    for (int i = 0; i < count; ++i) {
+      const std::string name = "m" + std::to_string(i) + ".mail";
+      WriteBytes(dir / "from" / name, "new " + std::to_string(i));
+      if (i % 2 == 0) WriteBytes(dir / "to" / name, "old " + std::to_string(i));
+      copies.emplace_back(dir / "from" / name, dir / "to" / name);
+    }
+    return copies;
+  }
+  static int OpenFiles() {
+#ifdef __linux__
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+#else
+    return 0;
+#endif
+  }
+  void ExpectAllClosedAndTheFolderRemovable() {
+    EXPECT_EQ(TempFile::HeldNow(), 0);
+    EXPECT_EQ(NamesIn(dir / "to").find("~lupina-tmp"), std::string::npos);
+    std::error_code e;
+    std::filesystem::remove_all(dir / "to", e);
+    EXPECT_FALSE(e) << e.message();
+    EXPECT_FALSE(std::filesystem::exists(dir / "to"));
+  }
+  int byHandle_ = 0, byName_ = 0;
+};
+
+TEST_F(HeldTemps, AFolderPastTheCapIsCopiedWholeAndEveryFileClosed) {
+  const int files = TempFile::Cap() + 44;
+  const Copies copies = MakeFiles(files);
+  const int openBefore = OpenFiles();
+  {
+    // Dropped: closed and removed, the old files untouched.
+    CopyBatch dropped;
+    int done = 0;
+    ASSERT_TRUE(Fs().CopyAll(copies, dropped, &done).ok());
+    EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
+  }
+  EXPECT_EQ(TempFile::HeldNow(), 0);
+  EXPECT_EQ(OpenFiles(), openBefore);
+  EXPECT_EQ(ReadBytes(copies[0].second), "old 0");
+  EXPECT_FALSE(std::filesystem::exists(copies[1].second));
+  EXPECT_EQ(NamesIn(dir / "to").find("~lupina-tmp"), std::string::npos);
+
+  CopyBatch batch;
+  int done = 0;
+  ASSERT_TRUE(Fs().CopyAll(copies, batch, &done).ok());
+  EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
+  // Beyond the cap a new copy waits for no place: it is closed after its write.
+  WriteBytes(dir / "from/extra", "extra");
+  ASSERT_TRUE(Fs().Copy(dir / "from/extra", dir / "to/extra", &batch).ok());
+  EXPECT_EQ(TempFile::HeldNow(), TempFile::Cap());
+  const OpResult r = batch.Commit();
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(batch.Done(), files + 1);
+  for (const auto& [from, to] : copies) EXPECT_EQ(ReadBytes(to), ReadBytes(from)) << PathText(to);
+  EXPECT_EQ(ReadBytes(dir / "to/extra"), "extra");
+  // The ones kept open were renamed through their handles where the system can.
+  EXPECT_EQ(byHandle_ + byName_, TempFile::Cap());
+#ifdef _WIN32
+  EXPECT_EQ(byHandle_, TempFile::Cap());
+#endif
+  EXPECT_EQ(OpenFiles(), openBefore);
+  ExpectAllClosedAndTheFolderRemovable();
+}
+
+TEST_F(HeldTemps, AFailureWhileTheyAreHeldLeavesNoTemporaryAndNoFileOpen) {
+  const Copies copies = MakeFiles(20);
+  const int openBefore = OpenFiles();
+  // A rename failing halfway: the ones before it done, the rest untouched.
+  ops.FailAt(8, kNoSpace, false, FaultPoint::BeforeReplace);
+  CopyBatch batch;
+  int done = 0;
+  ASSERT_TRUE(Fs().CopyAll(copies, batch, &done).ok());
+  EXPECT_EQ(TempFile::HeldNow(), 20);
+  const OpResult r = batch.Commit();
+  EXPECT_EQ(r.error, kNoSpace);
+  EXPECT_EQ(r.other, copies[7].second);
+  EXPECT_EQ(batch.Done(), 7);
+  for (int i = 0; i < 20; ++i) {
+    const std::string now = std::filesystem::exists(copies[i].second) ? ReadBytes(copies[i].second) : "(none)";
+    EXPECT_EQ(now, i < 7 ? "new " + std::to_string(i) : i % 2 == 0 ? "old " + std::to_string(i) : "(none)");
+  }
+  EXPECT_EQ(TempFile::HeldNow(), 0);
+  EXPECT_EQ(OpenFiles(), openBefore);
+  EXPECT_EQ(NamesIn(dir / "to").find("~lupina-tmp"), std::string::npos);
+
+  // A copy failing in the middle of the list, the ones staged before it held.
+  std::filesystem::remove(copies[12].first);
+  CopyBatch failing;
+  EXPECT_FALSE(Fs().CopyAll(copies, failing, &done).ok());
+  EXPECT_EQ(done, 12);
+  EXPECT_TRUE(IsNotFound(failing.Commit().error));
+  EXPECT_EQ(ReadBytes(copies[8].second), "old 8");
+  EXPECT_EQ(OpenFiles(), openBefore);
+  ExpectAllClosedAndTheFolderRemovable();
+}
+
+#ifdef _WIN32
+// Where the system cannot rename an open file through its handle, the batch
+// closes it and renames it by name: the same outcome.
+TEST_F(HeldTemps, WhereTheHandleIsRefusedTheBatchRenamesByName) {
+  const std::error_code notSupported(50, std::system_category());  // ERROR_NOT_SUPPORTED
+  os::SetOpenRenameSeam({[=](const std::filesystem::path&) { return notSupported; },
+                         [this](const std::filesystem::path&, bool byHandle) { ++(byHandle ? byHandle_ : byName_); }});
+  const Copies copies = MakeFiles(10);
+  CopyBatch batch;
+  int done = 0;
+  ASSERT_TRUE(Fs().CopyAll(copies, batch, &done).ok());
+  const OpResult r = batch.Commit();
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  for (const auto& [from, to] : copies) EXPECT_EQ(ReadBytes(to), ReadBytes(from)) << PathText(to);
+  EXPECT_EQ(byHandle_, 0);
+  EXPECT_EQ(byName_, 10);
+  ExpectAllClosedAndTheFolderRemovable();
+}
+#endif
 
 #ifdef _WIN32
 // Windows reports its own error codes; the reasons must still read right.

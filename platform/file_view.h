@@ -47,4 +47,6 @@ std::error_code MakeFolder(const std::filesystem::path& path);
 std::error_code RemoveFolder(const std::filesystem::path& path);
 std::error_code List(const std::filesystem::path& folder, std::vector<FolderItem>* items,
                      bool stamps = false);
+// The seam set by SetOpenRenameSeam.
+const OpenRenameSeam& OpenRenames();
 }  // namespace lup::os::raw

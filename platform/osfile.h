@@ -39,6 +39,9 @@ class File {
  private:
   friend std::error_code OpenRead(const std::filesystem::path&, File*, bool);
   friend std::error_code CreateNew(const std::filesystem::path&, File*);
+  friend std::error_code CreateNewToRename(const std::filesystem::path&, File*);
+  friend std::error_code ReplaceOpenByRename(File&, const std::filesystem::path&,
+                                             const std::filesystem::path&, bool);
   friend std::error_code OpenEdit(const std::filesystem::path&, File*);
   static constexpr std::intptr_t kNone = -1;
   std::intptr_t h_ = kNone;
@@ -49,6 +52,13 @@ class File {
 std::error_code OpenRead(const std::filesystem::path& path, File* file, bool waitIfHeld = true);
 // Creates a new file for writing; fails when the name exists.
 std::error_code CreateNew(const std::filesystem::path& path, File* file);
+// CreateNew for a file that stays open until ReplaceOpenByRename gives it
+// its target's name: on Windows opened with the access a rename through
+// the handle needs, so that the file is never opened again by name.
+std::error_code CreateNewToRename(const std::filesystem::path& path, File* file);
+// How many files made by CreateNewToRename the funnel may keep open at
+// once (the system's own limits, with room to spare).
+int MaxFilesKeptOpen();
 // Opens an existing file for reading and writing in place.
 std::error_code OpenEdit(const std::filesystem::path& path, File* file);
 
@@ -97,16 +107,18 @@ std::error_code ListOneFolder(const std::filesystem::path& folder, std::vector<F
 // Reads a whole file.
 std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes);
 
-// Makes the data of every file in `paths` (closed files whose write-out
-// was started) durable, as one barrier for the lot: on Linux one syncfs per
-// file system, elsewhere SyncEachFile. On failure `*failed` names a file
+// Makes the data of every file in `paths` (files whose write-out was
+// started) durable, as one barrier for the lot: on Linux one syncfs per
+// file system, elsewhere SyncEachFile. `held[i]`, where given and open, is
+// paths[i] still open since its write: it is flushed through that handle,
+// the others are opened again by name. On failure `*failed` names a file
 // that could not be made durable (the first one).
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
-                          std::filesystem::path* failed);
+                          std::filesystem::path* failed, const std::vector<File*>& held = {});
 // Each file's data flush (fdatasync, FlushFileBuffers), issued from a few
 // threads at once so that the waits for the disk overlap.
 std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
-                             std::filesystem::path* failed);
+                             std::filesystem::path* failed, const std::vector<File*>& held = {});
 // One file's data made durable.
 std::error_code SyncOneFile(const std::filesystem::path& path);
 
@@ -115,6 +127,16 @@ std::error_code SyncOneFile(const std::filesystem::path& path);
 // passes false and calls SyncFolder once per folder afterwards.
 std::error_code ReplaceByRename(const std::filesystem::path& from, const std::filesystem::path& to,
                                 bool syncFolder = true);
+// ReplaceByRename for `file`, open since CreateNewToRename made it as
+// `fromName`. On Windows renamed through its handle (no open by name);
+// where the file system refuses that (some network shares and FAT drivers
+// answer "invalid parameter", "not supported" or "invalid function"), the
+// file is closed and renamed by name. Every other failure is the one the
+// rename by name would give, tried again the same way while the target is
+// held. Elsewhere closed, then renamed by name. `file` is closed on return,
+// renamed or not.
+std::error_code ReplaceOpenByRename(File& file, const std::filesystem::path& fromName,
+                                    const std::filesystem::path& toName, bool syncFolder = true);
 // Makes the names in `folder` durable (where the system needs that).
 std::error_code SyncFolder(const std::filesystem::path& folder);
 // Renames without replacing; an existing `to` is an error.
@@ -162,6 +184,16 @@ struct HeldFilesSeam {
   std::function<void(int ms)> sleep;
 };
 void SetHeldFilesSeam(HeldFilesSeam seam);
+
+// For tests: the renames through a handle (ReplaceOpenByRename on
+// Windows). Before each try, `refuse(to)` is asked: an error stands for the
+// system's answer to that try. `renamed(to, byHandle)` is told how each one
+// that succeeded went. Empty members: the system's own answers, no report.
+struct OpenRenameSeam {
+  std::function<std::error_code(const std::filesystem::path& to)> refuse;
+  std::function<void(const std::filesystem::path& to, bool byHandle)> renamed;
+};
+void SetOpenRenameSeam(OpenRenameSeam seam);
 
 // True when the error means "source and target are on different volumes".
 bool IsCrossDevice(const std::error_code& error);

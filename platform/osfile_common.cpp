@@ -33,6 +33,18 @@ HeldFilesSeam& Seam() {
 
 void SetHeldFilesSeam(HeldFilesSeam seam) { Seam() = std::move(seam); }
 
+namespace {
+
+OpenRenameSeam& RenameSeam() {
+  static OpenRenameSeam seam;
+  return seam;
+}
+
+}  // namespace
+
+void SetOpenRenameSeam(OpenRenameSeam seam) { RenameSeam() = std::move(seam); }
+const OpenRenameSeam& raw::OpenRenames() { return RenameSeam(); }
+
 std::error_code RetryWhileHeld(const std::filesystem::path& path,
                                const std::function<std::error_code()>& attempt) {
   const HeldFilesSeam& seam = Seam();
@@ -89,12 +101,13 @@ std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
 // Each file flushed on its own, from a few threads at once so that the
 // waits for the disk overlap (and the file system can join them).
 std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
-                             std::filesystem::path* failed) {
+                             std::filesystem::path* failed, const std::vector<File*>& held) {
   std::mutex lock;
   std::error_code first;
   std::size_t firstIndex = paths.size();
   ForEachIndexInParallel(paths.size(), [&](std::size_t i) {
-    if (std::error_code e = SyncOneFile(paths[i])) {
+    File* open = i < held.size() && held[i] && held[i]->open() ? held[i] : nullptr;
+    if (std::error_code e = open ? open->Sync() : SyncOneFile(paths[i])) {
       std::lock_guard<std::mutex> hold(lock);
       if (i < firstIndex) {
         first = e;

@@ -137,6 +137,15 @@ std::error_code CreateNew(const std::filesystem::path& name, File* file) {
   return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, &file->h_);
 }
 
+// Keeping files open gains nothing here (the barrier is one syncfs), so few
+// are kept: well under the usual limit of 1,024 descriptors a process.
+int MaxFilesKeptOpen() { return 256; }
+
+// Nothing more is needed here to rename a file that is open.
+std::error_code CreateNewToRename(const std::filesystem::path& name, File* file) {
+  return CreateNew(name, file);
+}
+
 std::error_code OpenEdit(const std::filesystem::path& name, File* file) {
   file->Close();
   if (MarkedReadOnly(Seen(name))) return std::make_error_code(std::errc::permission_denied);
@@ -239,7 +248,7 @@ std::error_code SyncOneFile(const std::filesystem::path& name) {
 // 5.8 on). One flush of the journal for the whole batch, where a flush of
 // each new file would commit the journal once per file.
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
-                          std::filesystem::path* failed) {
+                          std::filesystem::path* failed, const std::vector<File*>& held) {
 #if defined(__linux__)
   std::vector<std::pair<dev_t, std::filesystem::path>> volumes;
   for (const std::filesystem::path& name : paths) {
@@ -261,7 +270,7 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
     }
     const int error = ::syncfs(fd) != 0 ? errno : 0;
     ::close(fd);
-    if (error == ENOSYS) return SyncEachFile(paths, failed);
+    if (error == ENOSYS) return SyncEachFile(paths, failed, held);
     if (error != 0) {
       *failed = path;
       return std::error_code(error, std::generic_category());
@@ -269,7 +278,7 @@ std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
   }
   return {};
 #else
-  return SyncEachFile(paths, failed);
+  return SyncEachFile(paths, failed, held);
 #endif
 }
 
@@ -296,6 +305,16 @@ std::error_code ReplaceByRename(const std::filesystem::path& fromName, const std
   // Make the new name itself durable.
   if (syncFolder) SyncFolder(toName.parent_path());
   return {};
+}
+
+// A file is renamed by its name here, open or not; it is closed first, as
+// it is everywhere after its rename.
+std::error_code ReplaceOpenByRename(File& file, const std::filesystem::path& fromName,
+                                    const std::filesystem::path& toName, bool syncFolder) {
+  if (std::error_code e = file.Close()) return e;
+  std::error_code e = ReplaceByRename(fromName, toName, syncFolder);
+  if (!e && raw::OpenRenames().renamed) raw::OpenRenames().renamed(toName, false);
+  return e;
 }
 
 std::error_code RenameNoReplace(const std::filesystem::path& fromName, const std::filesystem::path& toName) {

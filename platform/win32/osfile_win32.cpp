@@ -3,7 +3,9 @@
 #include <winternl.h>
 #include <restartmanager.h>
 
+#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_view.h"
 #include "platform/osfile.h"
@@ -199,6 +201,20 @@ std::error_code CreateNew(const std::filesystem::path& name, File* file) {
   return OpenWith(SystemName(path), GENERIC_WRITE, 0, CREATE_NEW, &file->h_);
 }
 
+// Enough to keep a folder of a pet's mails (a thousand or two) open whole
+// through its batch. A process may hold millions of handles; under Wine each
+// is also a descriptor of the Wine server, which serves every program of
+// the prefix, and of our process: a few thousand stay well within what
+// Linux systems give them.
+int MaxFilesKeptOpen() { return 2048; }
+
+std::error_code CreateNewToRename(const std::filesystem::path& name, File* file) {
+  file->Close();
+  fs::path path;
+  if (std::error_code e = view::Resolve(name, Use::kMake, &path)) return e;
+  return OpenWith(SystemName(path), GENERIC_WRITE | DELETE, 0, CREATE_NEW, &file->h_);
+}
+
 std::error_code OpenEdit(const std::filesystem::path& name, File* file) {
   file->Close();
   if (MarkedReadOnly(Seen(name))) return ReadOnlyError();
@@ -318,8 +334,8 @@ std::error_code File::Close() {
 
 
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
-                          std::filesystem::path* failed) {
-  return SyncEachFile(paths, failed);
+                          std::filesystem::path* failed, const std::vector<File*>& held) {
+  return SyncEachFile(paths, failed, held);
 }
 
 std::error_code SyncOneFile(const std::filesystem::path& name) {
@@ -352,6 +368,83 @@ std::error_code ReplaceByRename(const std::filesystem::path& fromName, const std
                ? std::error_code()
                : LastError();
   });
+}
+
+namespace {
+
+// The target's name for a rename through a handle: the whole path, as the
+// rename by name would be given it (the \\?\ form past MAX_PATH).
+std::wstring WholeName(const fs::path& path) {
+  std::wstring name = SystemName(path);
+  if (name.rfind(L"\\\\?\\", 0) == 0) return name;
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return name;
+  full.resize(size);
+  return full;
+}
+
+std::error_code RenameThroughHandle(HANDLE h, const std::wstring& to) {
+  const std::size_t bytes = to.size() * sizeof(wchar_t);
+  // FileName[1] holds the terminating NUL.
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(bytes);
+  std::memcpy(info->FileName, to.c_str(), bytes + sizeof(wchar_t));
+  if (!SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+    return LastError();
+  return {};
+}
+
+// How a file system that cannot rename an open file through its handle
+// (some network redirectors, FAT drivers) answers; the rename by name works
+// there.
+bool RefusedThroughHandle(const std::error_code& e) {
+  if (e.category() != std::system_category()) return false;
+  switch (e.value()) {
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// The temporary file was made with DELETE access and is still open: the
+// rename needs no open by name. The target is checked and resolved as the
+// rename by name does it, and tried again while it is held the same way,
+// so that its failures are the same ones.
+std::error_code ReplaceOpenByRename(File& file, const std::filesystem::path& fromName,
+                                    const std::filesystem::path& toName, bool syncFolder) {
+  const auto closed = [&](std::error_code e) {
+    file.Close();  // renamed (the data made durable before) or failed: nothing to report
+    return e;
+  };
+  if (MarkedReadOnly(Seen(toName))) return closed(ReadOnlyError());
+  fs::path toPath;
+  if (std::error_code e = view::Resolve(toName, Use::kWriteOver, &toPath)) return closed(e);
+  const std::wstring to = WholeName(toPath);
+  const OpenRenameSeam& seam = raw::OpenRenames();
+  const std::error_code e = RetryWhileHeld(toName, [&] {
+    if (seam.refuse)
+      if (std::error_code refused = seam.refuse(toName)) return refused;
+    return RenameThroughHandle(H(file.h_), to);
+  });
+  if (RefusedThroughHandle(e)) {
+    file.Close();
+    const std::error_code byName = ReplaceByRename(fromName, toName, syncFolder);
+    if (!byName && seam.renamed) seam.renamed(toName, false);
+    return byName;
+  }
+  if (!e && seam.renamed) seam.renamed(toName, true);
+  return closed(e);
 }
 
 std::error_code RenameNoReplace(const std::filesystem::path& fromName, const std::filesystem::path& toName) {
