@@ -19,6 +19,17 @@ using view::Use;
 
 }  // namespace
 
+// The whole path of `name` as the system completes it; empty when it cannot.
+static std::wstring FullPathOf(const std::wstring& name) {
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return {};
+  full.resize(size);
+  return full;
+}
+
 // Without the process being long-path aware (which needs a setting of the
 // whole system too).
 std::wstring SystemName(const fs::path& path) {
@@ -26,12 +37,8 @@ std::wstring SystemName(const fs::path& path) {
   for (wchar_t& c : name)
     if (c == L'/') c = L'\\';
   if (name.size() < MAX_PATH - 12 || name.rfind(L"\\\\?\\", 0) == 0) return name;
-  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return name;
-  std::wstring full(size, L'\0');
-  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
-  if (size == 0 || size >= full.size()) return name;
-  full.resize(size);
+  const std::wstring full = FullPathOf(name);
+  if (full.empty()) return name;
   if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -375,15 +382,10 @@ namespace {
 // The target's name for a rename through a handle: the whole path, as the
 // rename by name would be given it (the \\?\ form past MAX_PATH).
 std::wstring WholeName(const fs::path& path) {
-  std::wstring name = SystemName(path);
+  const std::wstring name = SystemName(path);
   if (name.rfind(L"\\\\?\\", 0) == 0) return name;
-  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return name;
-  std::wstring full(size, L'\0');
-  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
-  if (size == 0 || size >= full.size()) return name;
-  full.resize(size);
-  return full;
+  const std::wstring full = FullPathOf(name);
+  return full.empty() ? name : full;
 }
 
 std::error_code RenameThroughHandle(HANDLE h, const std::wstring& to) {
