@@ -154,19 +154,20 @@ TEST_F(History, BackupsThatChangeNothingKeepNoRecordAndPushNoGenerationOut) {
 // A run ended after its "done=" and before it removed the oldest run: the
 // next backup removes it, even when it has nothing to change.
 TEST(HistoryPrune, ARunEndedBeforeItsRemovalIsPrunedByTheNextBackupThatChangesNothing) {
-  const auto backUpRounds = [](HistoryScene& scene, int rounds) {
-    for (int round = 1; round <= rounds; ++round) {
+  // Backups of kKeptRuns + 1 rounds, then the data changed once more.
+  const auto prepare = [](HistoryScene& scene) {
+    scene.WriteCurrent("");
+    for (int round = 1; round <= kKeptRuns + 1; ++round) {
       scene.Change(round);
       scene.backups.push_back(scene.BackUp());
     }
+    scene.Change(kKeptRuns + 2);
   };
   // Where the last run's removal begins: the first operation after its "done=".
   int firstRemoval = 0;
   {
     HistoryScene probe;
-    probe.WriteCurrent("");
-    backUpRounds(probe, kKeptRuns + 1);
-    probe.Change(kKeptRuns + 2);
+    prepare(probe);
     FileOps ops;
     ScopedFileOps scope(ops);
     probe.BackUp();
@@ -177,9 +178,7 @@ TEST(HistoryPrune, ARunEndedBeforeItsRemovalIsPrunedByTheNextBackupThatChangesNo
     ASSERT_GT(firstRemoval, 0) << "the last run removed no run";
   }
   HistoryScene scene;
-  scene.WriteCurrent("");
-  backUpRounds(scene, kKeptRuns + 1);
-  scene.Change(kKeptRuns + 2);
+  prepare(scene);
   {
     FileOps ops;
     ScopedFileOps scope(ops);
