@@ -277,8 +277,9 @@ enum class Target { kOther, kSameBytes, kFolder };
 
 // Whether the file `to` holds exactly the bytes `source` holds: the sizes
 // first (from the folder's entry: a target missing or of another size is
-// never opened), then the content. `source` is left at its start again.
-Target CompareTarget(os::File& source, const fs::path& to, std::error_code* error) {
+// never opened), then the content. `source` is left at its start again;
+// when the bytes are the same, `*sum` has taken all of them.
+Target CompareTarget(os::File& source, const fs::path& to, ContentSum* sum, std::error_code* error) {
   std::uint64_t sourceSize = 0, targetSize = 0;
   os::EntryInfo entry;
   if (os::LookUp(to, &entry)) return Target::kOther;
@@ -305,31 +306,70 @@ Target CompareTarget(os::File& source, const fs::path& to, std::error_code* erro
       gotB = done;
     }
     same = gotB == gotA && std::equal(a, a + gotA, b);
+    sum->Add(a, gotA);
     left -= gotA;
   }
   if (auto e = source.Seek(0)) *error = e;
   return same ? Target::kSameBytes : Target::kOther;
 }
 
+// The largest source read whole to be told apart from its target by its
+// sum; a larger one is compared with its target as it is read.
+constexpr std::uint64_t kReadWholeUpTo = 4u << 20;
+
+// Reads the rest of `source` into `*bytes`.
+std::error_code ReadRest(os::File& source, std::string* bytes) {
+  char buffer[65536];
+  for (;;) {
+    std::size_t got = 0;
+    if (auto e = source.Read(buffer, sizeof buffer, &got)) return e;
+    if (got == 0) return {};
+    bytes->append(buffer, got);
+  }
+}
+
 }  // namespace
 
 // Copies `from` into a temporary file beside `to` and renames it over `to`,
 // or leaves the temporary file to `batch`. Shared by Copy and by a Move
-// across volumes; `fault` strikes before the rename.
+// across volumes; `fault` strikes before the rename. With a `targetSum`, a
+// source small enough is read whole first and, when its sum is another,
+// written without its target being opened. `*sumOut` gets the sum of the
+// bytes the target holds afterwards when every byte was read.
 static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action action,
                                std::error_code fault, CopyBatch* batch = nullptr,
-                               TempFile* staged = nullptr) {
+                               TempFile* staged = nullptr,
+                               std::optional<std::uint64_t> targetSum = std::nullopt,
+                               std::optional<std::uint64_t>* sumOut = nullptr) {
   auto fail = [&](std::error_code e, bool atTarget) {
     return TwoPathFailure(action, e, from, to, atTarget);
   };
   os::File source;
   if (auto e = os::OpenRead(from, &source)) return fail(e, false);
-  if (!fault && action == Action::Copy) {
+  ContentSum sum;
+  std::string whole;  // the source read whole, to be told apart by its sum
+  bool readWhole = false;
+  std::uint64_t size = 0;
+  if (!fault && action == Action::Copy && targetSum && !source.Size(&size) && size <= kReadWholeUpTo) {
+    if (auto e = ReadRest(source, &whole)) return fail(e, false);
+    sum.Add(whole);
+    readWhole = sum.Value() != *targetSum;
+    if (!readWhole) {  // perhaps the same bytes: compared as without a sum
+      whole.clear();
+      sum = ContentSum();
+      if (auto e = source.Seek(0)) return fail(e, false);
+    }
+  }
+  if (!fault && action == Action::Copy && !readWhole) {
     std::error_code e;
-    const Target target = CompareTarget(source, to, &e);
+    const Target target = CompareTarget(source, to, &sum, &e);
     if (e) return fail(e, false);
     if (target == Target::kFolder) return fail(MakeError(CoreError::IsAFolder), true);
-    if (target == Target::kSameBytes) return OpResult::Ok(action);  // nothing to write, not even the time
+    if (target == Target::kSameBytes) {  // nothing to write, not even the time
+      if (sumOut) *sumOut = sum.Value();
+      return OpResult::Ok(action);
+    }
+    sum = ContentSum();
   } else if (IsFolderPath(to)) {
     return fail(MakeError(CoreError::IsAFolder), true);
   }
@@ -344,8 +384,15 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   const fs::path& tempPath = temp.path;
   std::string written;  // only while the power-cut tests record
   const bool recording = Recording();
+  if (readWhole) {
+    if (auto e = temp.file.WriteAll(whole.data(), whole.size())) {
+      Discard(temp);
+      return fail(e, true);
+    }
+    if (recording) written = whole;
+  }
   char buffer[65536];
-  for (;;) {
+  while (!readWhole) {
     std::size_t got = 0;
     if (auto e = source.Read(buffer, sizeof buffer, &got)) {
       Discard(temp);
@@ -356,6 +403,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
       Discard(temp);
       return fail(e, true);
     }
+    sum.Add(buffer, got);
     if (recording) written.append(buffer, got);
   }
   // Keep the source's last-write time, as a copy by the shell does.
@@ -373,6 +421,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     Discard(temp);
     return fail(fault, true);
   }
+  if (sumOut) *sumOut = sum.Value();
   if (batch) {
     *staged = std::move(temp);
     return OpResult::Ok(action);
@@ -394,10 +443,12 @@ std::error_code FileOps::BeginCopy(const fs::path& to, FaultPoint* point) {
 }
 
 static OpResult RunCopy(const fs::path& from, const fs::path& to, std::error_code fault,
-                        FaultPoint point, CopyBatch* batch, TempFile* staged) {
+                        FaultPoint point, CopyBatch* batch, TempFile* staged,
+                        std::optional<std::uint64_t> targetSum = std::nullopt,
+                        std::optional<std::uint64_t>* sumOut = nullptr) {
   return fault && point == FaultPoint::Start
              ? TwoPathFailure(Action::Copy, fault, from, to, true)
-             : CopyAtomically(from, to, Action::Copy, fault, batch, staged);
+             : CopyAtomically(from, to, Action::Copy, fault, batch, staged, targetSum, sumOut);
 }
 
 OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
@@ -419,14 +470,18 @@ OpResult FileOps::Copy(const fs::path& from, const fs::path& to, CopyBatch* batc
 }
 
 OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copies,
-                          CopyBatch& batch, int* done, const std::vector<bool>* alike) {
+                          CopyBatch& batch, int* done, const std::vector<CopyHint>* hints,
+                          std::vector<std::optional<std::uint64_t>>* sums) {
   *done = 0;
+  if (hints && hints->size() != copies.size()) hints = nullptr;
+  if (sums) sums->assign(copies.size(), std::nullopt);
   const int countBefore = count_;
   struct One {
     std::error_code fault;
     FaultPoint point = FaultPoint::Start;
     OpResult result;
     TempFile staged;
+    std::optional<std::uint64_t> sum;
   };
   std::vector<One> work(copies.size());
   // Counted in order; a copy whose fault strikes at its start is the last.
@@ -443,12 +498,15 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   ForEachIndexInParallel(asked, [&](std::size_t i) {
     if (i > firstFailed.load()) return;
     One& w = work[i];
-    if (!w.fault && alike && i < alike->size() && (*alike)[i]) {
+    const CopyHint* hint = hints ? &(*hints)[i] : nullptr;
+    if (!w.fault && hint && hint->alike) {
       w.result = OpResult::Ok(Action::Copy);  // as a copy onto the same bytes ends
+      w.sum = hint->sum;
       return;
     }
     try {
-      w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged);
+      w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged,
+                         hint ? hint->targetSum : std::nullopt, &w.sum);
     } catch (const std::bad_alloc&) {  // a worker thread must not end the program
       w.result = TwoPathFailure(Action::Copy, std::make_error_code(std::errc::not_enough_memory),
                                 copies[i].first, copies[i].second, true);
@@ -468,9 +526,10 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
       continue;
     }
     r = EndCopy(w.result, copies[i].first, copies[i].second, w.fault, w.staged, &batch);
-    if (r.ok())
+    if (r.ok()) {
       ++*done;
-    else
+      if (sums && !w.fault) (*sums)[i] = w.sum;
+    } else
       count_ = countBefore + static_cast<int>(i) + 1;
   }
   return r;

@@ -31,6 +31,7 @@
 // operation.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -180,15 +181,29 @@ class FileOps {
   OpResult Copy(const std::filesystem::path& from, const std::filesystem::path& to,
                 CopyBatch* batch = nullptr);
 
+  // What is known of one copy of CopyAll before it starts, from the
+  // folders' records (core/same_files.h).
+  struct CopyHint {
+    // Both ends hold the same bytes already: neither file is opened.
+    bool alike = false;
+    // The sum of the bytes at both ends then, when known.
+    std::optional<std::uint64_t> sum;
+    // The sum of the bytes the target holds now, when known: a source of
+    // another sum is written without the target being opened to compare.
+    std::optional<std::uint64_t> targetSum;
+  };
+
   // Copies each (from, to) of `copies` into `batch` as Copy would, one after
   // the other, stopping at the first that fails: the same operations
   // counted, journaled and staged, the same failure returned. The files are
   // compared and written from a few threads at once. `*done` counts the
-  // copies that succeeded. A copy whose `alike` entry is true is known to
-  // hold the same bytes at both ends already (core/same_files.h): it is
-  // counted and journaled, and neither file is opened.
+  // copies that succeeded. With `hints` (one for each copy, or none), a copy
+  // known alike is counted and journaled, and neither file is opened. With
+  // `sums`, each copy's is the sum of the bytes its target holds once the
+  // batch is in, where known.
   OpResult CopyAll(const std::vector<std::pair<std::filesystem::path, std::filesystem::path>>& copies,
-                   CopyBatch& batch, int* done, const std::vector<bool>* alike = nullptr);
+                   CopyBatch& batch, int* done, const std::vector<CopyHint>* hints = nullptr,
+                   std::vector<std::optional<std::uint64_t>>* sums = nullptr);
 
   // Moves the file `from` to `to`, replacing `to` when it exists. A rename
   // when both lie on one volume, otherwise an atomic copy and a delete.

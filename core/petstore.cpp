@@ -53,36 +53,57 @@ bool SameFileName(std::string_view a, std::string_view b) {
 
 namespace {
 
-// Which of `copies` (from `source` into `target`) hold the same bytes at both
-// ends already, as the record of the two folders shows without opening a
-// file; empty when there is no record to go by.
-std::vector<bool> KnownAlike(const fs::path& source, const fs::path& target,
-                             const std::vector<std::pair<fs::path, fs::path>>& copies) {
+using CopyHint = FileOps::CopyHint;
+
+// What the records of `source` and `target` tell of `copies` (from the one
+// into the other) without a file opened: which hold the same bytes at both
+// ends already, and the sums of the bytes at either end; empty when there
+// is no record to go by. `*inSource` gets the source's stamps, listed before
+// anything is copied (false when it cannot be listed).
+bool KnownOf(const fs::path& source, const fs::path& target,
+             const std::vector<std::pair<fs::path, fs::path>>& copies, FolderStamps* inSource,
+             std::vector<CopyHint>* known) {
+  known->clear();
+  if (!ListStamps(source, inSource)) return false;
   const SameFiles same = SameFiles::Of(source, target);
-  if (same.Empty()) return {};
-  FolderStamps inSource, inTarget;
-  if (!ListStamps(source, &inSource) || !ListStamps(target, &inTarget)) return {};
-  std::vector<bool> alike(copies.size(), false);
+  const FolderSums sourceSums = FolderSums::Of(source), targetSums = FolderSums::Of(target);
+  FolderStamps inTarget;
+  if ((same.Empty() && sourceSums.Empty() && targetSums.Empty()) || !ListStamps(target, &inTarget))
+    return true;
+  known->resize(copies.size());
   for (std::size_t i = 0; i < copies.size(); ++i) {
     const std::string name = NameText(copies[i].second);
-    const auto s = inSource.find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
-    alike[i] = s != inSource.end() && t != inTarget.end() && same.Alike(name, s->second, t->second);
+    const auto s = inSource->find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
+    CopyHint& k = (*known)[i];
+    if (t != inTarget.end()) k.targetSum = targetSums.Sum(name, t->second);
+    if (s == inSource->end() || t == inTarget.end()) continue;
+    k.alike = same.Alike(name, s->second, t->second);
+    if (k.alike) k.sum = sourceSums.Sum(name, s->second) ? sourceSums.Sum(name, s->second) : k.targetSum;
   }
-  return alike;
+  return true;
 }
 
 // A file item copied in `batch`: when the record of the two files shows
 // them alike, neither is opened; otherwise they are compared and copied as
 // any file, and recorded once the batch is in.
 OpResult CopyFileItem(const fs::path& from, const fs::path& to, CopyBatch& batch) {
-  std::vector<bool> alike;
+  std::vector<CopyHint> known;
   const SameFiles same = SameFiles::Of(from, to);
   os::FileStamp inFrom, inTo;
-  if (!same.Empty() && FilePairStamps(from, to, &inFrom, &inTo))
-    alike.push_back(same.Alike(kFilePairEntry, inFrom, inTo));
+  const bool listed = FilePairStamps(from, to, &inFrom, &inTo);
+  if (!same.Empty() && listed)
+    known.push_back({same.Alike(kFilePairEntry, inFrom, inTo), std::nullopt, std::nullopt});
   int done = 0;
-  OpResult copied = Fs().CopyAll({{from, to}}, batch, &done, &alike);
-  if (copied.ok() && !(alike.size() == 1 && alike[0])) batch.RecordAlikeAfter({from, to, {}, true});
+  OpResult copied = Fs().CopyAll({{from, to}}, batch, &done, &known);
+  if (copied.ok() && listed && !(known.size() == 1 && known[0].alike)) {
+    AlikeFolders alike;
+    alike.a = from;
+    alike.b = to;
+    alike.files = true;
+    alike.aBefore = {{UpcasedUtf16(kFilePairEntry), inFrom}};
+    alike.aListed = true;
+    batch.RecordAlikeAfter(std::move(alike));
+  }
   return copied;
 }
 
@@ -127,15 +148,21 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
   if (!copies.empty()) {
     OpResult made = EnsureFolder(target);
     if (!made.ok()) return made;
-    const std::vector<bool> alike =
-        sourceFolder.empty() ? std::vector<bool>() : KnownAlike(sourceFolder, target, copies);
+    std::vector<CopyHint> known;
+    FolderStamps inSource;
+    const bool listed = !sourceFolder.empty() && KnownOf(sourceFolder, target, copies, &inSource, &known);
     int done = 0;
-    OpResult copied = Fs().CopyAll(copies, *batch, &done, &alike);
+    std::vector<std::optional<std::uint64_t>> sums;
+    OpResult copied = Fs().CopyAll(copies, *batch, &done, &known, &sums);
     if (!copied.ok()) return copied;
     // A record that showed every file alike stays as true as it was.
-    const bool allKnown = !alike.empty() && std::find(alike.begin(), alike.end(), false) == alike.end();
-    if (!sourceFolder.empty() && !(allKnown && extras.empty()))
-      batch->RecordAlikeAfter({sourceFolder, target, std::move(copiedNames)});
+    const bool allKnown = !known.empty() && std::all_of(known.begin(), known.end(),
+                                                        [](const CopyHint& k) { return k.alike; });
+    if (listed && !(allKnown && extras.empty())) {
+      AlikeFolders alike{.a = sourceFolder, .b = target, .names = std::move(copiedNames),
+                         .sums = std::move(sums), .aBefore = std::move(inSource), .aListed = true};
+      batch->RecordAlikeAfter(std::move(alike));
+    }
   }
   for (const std::string& name : extras) batch->RemoveAfter(target / U8Path(name));
   return OpResult::Ok(Action::Copy);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <charconv>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kFirstLine = "lupina same files 1";
+constexpr std::string_view kSumsFirstLine = "lupina folder sums 1";
 
 std::mutex& HostLock() {
   static std::mutex lock;
@@ -84,6 +86,44 @@ bool NextLine(std::string_view& text, std::string_view* line) {
   return true;
 }
 
+std::int64_t WriteTimeOf(const fs::path& file) {
+  os::EntryInfo entry;
+  return os::LookUp(file, &entry) ? 0 : entry.writeTime;
+}
+
+// The record `file`, whole and of the kind `firstLine`: `*text` is what
+// follows its first line up to its last, `*count` the entries the last line
+// counts, `*time` the record's own last-write time. The last line counts the
+// entries and sums up all that comes before it: a record cut short or
+// garbled is no record.
+bool ReadRecord(const fs::path& file, std::string_view firstLine, std::string* bytes,
+                std::string_view* text, std::size_t* count, std::int64_t* time) {
+  if (file.empty() || os::ReadWhole(file, bytes)) return false;
+  *time = WriteTimeOf(file);
+  std::string_view all = *bytes, line;
+  const std::size_t lastLine = all.rfind("\nend ");
+  if (*time == 0 || lastLine == std::string_view::npos || all.back() != '\n') return false;
+  std::string_view tail = all.substr(lastLine + 5, all.size() - lastLine - 6);
+  const std::string_view body = all.substr(0, lastLine + 1);
+  std::uint64_t sum = 0;
+  if (!Number(tail, count)) return false;
+  const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), sum, 16);
+  if (error != std::errc() || end != tail.data() + tail.size() || sum != Fnv(body)) return false;
+  *text = body;
+  return NextLine(*text, &line) && line == firstLine;
+}
+
+std::string EndLine(const std::string& text, std::size_t entries) {
+  return "end " + std::to_string(entries) + " " + Hex(Fnv(text)) + "\n";
+}
+
+// A file neither written nor changed at or after `recordTime`, the record's
+// own last-write time (from the same clock): one written within the tick
+// of the record could be written again in that tick and keep its times.
+bool Settled(const os::FileStamp& s, std::int64_t recordTime) {
+  return s.writeTime < recordTime && s.changeTime < recordTime;
+}
+
 // The newest time any entry of the record was written or changed.
 std::int64_t NewestTime(const std::vector<std::pair<os::FileStamp, os::FileStamp>>& entries) {
   std::int64_t newest = 0;
@@ -105,11 +145,6 @@ bool WriteRecord(const fs::path& file, const std::string& text) {
     return false;
   }
   return true;
-}
-
-std::int64_t WriteTimeOf(const fs::path& file) {
-  os::EntryInfo entry;
-  return os::LookUp(file, &entry) ? 0 : entry.writeTime;
 }
 
 }  // namespace
@@ -149,27 +184,55 @@ fs::path SameFilesRecord(const fs::path& a, const fs::path& b) {
   return host / U8Path(kSameFilesFolderName) / U8Path(Hex(Fnv(key)) + ".dat");
 }
 
+fs::path FolderSumsRecord(const fs::path& folder) {
+  const fs::path host = RecordsHost();
+  if (host.empty() || !Inside(folder, host)) return {};
+  return host / U8Path(kSameFilesFolderName) / U8Path(Hex(Fnv(UpperCase(Spelled(folder)))) + ".sum");
+}
+
+void ContentSum::Mix(std::uint64_t word) {
+  h_ = (h_ ^ word) * 0x9e3779b97f4a7c15ull;
+  h_ ^= h_ >> 29;
+}
+
+void ContentSum::Add(const char* data, std::size_t size) {
+  length_ += size;
+  while (size > 0) {
+    if (pending_ == 0) {
+      for (; size >= 8; data += 8, size -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data, 8);
+        Mix(word);
+      }
+      if (size == 0) break;
+    }
+    word_ |= std::uint64_t{static_cast<unsigned char>(*data)} << (8 * pending_);
+    ++data;
+    --size;
+    if (++pending_ == 8) {
+      Mix(word_);
+      word_ = 0;
+      pending_ = 0;
+    }
+  }
+}
+
+std::uint64_t ContentSum::Value() const {
+  std::uint64_t h = h_;
+  h = (h ^ word_ ^ (std::uint64_t{pending_} << 60)) * 0xbf58476d1ce4e5b9ull;
+  h = (h ^ length_ ^ (h >> 31)) * 0x94d049bb133111ebull;
+  return h ^ (h >> 32);
+}
+
 SameFiles SameFiles::Of(const fs::path& a, const fs::path& b) {
   SameFiles out;
   const fs::path file = SameFilesRecord(a, b);
   std::string bytes;
-  if (file.empty() || os::ReadWhole(file, &bytes)) return out;
-  const std::int64_t recordTime = WriteTimeOf(file);
-  std::string_view text = bytes, line, first, second;
-  // The last line counts the entries and sums up all that comes before it:
-  // a record cut short or garbled is no record.
-  const std::size_t lastLine = text.rfind("\nend ");
-  if (lastLine == std::string_view::npos || text.back() != '\n') return out;
-  std::string_view tail = text.substr(lastLine + 5, text.size() - lastLine - 6);
-  const std::string_view body = text.substr(0, lastLine + 1);
+  std::string_view text, line, first, second;
   std::size_t count = 0;
-  std::uint64_t sum = 0;
-  if (!Number(tail, &count)) return out;
-  const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), sum, 16);
-  if (error != std::errc() || end != tail.data() + tail.size() || sum != Fnv(body)) return out;
-  text = body;
-  if (!NextLine(text, &line) || line != kFirstLine || !NextLine(text, &first) ||
-      !NextLine(text, &second))
+  std::int64_t recordTime = 0;
+  if (!ReadRecord(file, kFirstLine, &bytes, &text, &count, &recordTime) ||
+      !NextLine(text, &first) || !NextLine(text, &second))
     return out;
   const bool ordered = InOrder(a, b);
   if (first != Spelled(ordered ? a : b) || second != Spelled(ordered ? b : a)) return out;
@@ -184,11 +247,47 @@ SameFiles SameFiles::Of(const fs::path& a, const fs::path& b) {
       return out;
     files.emplace(UpcasedUtf16(line.substr(0, tab1)), p);
   }
-  if (files.size() != count || recordTime == 0) return out;
+  if (files.size() != count) return out;
   out.swapped_ = !ordered;
   out.recordTime_ = recordTime;
   out.files_ = std::move(files);
   return out;
+}
+
+FolderSums FolderSums::Of(const fs::path& folder) {
+  FolderSums out;
+  const fs::path file = FolderSumsRecord(folder);
+  std::string bytes;
+  std::string_view text, line, spelled;
+  std::size_t count = 0;
+  std::int64_t recordTime = 0;
+  if (!ReadRecord(file, kSumsFirstLine, &bytes, &text, &count, &recordTime) ||
+      !NextLine(text, &spelled) || spelled != Spelled(folder))
+    return out;
+  std::unordered_map<std::u16string, Entry> sums;
+  while (NextLine(text, &line)) {
+    const std::size_t tab1 = line.find('\t');
+    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 == std::string_view::npos) return out;
+    Entry e;
+    std::string_view sum = line.substr(tab2 + 1);
+    const auto [end, error] = std::from_chars(sum.data(), sum.data() + sum.size(), e.sum, 16);
+    if (!ParseStamp(line.substr(tab1 + 1, tab2 - tab1 - 1), &e.stamp) || error != std::errc() ||
+        end != sum.data() + sum.size() || sum.empty())
+      return out;
+    sums.emplace(UpcasedUtf16(line.substr(0, tab1)), e);
+  }
+  if (sums.size() != count) return out;
+  out.recordTime_ = recordTime;
+  out.sums_ = std::move(sums);
+  return out;
+}
+
+std::optional<std::uint64_t> FolderSums::Sum(std::string_view name, const os::FileStamp& now) const {
+  const auto found = sums_.find(UpcasedUtf16(name));
+  if (found == sums_.end() || !now.usable || !Settled(now, recordTime_) || !(now == found->second.stamp))
+    return std::nullopt;
+  return found->second.sum;
 }
 
 bool SameFiles::Alike(std::string_view name, const os::FileStamp& inA,
@@ -197,9 +296,7 @@ bool SameFiles::Alike(std::string_view name, const os::FileStamp& inA,
   if (found == files_.end() || !inA.usable || !inB.usable) return false;
   const os::FileStamp& a = swapped_ ? found->second.second : found->second.first;
   const os::FileStamp& b = swapped_ ? found->second.first : found->second.second;
-  for (const os::FileStamp* s : {&inA, &inB})
-    if (s->writeTime >= recordTime_ || s->changeTime >= recordTime_) return false;
-  return inA == a && inB == b;
+  return Settled(inA, recordTime_) && Settled(inB, recordTime_) && inA == a && inB == b;
 }
 
 void RecordSameFiles(const std::vector<AlikeFolders>& pairs) {
@@ -224,20 +321,43 @@ void RecordSameFiles(const std::vector<AlikeFolders>& pairs) {
     }
     const std::vector<std::string> fileEntry = {kFilePairEntry};
     const std::vector<std::string>& names = pair.files ? fileEntry : pair.names;
+    const bool withSums = !pair.files && pair.sums.size() == names.size();
     std::string text = std::string(kFirstLine) + "\n" + Spelled(first) + "\n" + Spelled(second) + "\n";
+    std::string sumsOf[2] = {std::string(kSumsFirstLine) + "\n" + Spelled(first) + "\n",
+                             std::string(kSumsFirstLine) + "\n" + Spelled(second) + "\n"};
+    std::size_t summed = 0;
     std::vector<std::pair<os::FileStamp, os::FileStamp>> entries;
-    for (const std::string& name : names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string& name = names[i];
       if (name.find_first_of("\t\n\r") != std::string::npos) continue;
       const std::u16string key = UpcasedUtf16(name);
       const auto x = inFirst.find(key), y = inSecond.find(key);
       if (x == inFirst.end() || y == inSecond.end() || !x->second.usable || !y->second.usable) continue;
+      if (pair.aListed) {  // a source written to while it was copied: not alike
+        const auto before = pair.aBefore.find(key);
+        const os::FileStamp& now = ordered ? x->second : y->second;
+        if (before == pair.aBefore.end() || !(before->second == now)) continue;
+      }
       entries.emplace_back(x->second, y->second);
       text += name + "\t" + StampText(x->second) + "\t" + StampText(y->second) + "\n";
+      if (withSums && pair.sums[i]) {
+        sumsOf[0] += name + "\t" + StampText(x->second) + "\t" + Hex(*pair.sums[i]) + "\n";
+        sumsOf[1] += name + "\t" + StampText(y->second) + "\t" + Hex(*pair.sums[i]) + "\n";
+        ++summed;
+      }
       inFirst.erase(x);  // a name given twice is recorded once
     }
-    text += "end " + std::to_string(entries.size()) + " " + Hex(Fnv(text)) + "\n";
+    text += EndLine(text, entries.size());
     os::MakeOneFolder(file.parent_path());
-    if (WriteRecord(file, text)) written.push_back({file, std::move(text), NewestTime(entries)});
+    const std::int64_t newest = NewestTime(entries);
+    if (WriteRecord(file, text)) written.push_back({file, std::move(text), newest});
+    if (!withSums) continue;
+    const fs::path* folders[2] = {&first, &second};
+    for (int k = 0; k < 2; ++k) {
+      const fs::path sums = FolderSumsRecord(*folders[k]);
+      sumsOf[k] += EndLine(sumsOf[k], summed);
+      if (WriteRecord(sums, sumsOf[k])) written.push_back({sums, std::move(sumsOf[k]), newest});
+    }
   }
   // The files just written may lie within the record's tick; write the
   // record again once the clock has moved past them.

@@ -19,7 +19,9 @@
 // notes of ours, not data: losing one costs a comparison and nothing else,
 // so they are written without the funnel (not counted, not journaled, not
 // made durable) and their failures are passed over.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -58,6 +60,46 @@ class SameFiles {
   std::unordered_map<std::u16string, Pair> files_;
 };
 
+// A sum of a file's content that tells two files apart without opening the
+// second: files whose sums differ hold different bytes. Equal sums prove
+// nothing (the bytes are compared then), so a weak, quick sum serves. The
+// same bytes give the same sum however they are cut into pieces.
+class ContentSum {
+ public:
+  void Add(const char* data, std::size_t size);
+  void Add(std::string_view bytes) { Add(bytes.data(), bytes.size()); }
+  std::uint64_t Value() const;
+
+ private:
+  void Mix(std::uint64_t word);
+  std::uint64_t h_ = 0x6c7570696e61ull;
+  std::uint64_t word_ = 0;
+  unsigned pending_ = 0;  // bytes of word_ taken so far
+  std::uint64_t length_ = 0;
+};
+
+// What a folder's files held when a copy into or out of it was last made
+// durable: each file's stamp then and the sum of its content, in
+// D\lupina照合 beside the pairs' records. A sum is known only while the
+// file's stamp is exactly the one recorded and neither of its times lies at
+// or after the record's own (the rule of the pairs' records); a record that
+// is missing, garbled or of another folder knows none.
+class FolderSums {
+ public:
+  static FolderSums Of(const std::filesystem::path& folder);
+  bool Empty() const { return sums_.empty(); }
+  // The sum of the file `name`, its stamp being `now`; nullopt when unknown.
+  std::optional<std::uint64_t> Sum(std::string_view name, const os::FileStamp& now) const;
+
+ private:
+  struct Entry {
+    os::FileStamp stamp;
+    std::uint64_t sum = 0;
+  };
+  std::int64_t recordTime_ = 0;
+  std::unordered_map<std::u16string, Entry> sums_;
+};
+
 // Two folders that now hold alike each file of `names` (copied one into
 // the other and made durable); or, with `files`, the two files `a` and `b`
 // (a file item and its copy), recorded as one entry named kFilePairEntry.
@@ -65,6 +107,14 @@ struct AlikeFolders {
   std::filesystem::path a, b;
   std::vector<std::string> names;
   bool files = false;
+  // Beside `names`, the sum of each one's content where it is known; the
+  // folders' sums are recorded from them (none when empty).
+  std::vector<std::optional<std::uint64_t>> sums;
+  // With `aListed`, the stamps of `a`'s files (the copies' sources) listed
+  // before they were read (kFilePairEntry for the file `a`): a file whose
+  // stamp is another now was changed while it was copied, and is left out.
+  FolderStamps aBefore;
+  bool aListed = false;
 };
 inline constexpr const char* kFilePairEntry = "*";  // no file carries this name
 
@@ -73,7 +123,7 @@ inline constexpr const char* kFilePairEntry = "*";  // no file carries this name
 bool FilePairStamps(const std::filesystem::path& a, const std::filesystem::path& b,
                     os::FileStamp* inA, os::FileStamp* inB);
 // Records each pair, when records are kept and both folders lie under the
-// host folder. A file written so recently that the record's time would not
+// host folder, and the sums of both folders' files where `sums` gives them. A file written so recently that the record's time would not
 // lie after it is waited for, a few ticks of the clock at the most, so that
 // the next copy can go by it.
 void RecordSameFiles(const std::vector<AlikeFolders>& pairs);
@@ -81,5 +131,7 @@ void RecordSameFiles(const std::vector<AlikeFolders>& pairs);
 // The record file of the folders `a` and `b` (either order); empty while
 // no records are kept or when either lies outside the host folder.
 std::filesystem::path SameFilesRecord(const std::filesystem::path& a, const std::filesystem::path& b);
+// The record file of the sums of `folder`'s files; empty as above.
+std::filesystem::path FolderSumsRecord(const std::filesystem::path& folder);
 
 }  // namespace lup

@@ -1,8 +1,12 @@
 #include "core/same_files.h"
 
+#include <chrono>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "base/unicode.h"
 #include "core/fileops.h"
 #include "core/petstore.h"
 #include "tests/support/host_folder.h"
@@ -25,6 +29,8 @@ class SameFilesTest : public ::testing::Test {
     os::SetHeldFilesSeam({[this](const fs::path& path) {
                             const fs::path folder = path.parent_path();
                             if (folder == A() || folder == B()) ++touched;
+                            if (folder == B() && !IsTempName(NameText(path.filename()))) ++targetsTouched;
+                            if (onTouch) onTouch(path);
                             return std::error_code();
                           },
                           {}});
@@ -53,10 +59,22 @@ class SameFilesTest : public ::testing::Test {
     fs::last_write_time(file, time);
   }
 
+  // A folder of three mails of the same lengths as A's, other bytes.
+  fs::path Other() const {
+    const fs::path c = d / "ソラ_受信フォルダ";
+    fs::create_directories(c);
+    WriteBytes(c / "0001.mail", "FIRST MAIL");
+    WriteBytes(c / "0002.mail", "SECOND MAIL");
+    WriteBytes(c / "0003.mail", "THIRD MAIL");
+    return c;
+  }
+
   FileOps ops;
   ScopedFileOps use{ops};
   test::TempFolder d{"D"};
   int touched = 0;
+  int targetsTouched = 0;  // tries on B's own files (not temporary ones)
+  std::function<void(const fs::path&)> onTouch;
 };
 
 TEST_F(SameFilesTest, AFolderCopyRecordedOpensNoFileTheNextTimeInEitherDirection) {
@@ -153,6 +171,134 @@ TEST_F(SameFilesTest, AFailedCopyRecordsNothing) {
   ops.ClearFaults();
   Mirror(A(), B());
   EXPECT_TRUE(fs::exists(SameFilesRecord(A(), B())));
+}
+
+TEST(ContentSums, TheSameBytesGiveTheSameSumHoweverTheyAreCut) {
+  const std::string bytes = "0123456789abcdefghijklmnopqrstuvwxyz ミミのメール";
+  ContentSum whole;
+  whole.Add(bytes);
+  for (std::size_t cut : {1u, 3u, 7u, 8u, 9u, 16u, 17u}) {
+    ContentSum pieces;
+    for (std::size_t at = 0; at < bytes.size(); at += cut) pieces.Add(bytes.substr(at, cut));
+    EXPECT_EQ(pieces.Value(), whole.Value()) << "pieces of " << cut;
+  }
+  const auto sumOf = [](std::string_view b) {
+    ContentSum s;
+    s.Add(b);
+    return s.Value();
+  };
+  // Other bytes, a byte more or less, or a zero added tell apart.
+  std::string other = bytes;
+  other[20] ^= 1;
+  EXPECT_NE(sumOf(other), whole.Value());
+  EXPECT_NE(sumOf(bytes + '\0'), whole.Value());
+  EXPECT_NE(sumOf(bytes.substr(1)), whole.Value());
+  EXPECT_NE(sumOf(""), sumOf(std::string(8, '\0')));
+  EXPECT_NE(sumOf(std::string(3, '\0')), sumOf(std::string(4, '\0')));
+}
+
+// A target whose sum the records know, of other bytes than its source's,
+// is written without being opened to compare; each copy is still whole.
+TEST_F(SameFilesTest, ATargetKnownToDifferIsWrittenWithoutBeingRead) {
+  const fs::path other = Other();
+  const auto bringIn = [&](bool withSums) {
+    Mirror(A(), B());  // recorded: B holds A's mails
+    if (!withSums) fs::remove(FolderSumsRecord(B()));
+    targetsTouched = 0;
+    Mirror(other, B());
+    EXPECT_EQ(ReadBytes(B() / "0002.mail"), "SECOND MAIL");
+    const int touchedThen = targetsTouched;
+    Mirror(A(), B());  // and back, as the next switch
+    EXPECT_EQ(ReadBytes(B() / "0002.mail"), "second mail");
+    return touchedThen;
+  };
+  const int without = bringIn(false);
+  const int with = bringIn(true);
+  EXPECT_EQ(without - with, 3) << "each of B's three mails opened once less";
+  ASSERT_TRUE(fs::exists(FolderSumsRecord(B())));
+  EXPECT_TRUE(fs::exists(FolderSumsRecord(other)));
+}
+
+// A sum is a hint that two files differ, never that they are alike.
+TEST_F(SameFilesTest, ASumLeadsOnlyToAWriteNeverToSkippingOne) {
+  fs::create_directories(B());
+  WriteBytes(B() / "0001.mail", "first mail");  // the same bytes as A's
+  WriteBytes(B() / "0002.mail", "SECOND MAIL");  // other bytes
+  const auto old = fs::last_write_time(A() / "0001.mail") - std::chrono::hours(24);
+  fs::last_write_time(B() / "0001.mail", old);
+  ContentSum sourceSum;
+  sourceSum.Add(std::string_view("second mail"));
+  // A target sum that is wrong both ways: another for the same bytes, the
+  // source's own for other bytes.
+  const std::vector<FileOps::CopyHint> hints = {{false, std::nullopt, 1234},
+                                                {false, std::nullopt, sourceSum.Value()}};
+  CopyBatch batch;
+  int done = 0;
+  std::vector<std::optional<std::uint64_t>> sums;
+  ASSERT_TRUE(Fs().CopyAll({{A() / "0001.mail", B() / "0001.mail"}, {A() / "0002.mail", B() / "0002.mail"}},
+                           batch, &done, &hints, &sums)
+                  .ok());
+  ASSERT_TRUE(batch.Commit().ok());
+  EXPECT_EQ(done, 2);
+  EXPECT_EQ(ReadBytes(B() / "0002.mail"), "second mail");  // compared, found other, written
+  // Told apart by its sum: written again, the source's time with it.
+  EXPECT_EQ(ReadBytes(B() / "0001.mail"), "first mail");
+  EXPECT_EQ(fs::last_write_time(B() / "0001.mail"), fs::last_write_time(A() / "0001.mail"));
+  ASSERT_EQ(sums.size(), 2u);
+  EXPECT_EQ(sums[1], sourceSum.Value());
+  ContentSum first;
+  first.Add(std::string_view("first mail"));
+  EXPECT_EQ(sums[0], first.Value());
+}
+
+TEST_F(SameFilesTest, AFolderSumIsKnownOnlyForTheFileAsItWasRecorded) {
+  Mirror(A(), B());
+  const fs::path record = FolderSumsRecord(B());
+  const std::string whole = ReadBytes(record);
+  FolderStamps stamps;
+  ASSERT_TRUE(ListStamps(B(), &stamps));
+  const auto stampOf = [&](const char* name) {
+    ListStamps(B(), &stamps);
+    return stamps[UpcasedUtf16(name)];
+  };
+  ContentSum second;
+  second.Add(std::string_view("second mail"));
+  EXPECT_EQ(FolderSums::Of(B()).Sum("0002.MAIL", stampOf("0002.mail")), second.Value());
+  // Written again in place, same length, its time put back: its change time moved.
+  Rewrite(B() / "0002.mail", "SECOND MAIL");
+  EXPECT_FALSE(FolderSums::Of(B()).Sum("0002.mail", stampOf("0002.mail")));
+  EXPECT_TRUE(FolderSums::Of(B()).Sum("0001.mail", stampOf("0001.mail")));
+  // Within the record's tick: not known.
+  fs::last_write_time(record, fs::last_write_time(B() / "0001.mail"));
+  EXPECT_FALSE(FolderSums::Of(B()).Sum("0001.mail", stampOf("0001.mail")));
+  // Garbled, or of another folder: nothing known.
+  std::string garbled = whole;
+  garbled[garbled.find("0001.mail") + 2] = '7';
+  WriteBytes(record, garbled);
+  EXPECT_TRUE(FolderSums::Of(B()).Empty());
+  WriteBytes(record, ReadBytes(FolderSumsRecord(A())));
+  EXPECT_TRUE(FolderSums::Of(B()).Empty());
+  EXPECT_FALSE(FolderSums::Of(A()).Empty());
+}
+
+// A source written to while its folder was copied (the copy has the bytes
+// read before) is not recorded alike: the next copy takes the change.
+TEST_F(SameFilesTest, ASourceChangedWhileItWasCopiedIsCopiedAgainNextTime) {
+  bool changed = false;
+  onTouch = [&](const fs::path& path) {
+    // The renames into B come after every source was read.
+    if (!changed && path == B() / "0002.mail") {
+      changed = true;
+      WriteBytes(A() / "0002.mail", "SECOND MAIL");
+    }
+  };
+  Mirror(A(), B());
+  onTouch = nullptr;
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(ReadBytes(B() / "0002.mail"), "second mail");  // as read
+  Mirror(A(), B());
+  EXPECT_EQ(ReadBytes(B() / "0002.mail"), "SECOND MAIL");
+  EXPECT_EQ(Mirror(A(), B()), 0);
 }
 
 // The file items (settings file, friend book) are recorded as pairs of two

@@ -171,6 +171,9 @@ bool IsHeldError(const std::error_code& error, const std::filesystem::path& path
 // file `path`.
 std::error_code RetryWhileHeld(const std::filesystem::path& path,
                                const std::function<std::error_code()>& attempt);
+// `attempt` once, not waited for (a held file fails it at once).
+std::error_code TryUnlessHeld(const std::filesystem::path& path,
+                              const std::function<std::error_code()>& attempt);
 
 // The programs holding `path` open, as Windows can tell (its Restart
 // Manager): their names, comma-separated; empty when it cannot say.

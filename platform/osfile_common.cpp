@@ -45,6 +45,14 @@ OpenRenameSeam& RenameSeam() {
 void SetOpenRenameSeam(OpenRenameSeam seam) { RenameSeam() = std::move(seam); }
 const OpenRenameSeam& raw::OpenRenames() { return RenameSeam(); }
 
+std::error_code TryUnlessHeld(const std::filesystem::path& path,
+                              const std::function<std::error_code()>& attempt) {
+  const HeldFilesSeam& seam = Seam();
+  if (seam.holds)
+    if (std::error_code held = seam.holds(path)) return held;
+  return attempt();
+}
+
 std::error_code RetryWhileHeld(const std::filesystem::path& path,
                                const std::function<std::error_code()>& attempt) {
   const HeldFilesSeam& seam = Seam();

@@ -127,7 +127,7 @@ std::error_code OpenRead(const std::filesystem::path& name, File* file, bool wai
   file->Close();
   const fs::path path = Seen(name);
   const auto open = [&] { return OpenWith(path, O_RDONLY, &file->h_); };
-  return waitIfHeld ? RetryWhileHeld(name, open) : open();
+  return waitIfHeld ? RetryWhileHeld(name, open) : TryUnlessHeld(name, open);
 }
 
 std::error_code CreateNew(const std::filesystem::path& name, File* file) {

@@ -198,7 +198,7 @@ std::error_code OpenRead(const std::filesystem::path& name, File* file, bool wai
   const auto open = [&] {
     return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, &file->h_);
   };
-  return waitIfHeld ? RetryWhileHeld(name, open) : open();
+  return waitIfHeld ? RetryWhileHeld(name, open) : TryUnlessHeld(name, open);
 }
 
 std::error_code CreateNew(const std::filesystem::path& name, File* file) {
