@@ -110,11 +110,6 @@ std::error_code CreateTemp(const fs::path& folder, os::File* file, fs::path* tem
   return e;
 }
 
-void Discard(os::File& file, const fs::path& tempPath) {
-  file.Close();
-  Deleted(tempPath);
-}
-
 void Discard(TempFile& temp) {
   temp.Close();
   if (!temp.path.empty()) Deleted(temp.path);
@@ -374,9 +369,10 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     return fail(MakeError(CoreError::IsAFolder), true);
   }
   fs::path folder = to.parent_path();
-  // A batch's temporary file stays open to its rename while there is room.
+  // The temporary file stays open to its rename while there is room (a
+  // batch's through the barrier).
   TempFile temp;
-  const bool keepOpen = batch && temp.Hold();
+  const bool keepOpen = temp.Hold();
   if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp.file, &temp.path, keepOpen)) {
     temp.path.clear();
     return fail(e, true);
@@ -426,7 +422,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     *staged = std::move(temp);
     return OpResult::Ok(action);
   }
-  if (auto e2 = Renamed(tempPath, to)) {
+  if (auto e2 = Renamed(temp, to, true)) {
     Discard(temp);
     return fail(e2, true);
   }
@@ -748,19 +744,23 @@ OpResult FileOps::Write(const fs::path& path, std::string_view bytes) {
   if (IsFolderPath(path)) return done(MakeError(CoreError::IsAFolder));
   fs::path folder = path.parent_path();
   SweepOnce(folder);
-  os::File temp;
-  fs::path tempPath;
-  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp, &tempPath)) return done(e);
-  std::error_code e = temp.WriteAll(bytes.data(), bytes.size());
-  if (!e) e = temp.Sync();
-  if (!e) e = temp.Close();
+  // Kept open from its write to its rename while there is room.
+  TempFile temp;
+  const bool keepOpen = temp.Hold();
+  if (auto e = CreateTemp(folder.empty() ? fs::path(".") : folder, &temp.file, &temp.path, keepOpen)) {
+    temp.path.clear();
+    return done(e);
+  }
+  std::error_code e = temp.file.WriteAll(bytes.data(), bytes.size());
+  if (!e) e = temp.file.Sync();
+  if (!e && !keepOpen) e = temp.file.Close();
   if (!e) {
-    NoteWrite(tempPath);
-    NoteDurable(tempPath);
+    if (Recording()) NoteWritten(temp.path, std::string(bytes));
+    NoteDurable(temp.path);
   }
   if (!e && fault) e = fault;
-  if (!e) e = Renamed(tempPath, path);
-  if (e) Discard(temp, tempPath);
+  if (!e) e = Renamed(temp, path, true);
+  if (e) Discard(temp);
   return done(e);
 }
 

@@ -516,6 +516,29 @@ TEST_F(HeldTemps, AFailureWhileTheyAreHeldLeavesNoTemporaryAndNoFileOpen) {
   ExpectAllClosedAndTheFolderRemovable();
 }
 
+// A copy or a write on its own keeps its temporary file open to its rename
+// too, and on a failure closes it before it removes it.
+TEST_F(HeldTemps, ASingleCopyOrWriteIsRenamedFromItsOpenFile) {
+  const Copies copies = MakeFiles(2);
+  const int openBefore = OpenFiles();
+  ASSERT_TRUE(Fs().Copy(copies[0].first, copies[0].second).ok());
+  ASSERT_TRUE(Fs().Write(dir / "to/settings.dat", "written").ok());
+  EXPECT_EQ(ReadBytes(copies[0].second), "new 0");
+  EXPECT_EQ(ReadBytes(dir / "to/settings.dat"), "written");
+  EXPECT_EQ(byHandle_ + byName_, 2);
+#ifdef _WIN32
+  EXPECT_EQ(byHandle_, 2);
+#endif
+  ops.FailAt(1, kNoSpace, false, FaultPoint::BeforeReplace);
+  EXPECT_EQ(Fs().Copy(copies[1].first, copies[1].second).error, kNoSpace);
+  ops.FailAt(1, kNoSpace, false, FaultPoint::BeforeReplace);
+  EXPECT_EQ(Fs().Write(dir / "to/settings.dat", "lost").error, kNoSpace);
+  EXPECT_FALSE(std::filesystem::exists(copies[1].second));
+  EXPECT_EQ(ReadBytes(dir / "to/settings.dat"), "written");
+  EXPECT_EQ(OpenFiles(), openBefore);
+  ExpectAllClosedAndTheFolderRemovable();
+}
+
 #ifdef _WIN32
 // Where the system cannot rename an open file through its handle, the batch
 // closes it and renames it by name: the same outcome.

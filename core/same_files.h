@@ -15,7 +15,8 @@
 // one that cannot be read, is cut short or is of other folders, a stamp that
 // proves nothing (FAT).
 //
-// Records lie in D\lupina照合, one file a pair of folders under D. They are
+// Records lie in D\lupina照合, one file a pair of folders under D (and one
+// a folder for the folder's sums, FolderSums below). They are
 // notes of ours, not data: losing one costs a comparison and nothing else,
 // so they are written without the funnel (not counted, not journaled, not
 // made durable) and their failures are passed over.
