@@ -65,21 +65,38 @@ bool KnownOf(const fs::path& source, const fs::path& target,
              std::vector<CopyHint>* known) {
   known->clear();
   if (!ListStamps(source, inSource)) return false;
-  const SameFiles same = SameFiles::Of(source, target);
-  const FolderSums sourceSums = FolderSums::Of(source), targetSums = FolderSums::Of(target);
   FolderStamps inTarget;
-  if ((same.Empty() && sourceSums.Empty() && targetSums.Empty()) || !ListStamps(target, &inTarget))
-    return true;
-  known->resize(copies.size());
-  for (std::size_t i = 0; i < copies.size(); ++i) {
-    const std::string name = NameText(copies[i].second);
-    const auto s = inSource->find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
-    CopyHint& k = (*known)[i];
-    if (t != inTarget.end()) k.targetSum = targetSums.Sum(name, t->second);
-    if (s == inSource->end() || t == inTarget.end()) continue;
-    k.alike = same.Alike(name, s->second, t->second);
-    if (k.alike) k.sum = sourceSums.Sum(name, s->second) ? sourceSums.Sum(name, s->second) : k.targetSum;
+  bool targetListed = false;
+  std::vector<CopyHint> hints(copies.size());
+  std::size_t alike = 0;
+  const SameFiles same = SameFiles::Of(source, target);
+  if (!same.Empty() && (targetListed = ListStamps(target, &inTarget))) {
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      const std::string name = NameText(copies[i].second);
+      const auto s = inSource->find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
+      hints[i].alike = s != inSource->end() && t != inTarget.end() && same.Alike(name, s->second, t->second);
+      alike += hints[i].alike ? 1 : 0;
+    }
   }
+  // The sums matter only where something is to be copied (and recorded
+  // again): a folder found alike throughout reads none.
+  if (alike < copies.size()) {
+    const FolderSums targetSums = FolderSums::Of(target);
+    const FolderSums sourceSums = alike > 0 ? FolderSums::Of(source) : FolderSums();
+    if (!targetSums.Empty() && !targetListed) targetListed = ListStamps(target, &inTarget);
+    for (std::size_t i = 0; i < copies.size() && targetListed && !targetSums.Empty(); ++i) {
+      const auto t = inTarget.find(UpcasedUtf16(NameText(copies[i].second)));
+      if (t != inTarget.end()) hints[i].targetSum = targetSums.Sum(NameText(copies[i].second), t->second);
+    }
+    for (std::size_t i = 0; i < copies.size() && alike > 0; ++i) {
+      if (!hints[i].alike) continue;
+      const std::string name = NameText(copies[i].second);
+      hints[i].sum = sourceSums.Sum(name, inSource->at(UpcasedUtf16(name)));
+      if (!hints[i].sum) hints[i].sum = hints[i].targetSum;
+    }
+  }
+  if (alike > 0 || std::any_of(hints.begin(), hints.end(), [](const CopyHint& h) { return h.targetSum; }))
+    *known = std::move(hints);
   return true;
 }
 

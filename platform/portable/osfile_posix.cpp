@@ -108,7 +108,8 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, boo
     FolderItem item;
     item.name = name;
     struct stat st;
-    if (::stat((folder / name).c_str(), &st) == 0) {
+    // Looked up in the folder already open: no walk of the whole path per entry.
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) {
       item.folder = S_ISDIR(st.st_mode);
       item.file = S_ISREG(st.st_mode);
       if (stamps && item.file) item.stamp = StampOf(st, usable);
