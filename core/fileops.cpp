@@ -343,19 +343,19 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   if (auto e = os::OpenRead(from, &source)) return fail(e, false);
   ContentSum sum;
   std::string whole;  // the source read whole, to be told apart by its sum
-  bool readWhole = false;
+  bool toldApart = false;  // by its sum: `whole` is written, the target not opened
   std::uint64_t size = 0;
   if (!fault && action == Action::Copy && targetSum && !source.Size(&size) && size <= kReadWholeUpTo) {
     if (auto e = ReadRest(source, &whole)) return fail(e, false);
     sum.Add(whole);
-    readWhole = sum.Value() != *targetSum;
-    if (!readWhole) {  // perhaps the same bytes: compared as without a sum
+    toldApart = sum.Value() != *targetSum;
+    if (!toldApart) {  // perhaps the same bytes: compared as without a sum
       whole.clear();
       sum = ContentSum();
       if (auto e = source.Seek(0)) return fail(e, false);
     }
   }
-  if (!fault && action == Action::Copy && !readWhole) {
+  if (!fault && action == Action::Copy && !toldApart) {
     std::error_code e;
     const Target target = CompareTarget(source, to, &sum, &e);
     if (e) return fail(e, false);
@@ -380,7 +380,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
   const fs::path& tempPath = temp.path;
   std::string written;  // only while the power-cut tests record
   const bool recording = Recording();
-  if (readWhole) {
+  if (toldApart) {
     if (auto e = temp.file.WriteAll(whole.data(), whole.size())) {
       Discard(temp);
       return fail(e, true);
@@ -388,7 +388,7 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
     if (recording) written = whole;
   }
   char buffer[65536];
-  while (!readWhole) {
+  while (!toldApart) {
     std::size_t got = 0;
     if (auto e = source.Read(buffer, sizeof buffer, &got)) {
       Discard(temp);

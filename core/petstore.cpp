@@ -65,6 +65,16 @@ bool KnownOf(const fs::path& source, const fs::path& target,
              std::vector<CopyHint>* known) {
   known->clear();
   if (!ListStamps(source, inSource)) return false;
+  std::vector<std::string> names;
+  std::vector<std::u16string> keys;
+  for (const auto& copy : copies) {
+    names.push_back(NameText(copy.second));
+    keys.push_back(UpcasedUtf16(names.back()));
+  }
+  const auto stampIn = [&](const FolderStamps& folder, std::size_t i) {
+    const auto found = folder.find(keys[i]);
+    return found == folder.end() ? nullptr : &found->second;
+  };
   FolderStamps inTarget;
   bool targetListed = false;
   std::vector<CopyHint> hints(copies.size());
@@ -72,31 +82,27 @@ bool KnownOf(const fs::path& source, const fs::path& target,
   const SameFiles same = SameFiles::Of(source, target);
   if (!same.Empty() && (targetListed = ListStamps(target, &inTarget))) {
     for (std::size_t i = 0; i < copies.size(); ++i) {
-      const std::string name = NameText(copies[i].second);
-      const auto s = inSource->find(UpcasedUtf16(name)), t = inTarget.find(UpcasedUtf16(name));
-      hints[i].alike = s != inSource->end() && t != inTarget.end() && same.Alike(name, s->second, t->second);
+      const os::FileStamp *s = stampIn(*inSource, i), *t = stampIn(inTarget, i);
+      hints[i].alike = s && t && same.Alike(names[i], *s, *t);
       alike += hints[i].alike ? 1 : 0;
     }
   }
   // The sums matter only where something is to be copied (and recorded
   // again): a folder found alike throughout reads none.
+  bool summed = false;
   if (alike < copies.size()) {
     const FolderSums targetSums = FolderSums::Of(target);
     const FolderSums sourceSums = alike > 0 ? FolderSums::Of(source) : FolderSums();
     if (!targetSums.Empty() && !targetListed) targetListed = ListStamps(target, &inTarget);
-    for (std::size_t i = 0; i < copies.size() && targetListed && !targetSums.Empty(); ++i) {
-      const auto t = inTarget.find(UpcasedUtf16(NameText(copies[i].second)));
-      if (t != inTarget.end()) hints[i].targetSum = targetSums.Sum(NameText(copies[i].second), t->second);
-    }
-    for (std::size_t i = 0; i < copies.size() && alike > 0; ++i) {
-      if (!hints[i].alike) continue;
-      const std::string name = NameText(copies[i].second);
-      hints[i].sum = sourceSums.Sum(name, inSource->at(UpcasedUtf16(name)));
-      if (!hints[i].sum) hints[i].sum = hints[i].targetSum;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+      if (const os::FileStamp* t = targetListed ? stampIn(inTarget, i) : nullptr)
+        hints[i].targetSum = targetSums.Sum(names[i], *t);
+      if (hints[i].alike) hints[i].sum = sourceSums.Sum(names[i], *stampIn(*inSource, i));
+      if (hints[i].alike && !hints[i].sum) hints[i].sum = hints[i].targetSum;
+      summed = summed || hints[i].targetSum;
     }
   }
-  if (alike > 0 || std::any_of(hints.begin(), hints.end(), [](const CopyHint& h) { return h.targetSum; }))
-    *known = std::move(hints);
+  if (alike > 0 || summed) *known = std::move(hints);
   return true;
 }
 

@@ -72,6 +72,24 @@ bool Number(std::string_view& text, T* value) {
   return true;
 }
 
+// The whole of `text` as a hexadecimal number.
+bool HexNumber(std::string_view text, std::uint64_t* value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value, 16);
+  return error == std::errc() && !text.empty() && end == text.data() + text.size();
+}
+
+// A record's entry: its name and two fields, each after a tab.
+bool SplitEntry(std::string_view line, std::string_view* name, std::string_view* first,
+                std::string_view* second) {
+  const std::size_t tab1 = line.find('\t');
+  const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+  if (tab2 == std::string_view::npos) return false;
+  *name = line.substr(0, tab1);
+  *first = line.substr(tab1 + 1, tab2 - tab1 - 1);
+  *second = line.substr(tab2 + 1);
+  return true;
+}
+
 bool ParseStamp(std::string_view text, os::FileStamp* s) {
   s->usable = true;
   return Number(text, &s->size) && Number(text, &s->writeTime) && Number(text, &s->changeTime) &&
@@ -106,9 +124,7 @@ bool ReadRecord(const fs::path& file, std::string_view firstLine, std::string* b
   std::string_view tail = all.substr(lastLine + 5, all.size() - lastLine - 6);
   const std::string_view body = all.substr(0, lastLine + 1);
   std::uint64_t sum = 0;
-  if (!Number(tail, count)) return false;
-  const auto [end, error] = std::from_chars(tail.data(), tail.data() + tail.size(), sum, 16);
-  if (error != std::errc() || end != tail.data() + tail.size() || sum != Fnv(body)) return false;
+  if (!Number(tail, count) || !HexNumber(tail, &sum) || sum != Fnv(body)) return false;
   *text = body;
   return NextLine(*text, &line) && line == firstLine;
 }
@@ -238,14 +254,11 @@ SameFiles SameFiles::Of(const fs::path& a, const fs::path& b) {
   if (first != Spelled(ordered ? a : b) || second != Spelled(ordered ? b : a)) return out;
   std::unordered_map<std::u16string, Pair> files;
   while (NextLine(text, &line)) {
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string_view::npos) return out;
+    std::string_view name, x, y;
     Pair p;
-    if (!ParseStamp(line.substr(tab1 + 1, tab2 - tab1 - 1), &p.first) ||
-        !ParseStamp(line.substr(tab2 + 1), &p.second))
+    if (!SplitEntry(line, &name, &x, &y) || !ParseStamp(x, &p.first) || !ParseStamp(y, &p.second))
       return out;
-    files.emplace(UpcasedUtf16(line.substr(0, tab1)), p);
+    files.emplace(UpcasedUtf16(name), p);
   }
   if (files.size() != count) return out;
   out.swapped_ = !ordered;
@@ -266,16 +279,11 @@ FolderSums FolderSums::Of(const fs::path& folder) {
     return out;
   std::unordered_map<std::u16string, Entry> sums;
   while (NextLine(text, &line)) {
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string_view::npos) return out;
+    std::string_view name, stamp, sum;
     Entry e;
-    std::string_view sum = line.substr(tab2 + 1);
-    const auto [end, error] = std::from_chars(sum.data(), sum.data() + sum.size(), e.sum, 16);
-    if (!ParseStamp(line.substr(tab1 + 1, tab2 - tab1 - 1), &e.stamp) || error != std::errc() ||
-        end != sum.data() + sum.size() || sum.empty())
+    if (!SplitEntry(line, &name, &stamp, &sum) || !ParseStamp(stamp, &e.stamp) || !HexNumber(sum, &e.sum))
       return out;
-    sums.emplace(UpcasedUtf16(line.substr(0, tab1)), e);
+    sums.emplace(UpcasedUtf16(name), e);
   }
   if (sums.size() != count) return out;
   out.recordTime_ = recordTime;
