@@ -176,7 +176,7 @@ struct TwoPets {
   std::string Prefix(int i) const { return pets[static_cast<std::size_t>(i)].name + "_"; }
   void Call() {
     lup::ui::headless::HeadlessHost host;
-    lup::FileOps ops;
+    lup::FileOps ops(/*keepJournal=*/false);  // as the programs run it
     lup::ScopedFileOps scope(ops);
     lup::CallPetContext ctx{settings, store, host, nullptr, processes, pets, called};
     if (lup::CallPet(ctx) != lup::CallOutcome::HostStarted) {
@@ -214,7 +214,7 @@ void PutAwayUnchanged(int size) {
   TwoPets pets(size), plain(size);
   const lup::PetStore store(pets.settings);
   const auto putAway = [&] {
-    lup::FileOps ops;
+    lup::FileOps ops(/*keepJournal=*/false);  // as the programs run it
     lup::ScopedFileOps scope(ops);
     if (!store.PutAway("ミミ", lup::ShareFlags{}).ok()) {
       std::fprintf(stderr, "the put-away failed\n");

@@ -431,10 +431,12 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
 
 // A copy is counted (its injected fault found) and its folder swept first,
 // then done (RunCopy, which touches nothing of the funnel's own), then
-// handed to its batch and journaled.
-std::error_code FileOps::BeginCopy(const fs::path& to, FaultPoint* point) {
+// handed to its batch and journaled. A copy known to write nothing (its
+// target known alike) leaves its folder unswept.
+std::error_code FileOps::BeginCopy(const fs::path& to, FaultPoint* point, bool knownAlike) {
   std::error_code fault = Begin(point);
-  if (!(fault && *point == FaultPoint::Start)) SweepOnce(to.parent_path());
+  const bool writes = fault ? *point != FaultPoint::Start : !knownAlike;
+  if (writes) SweepOnce(to.parent_path());
   return fault;
 }
 
@@ -451,7 +453,11 @@ OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
                           std::error_code fault, TempFile& staged, CopyBatch* batch) {
   if (batch) {
     batch->ops_ = this;
-    if (r.ok()) batch->staged_.push_back({from, to, std::move(staged), fault, journal_.size()});
+    // A copy that wrote nothing needs no names at the commit: it is counted.
+    if (r.ok() && staged.path.empty())
+      batch->staged_.push_back({{}, {}, std::move(staged), fault, journal_.size()});
+    else if (r.ok())
+      batch->staged_.push_back({from, to, std::move(staged), fault, journal_.size()});
     if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
   }
   return Finish(r, from, to);
@@ -482,24 +488,28 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
   std::vector<One> work(copies.size());
   // Counted in order; a copy whose fault strikes at its start is the last.
   std::size_t asked = 0;
+  std::vector<std::size_t> toRun;  // the copies that open a file
   while (asked < copies.size()) {
     One& w = work[asked];
-    w.fault = BeginCopy(copies[asked].second, &w.point);
+    const CopyHint* hint = hints ? &(*hints)[asked] : nullptr;
+    w.fault = BeginCopy(copies[asked].second, &w.point, hint && hint->alike);
+    if (!w.fault && hint && hint->alike) {
+      w.result = OpResult::Ok(Action::Copy);  // as a copy onto the same bytes ends
+      w.sum = hint->sum;
+    } else {
+      toRun.push_back(asked);
+    }
     ++asked;
     if (w.fault && w.point == FaultPoint::Start) break;
   }
   // Read and written from a few threads; once a copy failed, the ones after
   // it that have not started are not needed.
   std::atomic<std::size_t> firstFailed{asked};
-  ForEachIndexInParallel(asked, [&](std::size_t i) {
+  ForEachIndexInParallel(toRun.size(), [&](std::size_t k) {
+    const std::size_t i = toRun[k];
     if (i > firstFailed.load()) return;
     One& w = work[i];
     const CopyHint* hint = hints ? &(*hints)[i] : nullptr;
-    if (!w.fault && hint && hint->alike) {
-      w.result = OpResult::Ok(Action::Copy);  // as a copy onto the same bytes ends
-      w.sum = hint->sum;
-      return;
-    }
     try {
       w.result = RunCopy(copies[i].first, copies[i].second, w.fault, w.point, &batch, &w.staged,
                          hint ? hint->targetSum : std::nullopt, &w.sum);

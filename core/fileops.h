@@ -286,7 +286,7 @@ class FileOps {
   std::error_code Begin(FaultPoint* point);
   OpResult Finish(OpResult r, const std::filesystem::path& path,
                   const std::filesystem::path& other);
-  std::error_code BeginCopy(const std::filesystem::path& to, FaultPoint* point);
+  std::error_code BeginCopy(const std::filesystem::path& to, FaultPoint* point, bool knownAlike = false);
   OpResult EndCopy(OpResult r, const std::filesystem::path& from, const std::filesystem::path& to,
                    std::error_code fault, TempFile& staged, CopyBatch* batch);
   friend class CopyBatch;

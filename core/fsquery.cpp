@@ -77,6 +77,7 @@ bool GlobMatch(const std::u32string& p, const std::u32string& n) {
 }  // namespace
 
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  if (pattern == "*" || pattern == "*.*") return true;  // every name
   std::u32string p = UpcasedCodePoints(pattern);
   std::u32string n = UpcasedCodePoints(name);
   if (p.size() >= 2 && p.compare(p.size() - 2, 2, U".*") == 0) {
@@ -99,36 +100,38 @@ bool NameOrderLess(std::string_view a, std::string_view b) {
   return a < b;
 }
 
-Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick) {
+Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick, FolderStamps* stamps) {
   Listing out;
+  if (stamps) stamps->clear();
   if ((out.error = Fs().ReadFault(folder))) return out;
   std::vector<os::FolderItem> items;
-  out.error = os::ListOneFolder(folder, &items);
-  for (const os::FolderItem& item : items) {
-    std::string name = NameText(item.name);
-    if (!WildcardMatch(pattern, name)) continue;
-    if (item.folder && (static_cast<int>(pick) & static_cast<int>(Pick::Folders)))
-      out.entries.push_back({name, true});
-    else if (item.file && (static_cast<int>(pick) & static_cast<int>(Pick::Files)))
-      out.entries.push_back({name, false});
-  }
+  out.error = os::ListOneFolder(folder, &items, stamps != nullptr);
   // NameOrderLess, with each name upper-cased once rather than at every
   // comparison.
   std::vector<std::pair<std::u16string, FolderEntry>> keyed;
-  keyed.reserve(out.entries.size());
-  for (FolderEntry& entry : out.entries) keyed.emplace_back(UpcasedUtf16(entry.name), std::move(entry));
+  for (const os::FolderItem& item : items) {
+    std::string name = NameText(item.name);
+    if (!WildcardMatch(pattern, name)) continue;
+    const bool folderWanted = item.folder && (static_cast<int>(pick) & static_cast<int>(Pick::Folders));
+    const bool fileWanted = item.file && (static_cast<int>(pick) & static_cast<int>(Pick::Files));
+    if (!folderWanted && !fileWanted) continue;
+    std::u16string key = UpcasedUtf16(name);
+    if (stamps && fileWanted) stamps->emplace(key, item.stamp);
+    keyed.emplace_back(std::move(key), FolderEntry{std::move(name), folderWanted});
+  }
   std::sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
     if (x.first != y.first) return x.first < y.first;
     return x.second.name < y.second.name;
   });
-  for (std::size_t i = 0; i < keyed.size(); ++i) out.entries[i] = std::move(keyed[i].second);
+  out.entries.reserve(keyed.size());
+  for (auto& [key, entry] : keyed) out.entries.push_back(std::move(entry));
   return out;
 }
 
 OpResult ListMatching(const fs::path& folder, std::string_view pattern, Pick pick,
-                      std::vector<std::string>* names) {
+                      std::vector<std::string>* names, FolderStamps* stamps) {
   names->clear();
-  const Listing listing = ListFolder(folder, pattern, pick);
+  const Listing listing = ListFolder(folder, pattern, pick, stamps);
   if (listing.error && !IsNotFound(listing.error))
     return OpResult::Fail(Action::List, listing.error, folder);
   for (const FolderEntry& entry : listing.entries) names->push_back(entry.name);

@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "core/result.h"
+#include "platform/osfile.h"
 
 namespace lup {
 
@@ -64,13 +66,17 @@ struct Listing {
 // files, folders or both; "." and ".." never appear. Matching ignores letter
 // case as Windows does. The entries come back in one order on every
 // platform: NameOrderLess below.
-Listing ListFolder(const std::filesystem::path& folder, std::string_view pattern, Pick pick);
+// With `stamps`, each listed file's stamp too, by its upper-cased name, from
+// the same one query of the folder (no file is opened).
+using FolderStamps = std::unordered_map<std::u16string, os::FileStamp>;
+Listing ListFolder(const std::filesystem::path& folder, std::string_view pattern, Pick pick,
+                   FolderStamps* stamps = nullptr);
 
 // The names of ListFolder. A folder that does not exist holds none; any
 // other failure to list it is an error (Action::List naming the folder),
 // never taken for "no files".
 OpResult ListMatching(const std::filesystem::path& folder, std::string_view pattern, Pick pick,
-                      std::vector<std::string>* names);
+                      std::vector<std::string>* names, FolderStamps* stamps = nullptr);
 
 // Windows wild-card match of one name: '*' any run of characters, '?' any one
 // character, letter case ignored; "*.*" matches every name (also one without a

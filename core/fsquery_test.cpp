@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+#include "base/unicode.h"
 #include "tests/support/temp_folder.h"
 
 namespace lup {
@@ -92,6 +94,51 @@ TEST(ListFolder, ChoosesFilesOrFoldersInListingOrder) {
   EXPECT_TRUE(missing.entries.empty());
   EXPECT_TRUE(missing.error);
 }
+
+// The stamps come with the names from the same listing, for the files
+// listed only, and are those the folder's own listing gives.
+TEST(ListFolder, AStampedListingGivesEachFileListedItsStamp) {
+  TempFolder dir;
+  WriteBytes(dir / "ケーキ.pac", "12345");
+  WriteBytes(dir / "readme.txt", "");
+  std::filesystem::create_directory(dir / "箱.pac");
+  std::vector<std::string> names;
+  FolderStamps stamps{{u"LEFT OVER", {}}};
+  ASSERT_TRUE(ListMatching(dir.path(), "*.pac", Pick::Both, &names, &stamps).ok());
+  EXPECT_EQ(names, (std::vector<std::string>{"ケーキ.pac", "箱.pac"}));
+  ASSERT_EQ(stamps.size(), 1u);
+  const auto cake = stamps.find(UpcasedUtf16("ケーキ.pac"));
+  ASSERT_NE(cake, stamps.end());
+  EXPECT_EQ(cake->second.size, 5u);
+  std::vector<os::FolderItem> items;
+  ASSERT_FALSE(os::ListOneFolder(dir.path(), &items, /*stamps=*/true));
+  for (const os::FolderItem& item : items)
+    if (item.name == std::filesystem::path(U8Path("ケーキ.pac"))) EXPECT_EQ(item.stamp, cake->second);
+  ASSERT_TRUE(ListMatching(dir / "none", "*.*", Pick::Files, &names, &stamps).ok());
+  EXPECT_TRUE(stamps.empty());
+}
+
+#ifndef _WIN32
+// A link is what it leads to, whether or not stamps are asked for; one that
+// leads nowhere is neither a file nor a folder.
+TEST(ListFolder, ALinkIsListedAsWhatItLeadsTo) {
+  TempFolder dir;
+  WriteBytes(dir / "mail", "x");
+  std::filesystem::create_directory(dir / "box");
+  std::filesystem::create_symlink(dir / "mail", dir / "to-mail");
+  std::filesystem::create_directory_symlink(dir / "box", dir / "to-box");
+  std::filesystem::create_symlink(dir / "gone", dir / "to-nothing");
+  for (const bool stamped : {false, true}) {
+    std::vector<std::string> files, folders;
+    FolderStamps stamps;
+    ASSERT_TRUE(ListMatching(dir.path(), "*", Pick::Files, &files, stamped ? &stamps : nullptr).ok());
+    ASSERT_TRUE(ListMatching(dir.path(), "*", Pick::Folders, &folders, stamped ? &stamps : nullptr).ok());
+    EXPECT_EQ(files, (std::vector<std::string>{"mail", "to-mail"}));
+    EXPECT_EQ(folders, (std::vector<std::string>{"box", "to-box"}));
+    EXPECT_TRUE(stamps.empty());  // the last listing's: folders have none
+  }
+}
+#endif
 
 TEST(Existence, FilesFoldersAndMatches) {
   TempFolder dir;

@@ -55,34 +55,26 @@ namespace {
 
 using CopyHint = FileOps::CopyHint;
 
-// What the records of `source` and `target` tell of `copies` (from the one
-// into the other) without a file opened: which hold the same bytes at both
-// ends already, and the sums of the bytes at either end; empty when there
-// is no record to go by. `*inSource` gets the source's stamps, listed before
-// anything is copied (false when it cannot be listed).
-bool KnownOf(const fs::path& source, const fs::path& target,
-             const std::vector<std::pair<fs::path, fs::path>>& copies, FolderStamps* inSource,
-             std::vector<CopyHint>* known) {
+// What the records of `source` and `target` tell of the files `names`
+// (copied from the one into the other; `keys`, the names upper-cased)
+// without a file opened: which hold the same bytes at both ends already, and
+// the sums of the bytes at either end; empty when there is no record to go
+// by. `inSource` and `inTarget` are the two folders' stamps, listed before
+// anything is copied.
+void KnownOf(const fs::path& source, const fs::path& target, const std::vector<std::string>& names,
+             const std::vector<std::u16string>& keys, const FolderStamps& inSource,
+             const FolderStamps& inTarget, std::vector<CopyHint>* known) {
   known->clear();
-  if (!ListStamps(source, inSource)) return false;
-  std::vector<std::string> names;
-  std::vector<std::u16string> keys;
-  for (const auto& copy : copies) {
-    names.push_back(NameText(copy.second));
-    keys.push_back(UpcasedUtf16(names.back()));
-  }
   const auto stampIn = [&](const FolderStamps& folder, std::size_t i) {
     const auto found = folder.find(keys[i]);
     return found == folder.end() ? nullptr : &found->second;
   };
-  FolderStamps inTarget;
-  bool targetListed = false;
-  std::vector<CopyHint> hints(copies.size());
+  std::vector<CopyHint> hints(names.size());
   std::size_t alike = 0;
   const SameFiles same = SameFiles::Of(source, target);
-  if (!same.Empty() && (targetListed = ListStamps(target, &inTarget))) {
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-      const os::FileStamp *s = stampIn(*inSource, i), *t = stampIn(inTarget, i);
+  if (!same.Empty()) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const os::FileStamp *s = stampIn(inSource, i), *t = stampIn(inTarget, i);
       hints[i].alike = s && t && same.Alike(names[i], *s, *t);
       alike += hints[i].alike ? 1 : 0;
     }
@@ -90,20 +82,17 @@ bool KnownOf(const fs::path& source, const fs::path& target,
   // The sums matter only where something is to be copied (and recorded
   // again): a folder found alike throughout reads none.
   bool summed = false;
-  if (alike < copies.size()) {
+  if (alike < names.size()) {
     const FolderSums targetSums = FolderSums::Of(target);
     const FolderSums sourceSums = alike > 0 ? FolderSums::Of(source) : FolderSums();
-    if (!targetSums.Empty() && !targetListed) targetListed = ListStamps(target, &inTarget);
-    for (std::size_t i = 0; i < copies.size(); ++i) {
-      if (const os::FileStamp* t = targetListed ? stampIn(inTarget, i) : nullptr)
-        hints[i].targetSum = targetSums.Sum(names[i], *t);
-      if (hints[i].alike) hints[i].sum = sourceSums.Sum(names[i], *stampIn(*inSource, i));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (const os::FileStamp* t = stampIn(inTarget, i)) hints[i].targetSum = targetSums.Sum(names[i], *t);
+      if (hints[i].alike) hints[i].sum = sourceSums.Sum(names[i], *stampIn(inSource, i));
       if (hints[i].alike && !hints[i].sum) hints[i].sum = hints[i].targetSum;
       summed = summed || hints[i].targetSum;
     }
   }
   if (alike > 0 || summed) *known = std::move(hints);
-  return true;
 }
 
 // A file item copied in `batch`: when the record of the two files shows
@@ -130,35 +119,40 @@ OpResult CopyFileItem(const fs::path& from, const fs::path& to, CopyBatch& batch
   return copied;
 }
 
-// MirrorFiles; with a `sourceFolder` that holds every given file, the two
+// MirrorFiles; with a `sourceFolder` that holds every given file (and
+// `inSource`, its stamps as listed before anything was read), the two
 // folders' record spares the comparisons it can, and is made anew once the
 // batch is in.
 OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
-                    const fs::path& sourceFolder, const fs::path& target, std::string_view keep,
-                    CopyBatch* batch) {
+                    const fs::path& sourceFolder, const FolderStamps* inSource, const fs::path& target,
+                    std::string_view keep, CopyBatch* batch) {
   if (!batch) {
     // On its own: a batch of its own, committed here.
     CopyBatch own;
-    const OpResult staged = MirrorInto(given, sourceFolder, target, keep, &own);
+    const OpResult staged = MirrorInto(given, sourceFolder, inSource, target, keep, &own);
     return staged.ok() ? own.Commit() : staged;
   }
+  const bool recorded = !sourceFolder.empty() && inSource;
   std::vector<std::string> targetNames;
-  OpResult listed = ListMatching(target, "*.*", Pick::Files, &targetNames);
+  FolderStamps inTarget;
+  OpResult listed = ListMatching(target, "*.*", Pick::Files, &targetNames, recorded ? &inTarget : nullptr);
   if (!listed.ok()) return listed;
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
   std::vector<std::pair<fs::path, fs::path>> copies;
   std::vector<std::string> copiedNames;
-  // Names the file system takes for one, each upper-cased once; the few
-  // that SameFileName reads as patterns are compared one by one.
+  std::vector<std::u16string> copiedKeys;  // each name upper-cased once
+  // Names the file system takes for one; the few that SameFileName reads as
+  // patterns are compared one by one.
   std::unordered_set<std::u16string> plain;
   std::vector<std::string> odd;
   for (const auto& [s, from] : given) {
     if (IsTempName(s)) continue;
     copies.emplace_back(from, target / U8Path(s));
     copiedNames.push_back(s);
+    copiedKeys.push_back(UpcasedUtf16(s));
     if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
-      plain.insert(UpcasedUtf16(s));
+      plain.insert(copiedKeys.back());
     else
       odd.push_back(s);
   }
@@ -172,8 +166,7 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
     OpResult made = EnsureFolder(target);
     if (!made.ok()) return made;
     std::vector<CopyHint> known;
-    FolderStamps inSource;
-    const bool listed = !sourceFolder.empty() && KnownOf(sourceFolder, target, copies, &inSource, &known);
+    if (recorded) KnownOf(sourceFolder, target, copiedNames, copiedKeys, *inSource, inTarget, &known);
     int done = 0;
     std::vector<std::optional<std::uint64_t>> sums;
     OpResult copied = Fs().CopyAll(copies, *batch, &done, &known, &sums);
@@ -181,9 +174,9 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
     // A record that showed every file alike stays as true as it was.
     const bool allKnown = !known.empty() && std::all_of(known.begin(), known.end(),
                                                         [](const CopyHint& k) { return k.alike; });
-    if (listed && !(allKnown && extras.empty())) {
+    if (recorded && !(allKnown && extras.empty())) {
       AlikeFolders alike{.a = sourceFolder, .b = target, .names = std::move(copiedNames),
-                         .sums = std::move(sums), .aBefore = std::move(inSource), .aListed = true};
+                         .sums = std::move(sums), .aBefore = *inSource, .aListed = true};
       batch->RecordAlikeAfter(std::move(alike));
     }
   }
@@ -196,19 +189,20 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
 OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
                       CopyBatch* batch) {
   std::vector<std::string> names;
-  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names);
+  FolderStamps inSource;  // before anything is read
+  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names, &inSource);
   if (!listed.ok()) return listed;
   std::vector<std::pair<std::string, fs::path>> sources;
   for (std::string& name : names) {
     fs::path from = source / U8Path(name);
     sources.emplace_back(std::move(name), std::move(from));
   }
-  return MirrorInto(sources, source, target, keep, batch);
+  return MirrorInto(sources, source, &inSource, target, keep, batch);
 }
 
 OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given, const fs::path& target,
                      std::string_view keep, CopyBatch* batch) {
-  return MirrorInto(given, {}, target, keep, batch);
+  return MirrorInto(given, {}, nullptr, target, keep, batch);
 }
 
 // ---- the backup layout ---------------------------------------------------------

@@ -28,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/fsquery.h"
 #include "platform/osfile.h"
 
 namespace lup {
@@ -40,7 +41,6 @@ void UseSameFilesRecords(const std::filesystem::path& hostFolder);
 
 // The stamps of a folder's files, by name as the file system compares them
 // (upper-cased). False when the folder cannot be listed.
-using FolderStamps = std::unordered_map<std::u16string, os::FileStamp>;
 bool ListStamps(const std::filesystem::path& folder, FolderStamps* stamps);
 
 class SameFiles {

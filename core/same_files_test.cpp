@@ -90,6 +90,19 @@ TEST_F(SameFilesTest, AFolderCopyRecordedOpensNoFileTheNextTimeInEitherDirection
   EXPECT_EQ(NamesIn(A()), "0001.mail|0002.mail|0003.mail");
 }
 
+// A copy known alike writes nothing into its folder, and so does not sweep
+// it; a temporary file a killed run left there goes all the same, as a file
+// the source does not hold.
+TEST_F(SameFilesTest, ALeftoverTemporaryFileGoesThoughEveryFileIsKnownAlike) {
+  Mirror(A(), B());
+  WriteBytes(B() / "~lupina-tmp-00ff00ff00ff00ff.tmp", "half a mail");
+  targetsTouched = 0;
+  Mirror(A(), B());
+  EXPECT_EQ(targetsTouched, 0);
+  EXPECT_EQ(NamesIn(B()), "0001.mail|0002.mail|0003.mail");
+  EXPECT_EQ(Mirror(A(), B()), 0);
+}
+
 TEST_F(SameFilesTest, EveryChangeOnEitherSideIsCopiedThoughItsSizeAndTimeStayed) {
   Mirror(A(), B());
   // The host writes a mail again in place, same length, and puts its time back.

@@ -108,8 +108,13 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, boo
     FolderItem item;
     item.name = name;
     struct stat st;
-    // Looked up in the folder already open: no walk of the whole path per entry.
-    if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) {
+    if (!stamps && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
+      // Without stamps the type the listing gives is all that is needed.
+      item.folder = entry->d_type == DT_DIR;
+      item.file = entry->d_type == DT_REG;
+    } else if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0) {
+      // Looked up in the folder already open: no walk of the whole path per
+      // entry. A link is followed, as opening it would.
       item.folder = S_ISDIR(st.st_mode);
       item.file = S_ISREG(st.st_mode);
       if (stamps && item.file) item.stamp = StampOf(st, usable);
