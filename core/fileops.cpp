@@ -365,7 +365,9 @@ static OpResult CopyAtomically(const fs::path& from, const fs::path& to, Action 
       return OpResult::Ok(action);
     }
     sum = ContentSum();
-  } else if (IsFolderPath(to)) {
+  } else if (!toldApart && IsFolderPath(to)) {
+    // (A target told apart by its sum was listed as a file; should a folder
+    // have taken its name since, the rename is refused.)
     return fail(MakeError(CoreError::IsAFolder), true);
   }
   fs::path folder = to.parent_path();

@@ -5,6 +5,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -33,8 +34,10 @@ std::error_code OpenWith(const std::filesystem::path& path, int flags, std::intp
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return LastError();
+  // Only an open for reading alone can open a folder; any other is refused
+  // one by the system.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if ((flags & O_ACCMODE) == O_RDONLY && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     return std::make_error_code(std::errc::is_a_directory);
   }
@@ -256,14 +259,21 @@ std::error_code SyncOneFile(const std::filesystem::path& name) {
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed, const std::vector<File*>& held) {
 #if defined(__linux__)
+  // A file made in a folder lies on that folder's file system: each folder
+  // is looked up once, not each file.
   std::vector<std::pair<dev_t, std::filesystem::path>> volumes;
+  std::vector<fs::path> folders;
   for (const std::filesystem::path& name : paths) {
     const fs::path path = Seen(name);
+    fs::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    if (std::find(folders.begin(), folders.end(), folder) != folders.end()) continue;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    if (::stat(folder.c_str(), &st) != 0) {
       *failed = name;
       return LastError();
     }
+    folders.push_back(std::move(folder));
     bool known = false;
     for (const auto& v : volumes) known = known || v.first == st.st_dev;
     if (!known) volumes.emplace_back(st.st_dev, path);
