@@ -108,7 +108,6 @@ Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick, 
   out.error = os::ListOneFolder(folder, &items, stamps != nullptr);
   // NameOrderLess, with each name upper-cased once rather than at every
   // comparison.
-  std::vector<std::pair<std::u16string, FolderEntry>> keyed;
   for (const os::FolderItem& item : items) {
     std::string name = NameText(item.name);
     if (!WildcardMatch(pattern, name)) continue;
@@ -117,24 +116,38 @@ Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick, 
     if (!folderWanted && !fileWanted) continue;
     std::u16string key = UpcasedUtf16(name);
     if (stamps && fileWanted) stamps->emplace(key, item.stamp);
-    keyed.emplace_back(std::move(key), FolderEntry{std::move(name), folderWanted});
+    out.entries.push_back(FolderEntry{std::move(name), folderWanted, std::move(key)});
   }
-  std::sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
-    if (x.first != y.first) return x.first < y.first;
-    return x.second.name < y.second.name;
+  std::sort(out.entries.begin(), out.entries.end(), [](const FolderEntry& x, const FolderEntry& y) {
+    if (x.key != y.key) return x.key < y.key;
+    return x.name < y.name;
   });
-  out.entries.reserve(keyed.size());
-  for (auto& [key, entry] : keyed) out.entries.push_back(std::move(entry));
   return out;
 }
 
 OpResult ListMatching(const fs::path& folder, std::string_view pattern, Pick pick,
-                      std::vector<std::string>* names, FolderStamps* stamps) {
+                      std::vector<std::string>* names) {
   names->clear();
-  const Listing listing = ListFolder(folder, pattern, pick, stamps);
+  const Listing listing = ListFolder(folder, pattern, pick);
   if (listing.error && !IsNotFound(listing.error))
     return OpResult::Fail(Action::List, listing.error, folder);
   for (const FolderEntry& entry : listing.entries) names->push_back(entry.name);
+  return OpResult::Ok(Action::List);
+}
+
+OpResult ListFiles(const fs::path& folder, bool withStamps, FilesListed* files) {
+  files->names.clear();
+  files->keys.clear();
+  Listing listing = ListFolder(folder, "*.*", Pick::Files, withStamps ? &files->stamps : nullptr);
+  if (!withStamps) files->stamps.clear();
+  if (listing.error && !IsNotFound(listing.error))
+    return OpResult::Fail(Action::List, listing.error, folder);
+  files->names.reserve(listing.entries.size());
+  files->keys.reserve(listing.entries.size());
+  for (FolderEntry& entry : listing.entries) {
+    files->names.push_back(std::move(entry.name));
+    files->keys.push_back(std::move(entry.key));
+  }
   return OpResult::Ok(Action::List);
 }
 

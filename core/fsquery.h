@@ -52,6 +52,7 @@ enum class Pick { Files = 1, Folders = 2, Both = 3 };
 struct FolderEntry {
   std::string name;  // UTF-8 file name (no folder part)
   bool isFolder = false;
+  std::u16string key;  // the name upper-cased, as the file system compares names
 };
 
 struct Listing {
@@ -76,7 +77,17 @@ Listing ListFolder(const std::filesystem::path& folder, std::string_view pattern
 // other failure to list it is an error (Action::List naming the folder),
 // never taken for "no files".
 OpResult ListMatching(const std::filesystem::path& folder, std::string_view pattern, Pick pick,
-                      std::vector<std::string>* names, FolderStamps* stamps = nullptr);
+                      std::vector<std::string>* names);
+
+// Every ordinary file of a folder, as a copy between folders goes by them:
+// the names in ListFolder's order, each upper-cased, and with `withStamps`
+// their stamps, all from one query. Failures as ListMatching's.
+struct FilesListed {
+  std::vector<std::string> names;
+  std::vector<std::u16string> keys;  // keys[i]: names[i] upper-cased
+  FolderStamps stamps;               // by key, when asked for
+};
+OpResult ListFiles(const std::filesystem::path& folder, bool withStamps, FilesListed* files);
 
 // Windows wild-card match of one name: '*' any run of characters, '?' any one
 // character, letter case ignored; "*.*" matches every name (also one without a

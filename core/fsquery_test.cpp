@@ -102,10 +102,12 @@ TEST(ListFolder, AStampedListingGivesEachFileListedItsStamp) {
   WriteBytes(dir / "ケーキ.pac", "12345");
   WriteBytes(dir / "readme.txt", "");
   std::filesystem::create_directory(dir / "箱.pac");
-  std::vector<std::string> names;
   FolderStamps stamps{{u"LEFT OVER", {}}};
-  ASSERT_TRUE(ListMatching(dir.path(), "*.pac", Pick::Both, &names, &stamps).ok());
-  EXPECT_EQ(names, (std::vector<std::string>{"ケーキ.pac", "箱.pac"}));
+  const Listing listing = ListFolder(dir.path(), "*.pac", Pick::Both, &stamps);
+  ASSERT_EQ(listing.entries.size(), 2u);
+  EXPECT_EQ(listing.entries[0].name, "ケーキ.pac");
+  EXPECT_EQ(listing.entries[0].key, UpcasedUtf16("ケーキ.pac"));
+  EXPECT_EQ(listing.entries[1].name, "箱.pac");
   ASSERT_EQ(stamps.size(), 1u);
   const auto cake = stamps.find(UpcasedUtf16("ケーキ.pac"));
   ASSERT_NE(cake, stamps.end());
@@ -114,8 +116,15 @@ TEST(ListFolder, AStampedListingGivesEachFileListedItsStamp) {
   ASSERT_FALSE(os::ListOneFolder(dir.path(), &items, /*stamps=*/true));
   for (const os::FolderItem& item : items)
     if (item.name == std::filesystem::path(U8Path("ケーキ.pac"))) EXPECT_EQ(item.stamp, cake->second);
-  ASSERT_TRUE(ListMatching(dir / "none", "*.*", Pick::Files, &names, &stamps).ok());
-  EXPECT_TRUE(stamps.empty());
+  // Every file, for a copy between folders.
+  FilesListed files;
+  ASSERT_TRUE(ListFiles(dir.path(), /*withStamps=*/true, &files).ok());
+  EXPECT_EQ(files.names, (std::vector<std::string>{"readme.txt", "ケーキ.pac"}));
+  EXPECT_EQ(files.keys, (std::vector<std::u16string>{u"README.TXT", UpcasedUtf16("ケーキ.pac")}));
+  EXPECT_EQ(files.stamps.size(), 2u);
+  ASSERT_TRUE(ListFiles(dir / "none", /*withStamps=*/true, &files).ok());
+  EXPECT_TRUE(files.names.empty() && files.stamps.empty());
+  EXPECT_EQ(ListFiles(dir / "ケーキ.pac", false, &files).action, Action::List);
 }
 
 #ifndef _WIN32
@@ -129,13 +138,13 @@ TEST(ListFolder, ALinkIsListedAsWhatItLeadsTo) {
   std::filesystem::create_directory_symlink(dir / "box", dir / "to-box");
   std::filesystem::create_symlink(dir / "gone", dir / "to-nothing");
   for (const bool stamped : {false, true}) {
-    std::vector<std::string> files, folders;
-    FolderStamps stamps;
-    ASSERT_TRUE(ListMatching(dir.path(), "*", Pick::Files, &files, stamped ? &stamps : nullptr).ok());
-    ASSERT_TRUE(ListMatching(dir.path(), "*", Pick::Folders, &folders, stamped ? &stamps : nullptr).ok());
-    EXPECT_EQ(files, (std::vector<std::string>{"mail", "to-mail"}));
+    FilesListed files;
+    std::vector<std::string> folders;
+    ASSERT_TRUE(ListFiles(dir.path(), stamped, &files).ok());
+    ASSERT_TRUE(ListMatching(dir.path(), "*", Pick::Folders, &folders).ok());
+    EXPECT_EQ(files.names, (std::vector<std::string>{"mail", "to-mail"}));
     EXPECT_EQ(folders, (std::vector<std::string>{"box", "to-box"}));
-    EXPECT_TRUE(stamps.empty());  // the last listing's: folders have none
+    EXPECT_EQ(files.stamps.size(), stamped ? 2u : 0u);
   }
 }
 #endif

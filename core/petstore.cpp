@@ -120,11 +120,11 @@ OpResult CopyFileItem(const fs::path& from, const fs::path& to, CopyBatch& batch
 }
 
 // MirrorFiles; with a `sourceFolder` that holds every given file (and
-// `inSource`, its stamps as listed before anything was read), the two
-// folders' record spares the comparisons it can, and is made anew once the
-// batch is in.
+// `inSource`, its listing made before anything was read, given[i] its i-th
+// file), the two folders' record spares the comparisons it can, and is made
+// anew once the batch is in.
 OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
-                    const fs::path& sourceFolder, const FolderStamps* inSource, const fs::path& target,
+                    const fs::path& sourceFolder, const FilesListed* inSource, const fs::path& target,
                     std::string_view keep, CopyBatch* batch) {
   if (!batch) {
     // On its own: a batch of its own, committed here.
@@ -132,10 +132,9 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
     const OpResult staged = MirrorInto(given, sourceFolder, inSource, target, keep, &own);
     return staged.ok() ? own.Commit() : staged;
   }
-  const bool recorded = !sourceFolder.empty() && inSource;
-  std::vector<std::string> targetNames;
-  FolderStamps inTarget;
-  OpResult listed = ListMatching(target, "*.*", Pick::Files, &targetNames, recorded ? &inTarget : nullptr);
+  const bool recorded = !sourceFolder.empty() && inSource && inSource->keys.size() == given.size();
+  FilesListed inTarget;
+  OpResult listed = ListFiles(target, recorded, &inTarget);
   if (!listed.ok()) return listed;
   // A temporary file of the funnel is never data: not copied from the
   // source, and removed from the target.
@@ -146,19 +145,21 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
   // patterns are compared one by one.
   std::unordered_set<std::u16string> plain;
   std::vector<std::string> odd;
-  for (const auto& [s, from] : given) {
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    const auto& [s, from] = given[i];
     if (IsTempName(s)) continue;
     copies.emplace_back(from, target / U8Path(s));
     copiedNames.push_back(s);
-    copiedKeys.push_back(UpcasedUtf16(s));
+    copiedKeys.push_back(recorded ? inSource->keys[i] : UpcasedUtf16(s));
     if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
       plain.insert(copiedKeys.back());
     else
       odd.push_back(s);
   }
   std::vector<std::string> extras;
-  for (const std::string& name : targetNames) {
-    bool inSource = plain.count(UpcasedUtf16(name)) > 0;
+  for (std::size_t i = 0; i < inTarget.names.size(); ++i) {
+    const std::string& name = inTarget.names[i];
+    bool inSource = plain.count(inTarget.keys[i]) > 0;
     for (const std::string& s : odd) inSource = inSource || SameFileName(s, name);
     if (!inSource && !(!keep.empty() && SameFileName(keep, name))) extras.push_back(name);
   }
@@ -166,7 +167,8 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
     OpResult made = EnsureFolder(target);
     if (!made.ok()) return made;
     std::vector<CopyHint> known;
-    if (recorded) KnownOf(sourceFolder, target, copiedNames, copiedKeys, *inSource, inTarget, &known);
+    if (recorded)
+      KnownOf(sourceFolder, target, copiedNames, copiedKeys, inSource->stamps, inTarget.stamps, &known);
     int done = 0;
     std::vector<std::optional<std::uint64_t>> sums;
     OpResult copied = Fs().CopyAll(copies, *batch, &done, &known, &sums);
@@ -176,7 +178,7 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
                                                         [](const CopyHint& k) { return k.alike; });
     if (recorded && !(allKnown && extras.empty())) {
       AlikeFolders alike{.a = sourceFolder, .b = target, .names = std::move(copiedNames),
-                         .sums = std::move(sums), .aBefore = *inSource, .aListed = true};
+                         .sums = std::move(sums), .aBefore = inSource->stamps, .aListed = true};
       batch->RecordAlikeAfter(std::move(alike));
     }
   }
@@ -188,15 +190,12 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
 
 OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::string_view keep,
                       CopyBatch* batch) {
-  std::vector<std::string> names;
-  FolderStamps inSource;  // before anything is read
-  OpResult listed = ListMatching(source, "*.*", Pick::Files, &names, &inSource);
+  FilesListed inSource;  // before anything is read
+  OpResult listed = ListFiles(source, /*withStamps=*/true, &inSource);
   if (!listed.ok()) return listed;
   std::vector<std::pair<std::string, fs::path>> sources;
-  for (std::string& name : names) {
-    fs::path from = source / U8Path(name);
-    sources.emplace_back(std::move(name), std::move(from));
-  }
+  sources.reserve(inSource.names.size());
+  for (const std::string& name : inSource.names) sources.emplace_back(name, source / U8Path(name));
   return MirrorInto(sources, source, &inSource, target, keep, batch);
 }
 
