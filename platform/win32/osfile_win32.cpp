@@ -4,6 +4,8 @@
 #include <restartmanager.h>
 
 #include <cstring>
+#include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -109,6 +111,29 @@ std::error_code RemoveFolder(const fs::path& path) {
 
 static std::int64_t Ticks(const LARGE_INTEGER& t) { return static_cast<std::int64_t>(t.QuadPart); }
 
+// Whether the volume of the folder open as `dir` keeps change times and
+// file numbers (NTFS, ReFS), asked once a folder: asking the volume costs
+// the Wine server a dozen requests, as many as the rest of a listing, and a
+// call lists each of its folders several times. (The volume's number would
+// cost as much to learn.)
+static bool KeepsStamps(HANDLE dir, const fs::path& folder) {
+  const std::wstring key = SystemName(folder);
+  static std::mutex lock;
+  static std::vector<std::pair<std::wstring, bool>> known;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    for (const auto& [volume, keeps] : known)
+      if (volume == key) return keeps;
+  }
+  wchar_t system[MAX_PATH + 1] = L"";
+  const bool keeps =
+      GetVolumeInformationByHandleW(dir, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1) &&
+      (std::wstring_view(system) == L"NTFS" || std::wstring_view(system) == L"ReFS");
+  std::lock_guard<std::mutex> hold(lock);
+  if (known.size() < 256) known.emplace_back(key, keeps);
+  return keeps;
+}
+
 // Every entry with its stamp from queries of the folder's own handle (one
 // directory query a buffer of entries, no file opened). The stamps prove
 // something only on NTFS and ReFS, which keep change times and file numbers.
@@ -118,16 +143,13 @@ static std::error_code ListStamped(const fs::path& folder, std::vector<FolderIte
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (dir == INVALID_HANDLE_VALUE) return LastError();
   std::error_code e;
-  BY_HANDLE_FILE_INFORMATION self;
-  if (!GetFileInformationByHandle(dir, &self)) {
+  FILE_BASIC_INFO self;
+  if (!GetFileInformationByHandleEx(dir, FileBasicInfo, &self, sizeof self)) {
     e = LastError();
-  } else if (!(self.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  } else if (!(self.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     e = std::error_code(ERROR_DIRECTORY, std::system_category());
   }
-  wchar_t system[MAX_PATH + 1] = L"";
-  const bool usable =
-      !e && GetVolumeInformationByHandleW(dir, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1) &&
-      (std::wstring_view(system) == L"NTFS" || std::wstring_view(system) == L"ReFS");
+  const bool usable = !e && KeepsStamps(dir, folder);
   std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG));
   FILE_INFO_BY_HANDLE_CLASS query = FileIdBothDirectoryRestartInfo;
   while (!e) {
