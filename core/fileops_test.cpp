@@ -100,6 +100,15 @@ TEST_F(FileOpsTest, CopyFailuresNameTheSideThatFailed) {
   OpResult ontoFolder = Fs().Copy(dir / "b", dir / "sub");
   EXPECT_EQ(ontoFolder.error, MakeError(CoreError::IsAFolder));
   EXPECT_TRUE(IsFolder(dir / "sub"));
+  // Nor is a folder ever opened as a file: to be read, changed or made anew.
+  EXPECT_FALSE(Fs().Copy(dir / "sub", dir / "c").ok());
+  EXPECT_FALSE(EntryExists(dir / "c"));
+  os::File file;
+  EXPECT_TRUE(os::OpenRead(dir / "sub", &file));
+  EXPECT_TRUE(os::OpenEdit(dir / "sub", &file));
+  EXPECT_TRUE(os::CreateNew(dir / "sub", &file));
+  EXPECT_FALSE(file.open());
+  EXPECT_TRUE(IsFolder(dir / "sub"));
 }
 
 TEST_F(FileOpsTest, FaultInjectionCountsOperationsAndStrikesOnceOrFromThenOn) {
