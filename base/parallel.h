@@ -14,13 +14,9 @@ namespace lup {
 
 inline constexpr std::size_t kParallelFrom = 16;  // fewer items: the calling thread alone
 inline constexpr std::size_t kParallelThreads = 4;
-// Flushes wait on the disk alone, and a file system with a journal commits
-// the flushes that wait together at once: many at a time cost little more
-// than one.
-inline constexpr std::size_t kParallelFlushes = 16;
 
 template <typename Work>
-void ForEachIndexInParallel(std::size_t count, Work&& work, std::size_t threads = kParallelThreads) {
+void ForEachIndexInParallel(std::size_t count, Work&& work) {
   std::atomic<std::size_t> next{0};
   auto run = [&] {
     for (std::size_t i = next++; i < count; i = next++) work(i);
@@ -28,7 +24,7 @@ void ForEachIndexInParallel(std::size_t count, Work&& work, std::size_t threads 
   std::vector<std::thread> helpers;
   if (count >= kParallelFrom) {
     try {
-      for (std::size_t t = 1; t < threads && t < count; ++t) helpers.emplace_back(run);
+      for (std::size_t t = 1; t < kParallelThreads; ++t) helpers.emplace_back(run);
     } catch (const std::system_error&) {
       // fewer helpers, or none: the rest is done here
     }

@@ -115,7 +115,7 @@ std::error_code ReadWhole(const std::filesystem::path& path, std::string* bytes)
 // that could not be made durable (the first one).
 std::error_code SyncFiles(const std::vector<std::filesystem::path>& paths,
                           std::filesystem::path* failed, const std::vector<File*>& held = {});
-// Each file's data flush (fdatasync, FlushFileBuffers), issued from many
+// Each file's data flush (fdatasync, FlushFileBuffers), issued from a few
 // threads at once so that the waits for the disk overlap.
 std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
                              std::filesystem::path* failed, const std::vector<File*>& held = {});

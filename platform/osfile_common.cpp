@@ -106,8 +106,8 @@ std::error_code RemoveEmptyFolder(const std::filesystem::path& name) {
   return raw::RemoveFolder(path);
 }
 
-// Each file flushed on its own, from many threads at once so that the
-// waits for the disk overlap and the file system joins them.
+// Each file flushed on its own, from a few threads at once so that the
+// waits for the disk overlap (and the file system can join them).
 std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
                              std::filesystem::path* failed, const std::vector<File*>& held) {
   std::mutex lock;
@@ -122,7 +122,7 @@ std::error_code SyncEachFile(const std::vector<std::filesystem::path>& paths,
         firstIndex = i;
       }
     }
-  }, kParallelFlushes);
+  });
   if (first) *failed = paths[firstIndex];
   return first;
 }
