@@ -456,10 +456,10 @@ OpResult FileOps::EndCopy(OpResult r, const fs::path& from, const fs::path& to,
   if (batch) {
     batch->ops_ = this;
     // A copy that wrote nothing needs no names at the commit: it is counted.
-    if (r.ok() && staged.path.empty())
-      batch->staged_.push_back({{}, {}, std::move(staged), fault, journal_.size()});
-    else if (r.ok())
-      batch->staged_.push_back({from, to, std::move(staged), fault, journal_.size()});
+    const bool wrote = !staged.path.empty();
+    if (r.ok())
+      batch->staged_.push_back({wrote ? from : fs::path(), wrote ? to : fs::path(), std::move(staged), fault,
+                                journal_.size()});
     if (!r.ok() && batch->failed_.ok()) batch->failed_ = r;
   }
   return Finish(r, from, to);
