@@ -488,6 +488,8 @@ OpResult FileOps::CopyAll(const std::vector<std::pair<fs::path, fs::path>>& copi
     std::optional<std::uint64_t> sum;
   };
   std::vector<One> work(copies.size());
+  if (const std::size_t need = batch.staged_.size() + copies.size(); need > batch.staged_.capacity())
+    batch.staged_.reserve(std::max(need, 2 * batch.staged_.capacity()));
   // Counted in order; a copy whose fault strikes at its start is the last.
   std::size_t asked = 0;
   std::vector<std::size_t> toRun;  // the copies that open a file

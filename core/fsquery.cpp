@@ -106,6 +106,8 @@ Listing ListFolder(const fs::path& folder, std::string_view pattern, Pick pick, 
   if ((out.error = Fs().ReadFault(folder))) return out;
   std::vector<os::FolderItem> items;
   out.error = os::ListOneFolder(folder, &items, stamps != nullptr);
+  out.entries.reserve(items.size());
+  if (stamps) stamps->reserve(items.size());
   // NameOrderLess, with each name upper-cased once rather than at every
   // comparison.
   for (const os::FolderItem& item : items) {

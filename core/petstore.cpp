@@ -55,39 +55,39 @@ namespace {
 
 using CopyHint = FileOps::CopyHint;
 
-// What the records of `source` and `target` tell of the files `names`
-// (copied from the one into the other; `keys`, the names upper-cased)
+// What the records of `source` and `target` tell of the files whose names
+// upper-cased are `keys` (copied from the one into the other)
 // without a file opened: which hold the same bytes at both ends already, and
 // the sums of the bytes at either end; empty when there is no record to go
 // by. `inSource` and `inTarget` are the two folders' stamps, listed before
 // anything is copied.
-void KnownOf(const fs::path& source, const fs::path& target, const std::vector<std::string>& names,
-             const std::vector<std::u16string>& keys, const FolderStamps& inSource,
+void KnownOf(const fs::path& source, const fs::path& target, const std::vector<std::u16string>& keys,
+             const FolderStamps& inSource,
              const FolderStamps& inTarget, std::vector<CopyHint>* known) {
   known->clear();
   const auto stampIn = [&](const FolderStamps& folder, std::size_t i) {
     const auto found = folder.find(keys[i]);
     return found == folder.end() ? nullptr : &found->second;
   };
-  std::vector<CopyHint> hints(names.size());
+  std::vector<CopyHint> hints(keys.size());
   std::size_t alike = 0;
   const SameFiles same = SameFiles::Of(source, target);
   if (!same.Empty()) {
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
       const os::FileStamp *s = stampIn(inSource, i), *t = stampIn(inTarget, i);
-      hints[i].alike = s && t && same.Alike(names[i], *s, *t);
+      hints[i].alike = s && t && same.Alike(keys[i], *s, *t);
       alike += hints[i].alike ? 1 : 0;
     }
   }
   // The sums matter only where something is to be copied (and recorded
   // again): a folder found alike throughout reads none.
   bool summed = false;
-  if (alike < names.size()) {
+  if (alike < keys.size()) {
     const FolderSums targetSums = FolderSums::Of(target);
     const FolderSums sourceSums = alike > 0 ? FolderSums::Of(source) : FolderSums();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (const os::FileStamp* t = stampIn(inTarget, i)) hints[i].targetSum = targetSums.Sum(names[i], *t);
-      if (hints[i].alike) hints[i].sum = sourceSums.Sum(names[i], *stampIn(inSource, i));
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (const os::FileStamp* t = stampIn(inTarget, i)) hints[i].targetSum = targetSums.Sum(keys[i], *t);
+      if (hints[i].alike) hints[i].sum = sourceSums.Sum(keys[i], *stampIn(inSource, i));
       if (hints[i].alike && !hints[i].sum) hints[i].sum = hints[i].targetSum;
       summed = summed || hints[i].targetSum;
     }
@@ -123,13 +123,13 @@ OpResult CopyFileItem(const fs::path& from, const fs::path& to, CopyBatch& batch
 // `inSource`, its listing made before anything was read, given[i] its i-th
 // file), the two folders' record spares the comparisons it can, and is made
 // anew once the batch is in.
-OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
+OpResult MirrorInto(std::vector<std::pair<std::string, fs::path>> given,
                     const fs::path& sourceFolder, const FilesListed* inSource, const fs::path& target,
                     std::string_view keep, CopyBatch* batch) {
   if (!batch) {
     // On its own: a batch of its own, committed here.
     CopyBatch own;
-    const OpResult staged = MirrorInto(given, sourceFolder, inSource, target, keep, &own);
+    const OpResult staged = MirrorInto(std::move(given), sourceFolder, inSource, target, keep, &own);
     return staged.ok() ? own.Commit() : staged;
   }
   const bool recorded = !sourceFolder.empty() && inSource && inSource->keys.size() == given.size();
@@ -143,18 +143,23 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
   std::vector<std::u16string> copiedKeys;  // each name upper-cased once
   // Names the file system takes for one; the few that SameFileName reads as
   // patterns are compared one by one.
-  std::unordered_set<std::u16string> plain;
+  // (Views of copiedKeys, which is reserved whole and never moves.)
+  std::unordered_set<std::u16string_view> plain;
   std::vector<std::string> odd;
+  copies.reserve(given.size());
+  copiedNames.reserve(given.size());
+  copiedKeys.reserve(given.size());
+  plain.reserve(given.size());
   for (std::size_t i = 0; i < given.size(); ++i) {
-    const auto& [s, from] = given[i];
+    auto& [s, from] = given[i];
     if (IsTempName(s)) continue;
-    copies.emplace_back(from, target / U8Path(s));
-    copiedNames.push_back(s);
+    copies.emplace_back(std::move(from), target / U8Path(s));
     copiedKeys.push_back(recorded ? inSource->keys[i] : UpcasedUtf16(s));
     if (s.find_first_of("*?") == std::string::npos && !s.empty() && s.back() != '.')
       plain.insert(copiedKeys.back());
     else
       odd.push_back(s);
+    copiedNames.push_back(std::move(s));
   }
   std::vector<std::string> extras;
   for (std::size_t i = 0; i < inTarget.names.size(); ++i) {
@@ -168,7 +173,7 @@ OpResult MirrorInto(const std::vector<std::pair<std::string, fs::path>>& given,
     if (!made.ok()) return made;
     std::vector<CopyHint> known;
     if (recorded)
-      KnownOf(sourceFolder, target, copiedNames, copiedKeys, inSource->stamps, inTarget.stamps, &known);
+      KnownOf(sourceFolder, target, copiedKeys, inSource->stamps, inTarget.stamps, &known);
     int done = 0;
     std::vector<std::optional<std::uint64_t>> sums;
     OpResult copied = Fs().CopyAll(copies, *batch, &done, &known, &sums);
@@ -196,7 +201,7 @@ OpResult MirrorFolder(const fs::path& source, const fs::path& target, std::strin
   std::vector<std::pair<std::string, fs::path>> sources;
   sources.reserve(inSource.names.size());
   for (const std::string& name : inSource.names) sources.emplace_back(name, source / U8Path(name));
-  return MirrorInto(sources, source, &inSource, target, keep, batch);
+  return MirrorInto(std::move(sources), source, &inSource, target, keep, batch);
 }
 
 OpResult MirrorFiles(const std::vector<std::pair<std::string, fs::path>>& given, const fs::path& target,

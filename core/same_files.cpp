@@ -253,6 +253,7 @@ SameFiles SameFiles::Of(const fs::path& a, const fs::path& b) {
   const bool ordered = InOrder(a, b);
   if (first != Spelled(ordered ? a : b) || second != Spelled(ordered ? b : a)) return out;
   std::unordered_map<std::u16string, Pair> files;
+  files.reserve(std::min(count, text.size() / 16));  // an entry's line is longer
   while (NextLine(text, &line)) {
     std::string_view name, x, y;
     Pair p;
@@ -278,6 +279,7 @@ FolderSums FolderSums::Of(const fs::path& folder) {
       !NextLine(text, &spelled) || spelled != Spelled(folder))
     return out;
   std::unordered_map<std::u16string, Entry> sums;
+  sums.reserve(std::min(count, text.size() / 16));
   while (NextLine(text, &line)) {
     std::string_view name, stamp, sum;
     Entry e;
@@ -292,7 +294,11 @@ FolderSums FolderSums::Of(const fs::path& folder) {
 }
 
 std::optional<std::uint64_t> FolderSums::Sum(std::string_view name, const os::FileStamp& now) const {
-  const auto found = sums_.find(UpcasedUtf16(name));
+  return Sum(UpcasedUtf16(name), now);
+}
+
+std::optional<std::uint64_t> FolderSums::Sum(const std::u16string& key, const os::FileStamp& now) const {
+  const auto found = sums_.find(key);
   if (found == sums_.end() || !now.usable || !Settled(now, recordTime_) || !(now == found->second.stamp))
     return std::nullopt;
   return found->second.sum;
@@ -300,7 +306,12 @@ std::optional<std::uint64_t> FolderSums::Sum(std::string_view name, const os::Fi
 
 bool SameFiles::Alike(std::string_view name, const os::FileStamp& inA,
                       const os::FileStamp& inB) const {
-  const auto found = files_.find(UpcasedUtf16(name));
+  return Alike(UpcasedUtf16(name), inA, inB);
+}
+
+bool SameFiles::Alike(const std::u16string& key, const os::FileStamp& inA,
+                      const os::FileStamp& inB) const {
+  const auto found = files_.find(key);
   if (found == files_.end() || !inA.usable || !inB.usable) return false;
   const os::FileStamp& a = swapped_ ? found->second.second : found->second.first;
   const os::FileStamp& b = swapped_ ? found->second.first : found->second.second;

@@ -51,6 +51,8 @@ class SameFiles {
   // True when the file `name` is known to be alike in `a` and `b`, its
   // stamps there being `inA` and `inB` now.
   bool Alike(std::string_view name, const os::FileStamp& inA, const os::FileStamp& inB) const;
+  // The same by the name upper-cased, as a listing gives it (FolderEntry::key).
+  bool Alike(const std::u16string& key, const os::FileStamp& inA, const os::FileStamp& inB) const;
 
  private:
   struct Pair {
@@ -91,6 +93,8 @@ class FolderSums {
   bool Empty() const { return sums_.empty(); }
   // The sum of the file `name`, its stamp being `now`; nullopt when unknown.
   std::optional<std::uint64_t> Sum(std::string_view name, const os::FileStamp& now) const;
+  // The same by the name upper-cased (FolderEntry::key).
+  std::optional<std::uint64_t> Sum(const std::u16string& key, const os::FileStamp& now) const;
 
  private:
   struct Entry {

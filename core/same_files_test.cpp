@@ -1,6 +1,8 @@
 #include "core/same_files.h"
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,17 @@ class SameFilesTest : public ::testing::Test {
     WriteBytes(c / "0002.mail", "SECOND MAIL");
     WriteBytes(c / "0003.mail", "THIRD MAIL");
     return c;
+  }
+
+  // A record given another count of entries in its last line, its sum of
+  // what comes before put right (FNV-1a, as the records are summed).
+  static std::string RecountedRecord(const std::string& record, const std::string& count) {
+    const std::string body = record.substr(0, record.rfind("\nend ") + 1);
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : body) h = (h ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return body + "end " + count + " " + hex + "\n";
   }
 
   FileOps ops;
@@ -141,6 +154,12 @@ TEST_F(SameFilesTest, ARecordThatCannotBeGoneByCountsAsNone) {
   expectEveryFileRead("garbled");
   WriteBytes(record, "");
   expectEveryFileRead("empty");
+  // Whole and summed right, but counting far more entries than it holds:
+  // nothing is set aside for that count.
+  WriteBytes(record, RecountedRecord(whole, "3"));
+  EXPECT_FALSE(SameFiles::Of(A(), B()).Empty()) << "recounted with its own count";
+  WriteBytes(record, RecountedRecord(whole, "123456789012345678"));
+  expectEveryFileRead("counting more than it holds");
   fs::remove(record);
   expectEveryFileRead("missing");
   // The record of other folders under this one's name.
@@ -288,6 +307,8 @@ TEST_F(SameFilesTest, AFolderSumIsKnownOnlyForTheFileAsItWasRecorded) {
   std::string garbled = whole;
   garbled[garbled.find("0001.mail") + 2] = '7';
   WriteBytes(record, garbled);
+  EXPECT_TRUE(FolderSums::Of(B()).Empty());
+  WriteBytes(record, RecountedRecord(whole, "123456789012345678"));
   EXPECT_TRUE(FolderSums::Of(B()).Empty());
   WriteBytes(record, ReadBytes(FolderSumsRecord(A())));
   EXPECT_TRUE(FolderSums::Of(B()).Empty());

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/file_view.h"
 #include "platform/osfile.h"
@@ -106,10 +107,9 @@ std::error_code List(const fs::path& folder, std::vector<FolderItem>* items, boo
   const bool usable = stamps && KeepsStamps(dir);
   errno = 0;
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
     FolderItem item;
-    item.name = name;
+    item.name = entry->d_name;
     struct stat st;
     if (!stamps && (entry->d_type == DT_REG || entry->d_type == DT_DIR)) {
       // Without stamps the type the listing gives is all that is needed.
