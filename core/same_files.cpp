@@ -174,6 +174,7 @@ bool ListStamps(const fs::path& folder, FolderStamps* stamps) {
   stamps->clear();
   std::vector<os::FolderItem> items;
   if (os::ListOneFolder(folder, &items, /*stamps=*/true)) return false;
+  stamps->reserve(items.size());
   for (const os::FolderItem& item : items)
     if (item.file) stamps->emplace(UpcasedUtf16(PathText(item.name)), item.stamp);
   return true;
