@@ -62,8 +62,7 @@ using CopyHint = FileOps::CopyHint;
 // by. `inSource` and `inTarget` are the two folders' stamps, listed before
 // anything is copied.
 void KnownOf(const fs::path& source, const fs::path& target, const std::vector<std::u16string>& keys,
-             const FolderStamps& inSource,
-             const FolderStamps& inTarget, std::vector<CopyHint>* known) {
+             const FolderStamps& inSource, const FolderStamps& inTarget, std::vector<CopyHint>* known) {
   known->clear();
   const auto stampIn = [&](const FolderStamps& folder, std::size_t i) {
     const auto found = folder.find(keys[i]);
@@ -141,9 +140,9 @@ OpResult MirrorInto(std::vector<std::pair<std::string, fs::path>> given,
   std::vector<std::pair<fs::path, fs::path>> copies;
   std::vector<std::string> copiedNames;
   std::vector<std::u16string> copiedKeys;  // each name upper-cased once
-  // Names the file system takes for one; the few that SameFileName reads as
+  // Names the file system takes for one (views of copiedKeys, which is
+  // reserved whole and never moves); the few that SameFileName reads as
   // patterns are compared one by one.
-  // (Views of copiedKeys, which is reserved whole and never moves.)
   std::unordered_set<std::u16string_view> plain;
   std::vector<std::string> odd;
   copies.reserve(given.size());
