@@ -275,8 +275,8 @@ void ReplaceFloor(int size) {
 // The least any safe replace of every file costs: each file written to a
 // temporary beside its target, one barrier that makes them all durable,
 // each renamed over its target, one barrier that makes the names durable.
-// "switch, every file changed" is read against this line ("against the safe
-// floor" in the summary).
+// Timed on its own ("safe floor") and in turn with a switch ("switch vs safe
+// floor", below).
 void SafeReplace(const FloorFolders& f) {
   std::vector<std::pair<fs::path, fs::path>> renames;
   std::vector<fs::path> temporaries;
