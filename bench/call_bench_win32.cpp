@@ -12,8 +12,12 @@
 //           the host's, nothing to move (what the script subtracts);
 //   switch  lupina.exe ソラ, then lupina.exe ミミ: the host's data unchanged
 //           since the last call, so the put-away finds its copy in place and
-//           the bring-in writes every file of the called pet.
-// Each is timed from the start of lupina.exe until it ends (the host started);
+//           the bring-in writes every file of the called pet;
+//   floor   safe_floor.exe (bench/safe_floor_win32.cpp) writing one pet's
+//           copies over a folder of the host's items (root\floor) the safe
+//           way and nothing more: the least the bring-in could cost, timed
+//           by its own clock, without its start.
+// Each call is timed from the start of lupina.exe until it ends (the host started);
 // the host, run with an empty script, ends by itself and is waited for
 // untimed. Prints `call-bench <what> <seconds>` lines, then `host <path>`.
 //
@@ -34,7 +38,10 @@
 // <pid> <seconds>` for each call, `call-trace changed-files <host> <called>`
 // (the host files changed and ミミ's files before the changed switch), and
 // `call-trace put-away-written <n>`: how many of ソラ's copies hold the
-// changed bytes after it.
+// changed bytes after it; then, for the floor's requests, safe_floor.exe
+// writing nothing (its start-up, `call-trace floor-start <pid> <seconds>`)
+// and writing ソラ's copies over root\floor (`call-trace floor <pid>
+// <seconds>`, `call-trace floor-files <n>`).
 #include <windows.h>
 
 #include <chrono>
@@ -135,6 +142,51 @@ std::vector<fs::path> DataFiles(const fs::path& d, const std::string& prefix) {
   return files;
 }
 
+// The safe floor of a bring-in: the files of `pet`'s copies written over
+// the floor's folders (root\floor, made once beside the host folder with the
+// host's items) by safe_floor.exe, started as the launcher is so that a
+// traced run counts its requests apart. The pets take turns, as the
+// switches do, so that no run writes its targets' bytes for it first.
+// Returns the seconds safe_floor took by its own clock; `*files`, how many
+// it wrote. With no pet, it writes nothing: its start-up alone.
+double Floor(const fs::path& root, const std::string& pet, DWORD* pid = nullptr,
+             std::size_t* files = nullptr) {
+  const fs::path d = root / U8Path("ホスト"), floor = root / "floor";
+  const fs::path seconds = root / "floor-seconds.txt",
+                 exe = lup::ProgramFolder() / "safe_floor.exe";
+  std::wstring cmd = L"\"" + exe.wstring() + L"\" \"" + seconds.wstring() + L"\"";
+  for (const char* item : kItems)
+    if (!pet.empty())
+      cmd += L" \"" + (d / U8Path(pet + "_" + item)).wstring() + L"\" \"" +
+             (floor / U8Path(item)).wstring() + L"\"";
+  fs::remove(seconds);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, root.c_str(),
+                      &si, &pi)) {
+    std::fprintf(stderr, "safe_floor.exe did not start (%lu)\n", GetLastError());
+    std::exit(1);
+  }
+  DWORD code = 1;
+  if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  else
+    TerminateProcess(pi.hProcess, 98);
+  if (pid) *pid = pi.dwProcessId;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  double taken = 0;
+  std::size_t written = 0;
+  if (code != 0 ||
+      std::sscanf(lup::test::ReadBytes(seconds).c_str(), "%lf %zu", &taken, &written) != 2) {
+    std::fprintf(stderr, "safe_floor.exe failed (%lu)\n", code);
+    std::exit(1);
+  }
+  if (files) *files = written;
+  return taken;
+}
+
 void Traced(const char* what, const fs::path& d, const fs::path& work, const std::string& pet) {
   DWORD pid = 0;
   const double seconds = Call(work, pet, &pid);
@@ -183,6 +235,18 @@ int Trace(const fs::path& root) {
     if (fs::is_regular_file(own) && lup::test::ReadBytes(own) == bytes) ++written;
   }
   std::printf("call-trace put-away-written %d\n", written);
+  if (!fs::is_directory(root / "floor")) {
+    std::fprintf(stderr, "no floor's folders in %s: run the timed calls first\n",
+                 lup::PathText(root).c_str());
+    return 1;
+  }
+  DWORD floorPid = 0;
+  std::size_t floorFiles = 0;
+  double floorSeconds = Floor(root, "", &floorPid);
+  std::printf("call-trace floor-start %lu %.4f\n", floorPid, floorSeconds);
+  floorSeconds = Floor(root, "ソラ", &floorPid, &floorFiles);
+  std::printf("call-trace floor %lu %.4f\ncall-trace floor-files %zu\n", floorPid, floorSeconds,
+              floorFiles);
   return 0;
 }
 
@@ -217,6 +281,11 @@ int wmain(int argc, wchar_t** argv) {
   Put(work / "script.txt", "");
   SetEnvironmentVariableW(L"LUP_HOSTSIM_SCRIPT", (work / "script.txt").c_str());
 
+  const fs::path floor = root / "floor";
+  fs::create_directories(floor);
+  for (const char* item : kItems)
+    fs::copy(d / U8Path(item), floor / U8Path(item), fs::copy_options::recursive);
+
   Call(work, "ミミ");  // once unmeasured: the first start reads everything from the disk
   for (int run = 0; run < runs; ++run) {
     std::printf("call-bench start %.4f\n", Call(work, "ミミ"));
@@ -228,6 +297,7 @@ int wmain(int argc, wchar_t** argv) {
       }
       std::printf("call-bench switch %.4f\n", seconds);
     }
+    std::printf("call-bench floor %.4f\n", Floor(root, run % 2 ? "ミミ" : "ソラ"));
     std::fflush(stdout);
   }
   std::printf("host %s\n", lup::PathText(d).c_str());

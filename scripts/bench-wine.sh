@@ -9,11 +9,14 @@
 # the program, the launcher's start and the host's start, nothing moved), and
 # calls of the other pet in turn. The plain copy is what a switch without
 # any care copies: the host's items out and the called pet's in, into fresh
-# folders, then `sync`. Prints one table of medians and the ratio
-#   (switch - start) / plain
+# folders, then `sync`. Beside it, the least the switch's writing could cost
+# there: safe_floor.exe (bench/safe_floor_win32.cpp) replacing as many files
+# the safe way and doing nothing else, timed by its own clock in turn with
+# the switches. Prints one table of medians and the ratios
+#   (switch - start) / plain      (switch - start) / floor
 # and the Wine server requests of the launcher per file it writes and per
-# file it finds unchanged, counted from one more run of the calls under a
-# tracing server (see below).
+# file it finds unchanged, and those of the safe floor per file, counted
+# from one more run of the calls under a tracing server (see below).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -24,13 +27,14 @@ MAILS=${LUP_BENCH_MAILS:-1000}
 
 bash scripts/deps.sh
 
-LUP_BENCH_TARGETS="lupina hostsim call_bench"
+LUP_BENCH_TARGETS="lupina hostsim call_bench safe_floor"
 source scripts/bench-wine-up.sh
 
 PROGRAMS=$WINEPREFIX/drive_c/bench-call-programs
 rm -rf "$PROGRAMS"
 mkdir -p "$PROGRAMS"
-cp "$BUILD/launcher/lupina.exe" "$BUILD/tools/hostsim/hostsim.exe" "$BUILD/bench/call_bench.exe" "$PROGRAMS/"
+cp "$BUILD/launcher/lupina.exe" "$BUILD/tools/hostsim/hostsim.exe" "$BUILD/bench/call_bench.exe" \
+  "$BUILD/bench/safe_floor.exe" "$PROGRAMS/"
 
 echo "== $REPS runs of each call, $MAILS mails a pet" >&2
 RAW=$OUT/raw.txt
@@ -80,6 +84,8 @@ rm -rf "$PLAIN"
 # of the host's items (U_b, each found unchanged) and of ソラ's copies (W_b,
 # each written); before (c) the host's (changed) and ミミ's, together W_c; and
 # after (c) how many of ソラ's copies hold the changed bytes (must be all).
+# Last, safe_floor.exe writing nothing (d0, its start-up), then writing
+# ソラ's copies over the floor's folders (d), and how many files it wrote, F.
 # \lupina.dat, cleared and rewritten by a switch, is not counted as a file:
 # its few requests fall onto the files.
 #
@@ -89,11 +95,13 @@ rm -rf "$PLAIN"
 # own (process=ffffffff) or of its parent (the handle its `new_process`
 # returned) names, until its `init_thread`), and the launcher's processes are
 # those a `new_process` with the image lupina.exe made, in the order of their
-# starts; their ids are checked against those call_bench got. The host
+# starts (and safe_floor's the same way, its image safe_floor.exe); their
+# ids are checked against those call_bench got. The host
 # stand-in's requests, and those of Wine's own processes, are not counted.
 # Then
 #   per written file    = ((c) - (a)) / W_c
 #   per unchanged file  = ((b) - (a) - W_b x per written file) / U_b
+#   the floor's         = ((d) - (d0)) / F
 # Every file written here is first compared with the one it replaces (the
 # same length), as the bring-in's are in the timed switches: a written file's
 # requests are those of its comparison and of its writing.
@@ -111,9 +119,9 @@ traceEnd=$(date +%s%N)
 tr -d '\r' <"$OUT/trace-calls.txt" >>"$RAW"
 printf 'call-trace seconds %d.%03d\n' $(((traceEnd - traceBegin) / 1000000000)) \
   $(((traceEnd - traceBegin) % 1000000000 / 1000000)) >>"$RAW"
-# Prints `server-requests lupina <pid> <requests>` for each process started
-# from lupina.exe, in the order of their starts (the pid in decimal), then the
-# requests of threads tied to no process and of all.
+# Prints `server-requests <image> <pid> <requests>` for each process started
+# from lupina.exe or safe_floor.exe, in the order of their starts (the pid in
+# decimal), then the requests of threads tied to no process and of all.
 awk '
   function field(text, name,    at, rest) {
     at = index(text, name "=")
@@ -138,11 +146,11 @@ awk '
         pid = field(rest, "pid"); n = ++instances
         inst[tid] = n; pidOf[n] = pid; latest[pid] = n
         count[n]++                                   # its request, counted now
-        if (lupinaPid[pid]) { lupina[++lupinas] = n; delete lupinaPid[pid] }
+        if (pid in imageOfPid) { counted[++started] = n; image[n] = imageOfPid[pid]; delete imageOfPid[pid] }
       } else if (name == "new_process") {
         pid = field(rest, "pid")
         processOf[inst[tid] SUBSEP field(rest, "handle")] = pid
-        if (startsLupina[tid]) lupinaPid[pid] = 1
+        if (startsImage[tid] != "") imageOfPid[pid] = startsImage[tid]
       } else if (name == "new_thread") {
         h = threadIn[tid]
         owner[field(rest, "tid")] = h == "ffffffff" ? pidOf[inst[tid]] : processOf[inst[tid] SUBSEP h]
@@ -152,13 +160,14 @@ awk '
     all++
     if (name == "init_first_thread") { inst[tid] = ""; next }
     if (name == "init_thread") inst[tid] = (owner[tid] != "" && (owner[tid] in latest)) ? latest[owner[tid]] : ""
-    else if (name == "new_process") startsLupina[tid] = rest ~ /imagepath=L"[^"]*\\lupina\.exe"/
+    else if (name == "new_process")
+      startsImage[tid] = rest ~ /imagepath=L"[^"]*\\lupina\.exe"/ ? "lupina" : rest ~ /imagepath=L"[^"]*\\safe_floor\.exe"/ ? "safe_floor" : ""
     else if (name == "new_thread") threadIn[tid] = field(rest, "process")
     if (inst[tid] != "") count[inst[tid]]++
     else unknown++
   }
   END {
-    for (i = 1; i <= lupinas; i++) print "server-requests lupina", number(pidOf[lupina[i]]), count[lupina[i]] + 0
+    for (i = 1; i <= started; i++) print "server-requests", image[counted[i]], number(pidOf[counted[i]]), count[counted[i]] + 0
     print "server-requests unknown", unknown + 0
     print "server-requests all", all + 0
   }' "$TRACE" >>"$RAW"
@@ -175,17 +184,23 @@ awk -v reps="$REPS" -v mails="$MAILS" -v trace="$TRACE" '
   $1 == "call-trace" && $2 == "put-away-written" { put = $3 }
   $1 == "call-trace" && $2 == "seconds" { traced = $3 }
   $1 == "call-trace" && $4 ~ /\./ { tracedPid[$2] = $3 }
+  $1 == "call-trace" && $2 == "floor-files" { floorFiles = $3 }
   $1 == "server-requests" && $2 == "lupina" { lupinaPid[++lupinas] = $3; requests[lupinas] = $4 }
+  $1 == "server-requests" && $2 == "safe_floor" { floorPid[++floors] = $3; floorRequests[floors] = $4 }
   END {
     split("warm-up current unchanged changed", role, " ")
     start = median(runs["start"]); sw = median(runs["switch"]); plain = median(runs["plain"])
+    floor = median(runs["floor"])
     printf "%-40s %9s\n", "name", "seconds"
     printf "%-40s %9.3f\n", "launcher, the current pet (start-up)", start
     printf "%-40s %9.3f\n", "launcher, switching pets", sw
     printf "%-40s %9.3f\n", "switching less start-up", sw - start
     printf "%-40s %9.3f\n", "plain cp -r and sync", plain
+    printf "%-40s %9.3f\n", "safe floor (safe_floor.exe)", floor
     printf "%-40s %9.2f\n", "ratio", (sw - start) / plain
-    if (lupinas != 4 || put != changedHost) fail = 1
+    printf "%-40s %9.2f\n", "ratio to the safe floor", (sw - start) / floor
+    if (lupinas != 4 || put != changedHost || floors != 2 || floorFiles < 1) fail = 1
+    if (floorPid[1] != tracedPid["floor-start"] || floorPid[2] != tracedPid["floor"]) fail = 1
     for (i = 1; i <= 4 && !fail; i++) if (lupinaPid[i] != tracedPid[role[i]]) fail = 1
     if (fail) {
       print "the traced run does not match the calls made (" lupinas " launcher processes; see " trace ")" >"/dev/stderr"
@@ -195,8 +210,11 @@ awk -v reps="$REPS" -v mails="$MAILS" -v trace="$TRACE" '
     written = (c - a) / wc
     unchanged = (b - a - wb * written) / ub
     printf "%-40s %9.1f   (target at most 7)    %s\n", "server requests per written file", written, written <= 7 ? "met" : "not met"
+    floorWritten = (floorRequests[2] - floorRequests[1]) / floorFiles
+    printf "%-40s %9.1f\n", "  the same, safe_floor.exe", floorWritten
     printf "%-40s %9.1f   (target at most 0.2)  %s\n", "server requests per unchanged file", unchanged, unchanged <= 0.2 ? "met" : "not met"
     printf "(median of %d runs, %d mails a pet, the host data unchanged since the last call)\n", reps, mails
     printf "(server requests of lupina.exe, traced once each: %d calling the current pet; %d switching,\n", a, b
-    printf " %d files written, %d unchanged; %d switching, every host file changed, %d written; traced in %.0f s)\n", wb, ub, c, wc, traced
+    printf " %d files written, %d unchanged; %d switching, every host file changed, %d written; traced in %.0f s;\n", wb, ub, c, wc, traced
+    printf " the safe floor: %d starting, %d writing %d files)\n", floorRequests[1], floorRequests[2], floorFiles
   }' "$RAW" | tee "$OUT/table.txt"
